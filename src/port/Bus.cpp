@@ -1,0 +1,71 @@
+#include "port/Bus.h"
+
+namespace lpt51 {
+
+Bus::Bus(Port& port, Clock& clock, std::uint32_t delayUnit)
+    : port_(port), clock_(clock), delayUnit_(delayUnit) {}
+
+void Bus::SetControl(std::uint8_t v) {
+    const std::uint8_t kept = port_.readControl() & control::kKeepBits;
+    port_.writeControl(static_cast<std::uint8_t>(kept | v));
+}
+
+void Bus::SetControlOut(std::uint8_t v) {
+    const std::uint8_t kept = port_.readControl() & control::kKeepBitsDrive;
+    port_.writeControl(static_cast<std::uint8_t>(kept | v));
+}
+
+void Bus::PutData(std::uint8_t b) { port_.writeData(b); }
+
+std::uint8_t Bus::GetData() { return port_.readData(); }
+
+void Bus::BusDelay(std::uint32_t k) {
+    // 32-bit product, as the calibration assumes; the clock treats 0 as no wait.
+    clock_.busyWait(DelayCounter_, k * delayUnit_, k);
+}
+
+void Bus::Sleep(unsigned ms) { clock_.sleepMs(ms); }
+
+void Bus::LatchLow(std::uint8_t a, std::uint32_t d) {
+    PutData(a);
+    BusDelay(d);
+    SetControl(control::kLowStrobe);
+    BusDelay(d);
+    SetControl(control::kRest);
+    BusDelay(d);
+}
+
+void Bus::LatchHigh(std::uint8_t b, std::uint32_t d) {
+    PutData(b);
+    BusDelay(d);
+    SetControl(control::kHighStrobe);
+    BusDelay(d);
+    SetControl(control::kRest);
+    BusDelay(d);
+}
+
+void Bus::LatchIdle(std::uint32_t d) {
+    SetControl(control::kRest);
+    BusDelay(d);
+    LatchHigh(kIdleMode, d);
+    SetControlOut(control::kRest);
+}
+
+std::uint8_t Bus::ReadStrobe(std::uint32_t r1, std::uint32_t r2) {
+    SetControl(control::kInput);
+    BusDelay(r1);
+    SetControl(control::kInputEnable);
+    BusDelay(r2);
+    return GetData();
+}
+
+void Bus::ReleaseBus() {
+    PutData(kIdleMode);
+    BusDelay(1);
+    SetControl(control::kHighStrobe);
+    BusDelay(1);
+    SetControlOut(control::kRest);
+    PutData(0);
+}
+
+}  // namespace lpt51

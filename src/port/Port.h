@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lpt51 {
+
+// The adapter's view of a parallel port: the data register and the control
+// register, one byte at a time. The status register is never used.
+//
+// Values are register values as the software writes them (the connector's
+// inversion of some control lines is absorbed by the adapter's wiring).
+// Control bit 5 is the data direction: set, the port stops driving the data
+// lines. Every backend (hardware, virtual adapter, recorder) implements exactly
+// these four operations; a backend never fails an access: a port that cannot be
+// used is refused when it is opened, not in the middle of a sequence.
+class Port {
+public:
+    virtual ~Port() = default;
+
+    // Reads the data register: the line levels on a bidirectional port whose
+    // drivers are off, the last byte written on an output-only port.
+    virtual std::uint8_t readData() = 0;
+    virtual void writeData(std::uint8_t value) = 0;
+
+    // Reads the control register as the software last set it, bit 5 included.
+    virtual std::uint8_t readControl() = 0;
+    virtual void writeControl(std::uint8_t value) = 0;
+};
+
+}  // namespace lpt51
