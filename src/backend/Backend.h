@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "port/Clock.h"
+#include "port/Port.h"
+#include "sim/VirtualAdapter.h"
+
+namespace lpt51 {
+
+// Which port the program drives, as the command line names it.
+struct BackendOptions {
+    // "0x378" (a base address), "parport0" or "/dev/parport0" (a port name),
+    // "sim" or "sim:STATEFILE" (the virtual adapter, its chip kept in STATEFILE).
+    std::string port = "0x378";
+    sim::ChipKind simChip = sim::ChipKind::Part12V;    // --sim-chip 12v|5v|empty|foreign
+    sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
+    bool virtualTiming = false;                        // --sim-timing virtual|real
+};
+
+// Takes --port, --sim-chip, --sim-port and --sim-timing (as "--opt VALUE" or
+// "--opt=VALUE") out of args, leaving everything else in order. Returns an
+// error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
+std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
+
+// The open port and the clock it is timed by. A port that cannot be opened
+// still gives a Backend: usable() is false and problem() says what is wrong
+// and how to fix it; port() is then null and nothing is ever touched.
+class Backend {
+public:
+    static std::unique_ptr<Backend> open(const BackendOptions& options);
+    virtual ~Backend() = default;
+
+    virtual bool usable() const = 0;
+    virtual const std::string& problem() const = 0;
+    virtual Port* port() = 0;
+    virtual Clock& clock() = 0;
+
+    // "virtual adapter (AT89C51 12 V part, bidirectional port, state in F)" or
+    // "parallel port /dev/parport0 (ppdev)".
+    virtual std::string description() const = 0;
+
+    // The virtual adapter, or null on hardware.
+    virtual sim::VirtualAdapter* virtualAdapter() = 0;
+
+    // Writes the virtual chip to its state file (atomically) when there is
+    // one; call after every chip operation. Returns an error text on failure.
+    virtual std::optional<std::string> persist() = 0;
+};
+
+}  // namespace lpt51
