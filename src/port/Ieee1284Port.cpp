@@ -1,0 +1,206 @@
+#include "port/Ieee1284Port.h"
+
+#include <ieee1284.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace lpt51 {
+
+namespace {
+
+constexpr std::uint8_t kLineBits = 0x0F;      // strobe, auto feed, init, select in
+constexpr std::uint8_t kDirectionBit = 0x20;  // set: the data lines are inputs
+
+std::string hex(unsigned long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%lX", value);
+    return text;
+}
+
+std::string portLabel(const parport* p) {
+    std::string label = p->name != nullptr ? p->name : "?";
+    if (p->base_addr != 0) label += " at " + hex(p->base_addr);
+    if (p->filename != nullptr) label += std::string(" (") + p->filename + ")";
+    return label;
+}
+
+std::string portsFound(const parport_list& list) {
+    if (list.portc == 0) return "No parallel port was found on this machine.";
+    std::string text = "Ports found:";
+    for (int i = 0; i < list.portc; ++i) text += "\n  " + portLabel(list.portv[i]);
+    return text;
+}
+
+std::string describe(const parport* p) {
+    const bool ppdev = p->filename != nullptr && std::strstr(p->filename, "parport") != nullptr;
+    if (ppdev) return std::string("parallel port ") + p->filename + " (ppdev)";
+    std::string text = std::string("parallel port ") + (p->name != nullptr ? p->name : "?");
+    if (p->base_addr != 0) text += " at " + hex(p->base_addr);
+    return text + " (direct I/O)";
+}
+
+// Why opening or claiming failed, from the library's code and errno.
+std::string openFailure(const std::string& label, int code, int savedErrno) {
+    const std::string head = "Cannot open the parallel port " + label + ": ";
+    if (savedErrno == EACCES || savedErrno == EPERM) {
+        return head +
+               "permission denied.\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
+               "then log in again), make sure the ppdev module is loaded (sudo modprobe "
+               "ppdev), or run the program as root.";
+    }
+    if (savedErrno == EBUSY) {
+        return head +
+               "the port is in use by another program or driver.\nClose the other program "
+               "(or unload the printer driver: sudo modprobe -r lp) and try again.";
+    }
+    if (savedErrno == ENOENT || savedErrno == ENODEV || savedErrno == ENXIO) {
+        return head +
+               "the device is missing.\nLoad the parport_pc and ppdev modules (sudo modprobe "
+               "parport_pc ppdev) and check the port is enabled in the firmware set-up.";
+    }
+    std::string reason;
+    switch (code) {
+        case E1284_NOMEM:
+            reason = "out of memory";
+            break;
+        case E1284_NOTAVAIL:
+            reason = "this kind of access is not available on this system";
+            break;
+        case E1284_INVALIDPORT:
+            reason = "invalid port";
+            break;
+        default:
+            reason = "the system refused access";
+            break;
+    }
+    if (savedErrno != 0) reason += std::string(" (") + std::strerror(savedErrno) + ")";
+    return head + reason +
+           ".\nCheck that the ppdev module is loaded and that your user may use the port "
+           "(group 'lp'), or run the program as root.";
+}
+
+}  // namespace
+
+std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
+    const std::string& wanted, const std::function<bool(const parport*)>& matches,
+    std::string& problem) {
+    auto* list = new parport_list{};
+    errno = 0;
+    if (ieee1284_find_ports(list, 0) != E1284_OK) {
+        const int err = errno;
+        delete list;
+        problem = "Cannot look for parallel ports: " +
+                  std::string(err != 0 ? std::strerror(err) : "the system refused") +
+                  ".\nLoad the parport_pc and ppdev modules (sudo modprobe parport_pc ppdev).";
+        return nullptr;
+    }
+    parport* chosen = nullptr;
+    for (int i = 0; i < list->portc && chosen == nullptr; ++i) {
+        if (matches(list->portv[i])) chosen = list->portv[i];
+    }
+    if (chosen == nullptr) {
+        problem = "There is no parallel port " + wanted + ".\n" + portsFound(*list) +
+                  "\nChoose one with --port (a base address such as 0x378, or a name such as "
+                  "parport0), or use --port sim for the virtual adapter.";
+        ieee1284_free_ports(list);
+        delete list;
+        return nullptr;
+    }
+    const std::string label = portLabel(chosen);
+    // Not F1284_EXCL: ppdev refuses exclusive access whenever any other driver
+    // (typically the printer driver) is registered on the port, even idle. The
+    // claim below, held for the object's whole life, already keeps every other
+    // user off the lines while we drive them.
+    int capabilities = 0;
+    errno = 0;
+    int code = ieee1284_open(chosen, 0, &capabilities);
+    if (code != E1284_OK) {
+        problem = openFailure(label, code, errno);
+        ieee1284_free_ports(list);
+        delete list;
+        return nullptr;
+    }
+    if ((capabilities & CAP1284_RAW) == 0) {
+        problem = "Cannot use the parallel port " + label +
+                  ": the system gives no pin-level access to it, which the adapter needs.";
+        ieee1284_close(chosen);
+        ieee1284_free_ports(list);
+        delete list;
+        return nullptr;
+    }
+    errno = 0;
+    code = ieee1284_claim(chosen);
+    if (code != E1284_OK) {
+        const int err = errno;
+        problem = openFailure(label, code, err == 0 ? EBUSY : err);
+        ieee1284_close(chosen);
+        ieee1284_free_ports(list);
+        delete list;
+        return nullptr;
+    }
+    return std::unique_ptr<Ieee1284Port>(new Ieee1284Port(list, chosen, describe(chosen)));
+}
+
+std::unique_ptr<Ieee1284Port> Ieee1284Port::openByAddress(unsigned long baseAddress,
+                                                          std::string& problem) {
+    return openMatching(
+        "at " + hex(baseAddress), [&](const parport* p) { return p->base_addr == baseAddress; },
+        problem);
+}
+
+std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
+                                                       std::string& problem) {
+    return openMatching(
+        name,
+        [&](const parport* p) {
+            return (p->name != nullptr && name == p->name) ||
+                   (p->filename != nullptr && name == p->filename);
+        },
+        problem);
+}
+
+Ieee1284Port::Ieee1284Port(parport_list* list, parport* port, std::string description)
+    : list_(list), port_(port), description_(std::move(description)) {
+    const int lines = ieee1284_read_control(port_);
+    if (lines >= 0) {
+        shadow_ = static_cast<std::uint8_t>((lines ^ C1284_INVERTED) & kLineBits);
+    }
+}
+
+Ieee1284Port::~Ieee1284Port() {
+    ieee1284_release(port_);
+    ieee1284_close(port_);
+    ieee1284_free_ports(list_);
+    delete list_;
+}
+
+std::uint8_t Ieee1284Port::readData() {
+    return static_cast<std::uint8_t>(ieee1284_read_data(port_));
+}
+
+void Ieee1284Port::writeData(std::uint8_t value) {
+    ieee1284_write_data(port_, value);
+}
+
+std::uint8_t Ieee1284Port::readControl() {
+    return shadow_;
+}
+
+void Ieee1284Port::writeControl(std::uint8_t value) {
+    const bool toInput = (value & kDirectionBit) != 0;
+    const bool directionChanges = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
+    const auto lines = static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED);
+    // Turning to input, the drivers go off before the lines that may enable
+    // the chip's output change; turning to output, the chip's output is
+    // disabled first. Either way the port and the chip never drive together.
+    if (directionChanges && toInput) ieee1284_data_dir(port_, 1);
+    ieee1284_write_control(port_, lines);
+    if (directionChanges && !toInput) ieee1284_data_dir(port_, 0);
+    directionKnown_ = true;
+    shadow_ = value;
+}
+
+}  // namespace lpt51

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "port/Port.h"
+
+struct parport;
+struct parport_list;
+
+namespace lpt51 {
+
+// A parallel port reached through libieee1284 (ppdev, or raw I/O where the
+// process may). The library speaks IEEE 1284 line levels; this class turns
+// them back into the PC register values the bus steps write.
+//
+// The port is claimed for the whole life of the object, so no other driver
+// (the printer driver, another program) touches the lines between two steps
+// of a sequence.
+class Ieee1284Port final : public Port {
+  public:
+    // Opens the port whose base address is `baseAddress` (e.g. 0x378).
+    static std::unique_ptr<Ieee1284Port> openByAddress(unsigned long baseAddress,
+                                                       std::string& problem);
+    // Opens the port named "parport0" or "/dev/parport0".
+    static std::unique_ptr<Ieee1284Port> openByName(const std::string& name, std::string& problem);
+
+    ~Ieee1284Port() override;
+    Ieee1284Port(const Ieee1284Port&) = delete;
+    Ieee1284Port& operator=(const Ieee1284Port&) = delete;
+
+    std::uint8_t readData() override;
+    void writeData(std::uint8_t value) override;
+    std::uint8_t readControl() override;
+    void writeControl(std::uint8_t value) override;
+
+    // "parallel port /dev/parport0 (ppdev)" or "parallel port parport0 at 0x378 (direct I/O)".
+    const std::string& description() const { return description_; }
+
+  private:
+    Ieee1284Port(parport_list* list, parport* port, std::string description);
+    static std::unique_ptr<Ieee1284Port> openMatching(
+        const std::string& wanted, const std::function<bool(const parport*)>& matches,
+        std::string& problem);
+
+    parport_list* list_;
+    parport* port_;
+    std::string description_;
+    // The last control value written: the library's read of the control
+    // lines may be unreliable, and it cannot read the data direction at all.
+    std::uint8_t shadow_ = 0;
+    bool directionKnown_ = false;
+};
+
+}  // namespace lpt51
