@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <chrono>
+#include <vector>
+
+#include "RegisterPort.h"
+#include "port/Bus.h"
+#include "port/Calibration.h"
+
+namespace lpt51 {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::NotingClock;
+using testing::RegisterPort;
+
+TEST(BusDelay, CountsUnitsTimesDelayUnitIn32Bits) {
+    RegisterPort registers;
+    RecordingPort recorder(registers);
+    NotingClock clock(recorder);
+    Bus bus(recorder, clock, 29930);
+    bus.BusDelay();
+    bus.BusDelay(40);
+    bus.setDelayUnit(0x80000000u);
+    bus.BusDelay(2);  // wraps to 0: the clock must see 0, not a huge count
+    bus.setDelayUnit(0);
+    bus.BusDelay(20);
+    ASSERT_EQ(clock.waits.size(), 4u);
+    EXPECT_EQ(clock.waits[0].iterations, 29930u);
+    EXPECT_EQ(clock.waits[1].iterations, 40u * 29930u);
+    EXPECT_EQ(clock.waits[2].iterations, 0u);
+    EXPECT_EQ(clock.waits[3].iterations, 0u);
+    EXPECT_EQ(clock.waits[3].text, "D20");
+}
+
+TEST(RealClock, BusyWaitEndsWithTheCounterAtZero) {
+    RealClock clock;
+    volatile std::uint32_t counter = 12345;
+    clock.busyWait(counter, 100000, 1);
+    EXPECT_EQ(counter, 0u);
+    // An iteration count of 0 is no wait; decrementing first would run 2^32
+    // iterations and leave the counter at 0 only after seconds. The counter
+    // must already be 0 here without the loop ever having run.
+    counter = 7;
+    clock.busyWait(counter, 0, 1);
+    EXPECT_EQ(counter, 0u);
+}
+
+TEST(RealClock, ZeroDelayUnitReturnsAtOnce) {
+    // With a 0 product the wait must not wrap into 2^32 iterations (seconds of
+    // spinning on any machine); a generous bound tells the two apart.
+    RegisterPort registers;
+    RealClock clock;
+    Bus bus(registers, clock, 0);
+    const auto start = clock.now();
+    for (int i = 0; i < 4; ++i) bus.BusDelay(40);
+    EXPECT_LT(clock.now() - start, 1s);
+}
+
+TEST(RealClock, SleepLastsAtLeastItsMilliseconds) {
+    RealClock clock;
+    const auto start = std::chrono::steady_clock::now();
+    clock.sleepMs(15);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 15ms);
+    EXPECT_GE(clock.now().count(), 0);
+}
+
+TEST(VirtualClock, AdvancesTenMicrosecondsPerUnitAndMillisecondsPerSleep) {
+    RegisterPort registers;
+    VirtualClock clock;
+    Bus bus(registers, clock, 0x80000000u);  // the virtual time ignores the iteration count
+    bus.BusDelay(4);
+    EXPECT_EQ(clock.now(), 40us);
+    bus.Sleep(3);
+    EXPECT_EQ(clock.now(), 3040us);
+    bus.setDelayUnit(0);
+    bus.BusDelay();
+    EXPECT_EQ(clock.now(), 3050us);
+    EXPECT_DOUBLE_EQ(MeasureDelayUnitNs(bus, 100), 10000.0);
+}
+
+// Hands out counter readings and notes every call in order.
+class ScriptedHost final : public CalibrationHost {
+  public:
+    explicit ScriptedHost(std::vector<std::uint64_t> tsc) : tsc_(std::move(tsc)) {}
+    std::uint64_t readTsc() override {
+        calls.push_back("tsc");
+        return tsc_.at(next_++);
+    }
+    void sleepMs(unsigned ms) override { calls.push_back("sleep " + std::to_string(ms)); }
+    void raisePriority() override { calls.push_back("raise"); }
+    void restorePriority() override { calls.push_back("restore"); }
+    std::vector<std::string> calls;
+
+  private:
+    std::vector<std::uint64_t> tsc_;
+    std::size_t next_ = 0;
+};
+
+TEST(MeasureCpuMHz, ReadsTheCounterAroundHalfASecondAtRaisedPriority) {
+    ScriptedHost host({1000, 1000 + 1496850000ull});
+    const double mhz = MeasureCpuMHz(host);
+    EXPECT_DOUBLE_EQ(mhz, 2993.7);
+    EXPECT_EQ(DelayUnitFromMHz(mhz), 29930u);
+    const std::vector<std::string> expected{"raise",     "sleep 10", "tsc",
+                                            "sleep 500", "tsc",      "restore"};
+    EXPECT_EQ(host.calls, expected);
+}
+
+TEST(MeasureCpuMHz, UsesTheTickDifferenceModulo2To32) {
+    // 5,000,000,000 ticks (10 GHz) wrap to 705,032,704: 1410.065408 MHz.
+    ScriptedHost fast({0xFFFFFFFF00000000ull, 0xFFFFFFFF00000000ull + 5000000000ull});
+    EXPECT_DOUBLE_EQ(MeasureCpuMHz(fast), 705032704 / 500000.0);
+    // The 64-bit counter itself wrapping between the reads is still a small difference.
+    ScriptedHost wrapped({0xFFFFFFFFFFFFFF00ull, 0x100ull + 1000000000ull - 0x200});
+    EXPECT_DOUBLE_EQ(MeasureCpuMHz(wrapped), 2000.0);
+}
+
+TEST(DelayUnitFromMHz, TruncatesThenTimesTen) {
+    EXPECT_EQ(DelayUnitFromMHz(1.0), 10u);
+    EXPECT_EQ(DelayUnitFromMHz(1.999), 10u);
+    EXPECT_EQ(DelayUnitFromMHz(8589.93), 85890u);
+    EXPECT_EQ(DelayUnitFromMHz(0.999), 0u);  // below 1 MHz: no usable unit
+    EXPECT_EQ(DelayUnitFromMHz(0.0), 0u);
+    EXPECT_EQ(DelayUnitFromMHz(-5.0), 0u);
+    EXPECT_EQ(DelayUnitFromMHz(1e12),
+              static_cast<std::uint32_t>(10ull * (1000000000000ull % 4294967296ull)));
+}
+
+TEST(SystemCalibrationHost, RestoresWhateverPriorityItFound) {
+    // Raising may be refused (no privilege); either way restore leaves the
+    // thread as it was and a second restore is harmless.
+    int policyBefore = 0;
+    sched_param before{};
+    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyBefore, &before), 0);
+    SystemCalibrationHost host;
+    host.raisePriority();
+    host.restorePriority();
+    host.restorePriority();
+    int policyAfter = 0;
+    sched_param after{};
+    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyAfter, &after), 0);
+    EXPECT_EQ(policyAfter, policyBefore);
+    EXPECT_EQ(after.sched_priority, before.sched_priority);
+    const std::uint64_t first = host.readTsc();
+    EXPECT_LT(first, host.readTsc());
+}
+
+}  // namespace
+}  // namespace lpt51
