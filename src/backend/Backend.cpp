@@ -1,0 +1,145 @@
+#include "backend/Backend.h"
+
+#include "backend/ChipStore.h"
+#include "backend/PortName.h"
+#include "port/Ieee1284Port.h"
+
+namespace lpt51 {
+
+namespace {
+
+const char* chipText(sim::ChipKind kind) {
+    switch (kind) {
+        case sim::ChipKind::Part12V:
+            return "AT89C51 12 V part";
+        case sim::ChipKind::Part5V:
+            return "AT89C51 5 V part";
+        case sim::ChipKind::Empty:
+            return "empty socket";
+        case sim::ChipKind::Foreign:
+            return "foreign chip";
+    }
+    return "?";
+}
+
+const char* portText(sim::PortKind kind) {
+    switch (kind) {
+        case sim::PortKind::Bidirectional:
+            return "bidirectional port";
+        case sim::PortKind::OutputOnly:
+            return "output-only port";
+        case sim::PortKind::NoPullUps:
+            return "bidirectional port without pull-ups";
+    }
+    return "?";
+}
+
+// What every backend shares: a clock, and the reason it cannot be used.
+class BackendBase : public Backend {
+  public:
+    bool usable() const override { return problem_.empty(); }
+    const std::string& problem() const override { return problem_; }
+
+  protected:
+    std::string problem_;
+};
+
+class HardwareBackend final : public BackendBase {
+  public:
+    HardwareBackend(const PortName& name, const std::string& text) : requested_(text) {
+        std::string problem;
+        if (name.kind == PortName::Kind::Address) {
+            port_ = Ieee1284Port::openByAddress(name.address, problem);
+        } else {
+            port_ = Ieee1284Port::openByName(name.device, problem);
+        }
+        if (!port_) problem_ = problem.empty() ? "Cannot open the parallel port " + text : problem;
+    }
+
+    Port* port() override { return port_.get(); }
+    Clock& clock() override { return clock_; }
+    std::string description() const override {
+        return port_ ? port_->description() : "parallel port " + requested_ + " (not open)";
+    }
+    sim::VirtualAdapter* virtualAdapter() override { return nullptr; }
+    std::optional<std::string> persist() override { return std::nullopt; }
+
+  private:
+    std::string requested_;
+    RealClock clock_;
+    std::unique_ptr<Ieee1284Port> port_;
+};
+
+class SimBackend final : public BackendBase {
+  public:
+    SimBackend(const BackendOptions& options, std::string stateFile)
+        : stateFile_(std::move(stateFile)), chipKind_(options.simChip), portKind_(options.simPort) {
+        if (options.virtualTiming) {
+            clock_ = std::make_unique<VirtualClock>();
+        } else {
+            clock_ = std::make_unique<RealClock>();
+        }
+        sim::ChipState chip = sim::ChipState::erased(options.simChip);
+        if (!stateFile_.empty()) {
+            LoadedChip loaded = loadChip(stateFile_, options.simChip);
+            if (!loaded.chip) {
+                // Never touched again: the user's file is not ours to overwrite.
+                problem_ = loaded.problem;
+                return;
+            }
+            chip = std::move(*loaded.chip);
+        }
+        adapter_ = std::make_unique<sim::VirtualAdapter>(*clock_, options.simPort, std::move(chip));
+    }
+
+    Port* port() override { return adapter_.get(); }
+    Clock& clock() override { return *clock_; }
+    std::string description() const override {
+        const sim::ChipKind kind = adapter_ ? adapter_->chip().kind : chipKind_;
+        std::string text =
+            std::string("virtual adapter (") + chipText(kind) + ", " + portText(portKind_);
+        if (!stateFile_.empty()) text += ", state in " + stateFile_;
+        return text + ")";
+    }
+    sim::VirtualAdapter* virtualAdapter() override { return adapter_.get(); }
+    std::optional<std::string> persist() override {
+        if (!adapter_ || stateFile_.empty()) return std::nullopt;
+        return saveChip(stateFile_, adapter_->chip());
+    }
+
+  private:
+    std::string stateFile_;
+    sim::ChipKind chipKind_;
+    sim::PortKind portKind_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<sim::VirtualAdapter> adapter_;
+};
+
+// A --port value that names nothing: refused before any port is looked at.
+class RefusedBackend final : public BackendBase {
+  public:
+    explicit RefusedBackend(std::string problem) { problem_ = std::move(problem); }
+    Port* port() override { return nullptr; }
+    Clock& clock() override { return clock_; }
+    std::string description() const override { return "no port"; }
+    sim::VirtualAdapter* virtualAdapter() override { return nullptr; }
+    std::optional<std::string> persist() override { return std::nullopt; }
+
+  private:
+    RealClock clock_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> Backend::open(const BackendOptions& options) {
+    PortName name;
+    if (auto problem = parsePortName(options.port, name)) {
+        return std::make_unique<RefusedBackend>("--port: " + *problem);
+    }
+    if (name.kind == PortName::Kind::Virtual) {
+        return std::make_unique<SimBackend>(options, name.stateFile);
+    }
+    return std::make_unique<HardwareBackend>(name, options.port);
+}
+
+}  // namespace lpt51

@@ -1,0 +1,97 @@
+#include <array>
+#include <cstdlib>
+#include <string_view>
+
+#include "backend/Backend.h"
+#include "backend/PortName.h"
+
+namespace lpt51 {
+
+namespace {
+
+template <typename T>
+struct Choice {
+    std::string_view word;
+    T value;
+};
+
+constexpr std::array<Choice<sim::ChipKind>, 4> kChips{{{"12v", sim::ChipKind::Part12V},
+                                                       {"5v", sim::ChipKind::Part5V},
+                                                       {"empty", sim::ChipKind::Empty},
+                                                       {"foreign", sim::ChipKind::Foreign}}};
+constexpr std::array<Choice<sim::PortKind>, 3> kPorts{{{"bidi", sim::PortKind::Bidirectional},
+                                                       {"spp", sim::PortKind::OutputOnly},
+                                                       {"nopullups", sim::PortKind::NoPullUps}}};
+constexpr std::array<Choice<bool>, 2> kTimings{{{"virtual", true}, {"real", false}}};
+
+template <typename T, std::size_t N>
+std::optional<std::string> choose(const std::array<Choice<T>, N>& choices, const std::string& value,
+                                  T& out, const std::string& option, const std::string& what) {
+    for (const auto& c : choices) {
+        if (value == c.word) {
+            out = c.value;
+            return std::nullopt;
+        }
+    }
+    std::string words;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0) words += i + 1 == N ? " or " : ", ";
+        words += choices[i].word;
+    }
+    return option + ": unknown " + what + " '" + value + "' (use " + words + ")";
+}
+
+const char* const kOptionNames[] = {"--port", "--sim-chip", "--sim-port", "--sim-timing"};
+
+std::optional<std::string> apply(const std::string& option, const std::string& value,
+                                 BackendOptions& out) {
+    if (option == "--port") {
+        PortName name;
+        if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
+        out.port = value;
+        return std::nullopt;
+    }
+    if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");
+    if (option == "--sim-port") return choose(kPorts, value, out.simPort, option, "port kind");
+    return choose(kTimings, value, out.virtualTiming, option, "timing");
+}
+
+}  // namespace
+
+std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out) {
+    std::vector<std::string> rest;
+    rest.reserve(args.size());
+    // Work on a copy of the options so a bad value leaves `out` untouched.
+    BackendOptions taken = out;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {  // everything after it belongs to the caller
+            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            break;
+        }
+        bool matched = false;
+        for (const char* name : kOptionNames) {
+            const std::string option = name;
+            std::string value;
+            if (arg == option) {
+                if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
+                    return option + ": missing value";
+                }
+                value = args[++i];
+            } else if (arg.rfind(option + "=", 0) == 0) {
+                value = arg.substr(option.size() + 1);
+            } else {
+                continue;
+            }
+            if (auto problem = apply(option, value, taken)) return problem;
+            matched = true;
+            break;
+        }
+        if (!matched) rest.push_back(arg);
+    }
+    out = taken;
+    args = std::move(rest);
+    return std::nullopt;
+}
+
+}  // namespace lpt51
