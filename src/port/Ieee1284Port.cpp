@@ -20,9 +20,14 @@ std::string hex(unsigned long value) {
     return text;
 }
 
+bool isPpdev(const parport* p) {
+    return p->filename != nullptr && std::strstr(p->filename, "parport") != nullptr;
+}
+
 std::string portLabel(const parport* p) {
     std::string label = p->name != nullptr ? p->name : "?";
-    if (p->base_addr != 0) label += " at " + hex(p->base_addr);
+    // Without ppdev the library names a port after its address already.
+    if (p->base_addr != 0 && label != hex(p->base_addr)) label += " at " + hex(p->base_addr);
     if (p->filename != nullptr) label += std::string(" (") + p->filename + ")";
     return label;
 }
@@ -35,15 +40,15 @@ std::string portsFound(const parport_list& list) {
 }
 
 std::string describe(const parport* p) {
-    const bool ppdev = p->filename != nullptr && std::strstr(p->filename, "parport") != nullptr;
-    if (ppdev) return std::string("parallel port ") + p->filename + " (ppdev)";
+    if (isPpdev(p)) return std::string("parallel port ") + p->filename + " (ppdev)";
     std::string text = std::string("parallel port ") + (p->name != nullptr ? p->name : "?");
     if (p->base_addr != 0) text += " at " + hex(p->base_addr);
     return text + " (direct I/O)";
 }
 
 // Why opening or claiming failed, from the library's code and errno.
-std::string openFailure(const std::string& label, int code, int savedErrno) {
+std::string openFailure(const parport* p, int code, int savedErrno) {
+    const std::string label = portLabel(p);
     const std::string head = "Cannot open the parallel port " + label + ": ";
     if (savedErrno == EACCES || savedErrno == EPERM) {
         return head +
@@ -60,6 +65,13 @@ std::string openFailure(const std::string& label, int code, int savedErrno) {
         return head +
                "the device is missing.\nLoad the parport_pc and ppdev modules (sudo modprobe "
                "parport_pc ppdev) and check the port is enabled in the firmware set-up.";
+    }
+    if (!isPpdev(p) && (code == E1284_INIT || code == E1284_SYS)) {
+        return head +
+               "direct I/O is not possible (it needs root or CAP_SYS_RAWIO, and /dev/port), and "
+               "no ppdev device was found for this port.\nLoad the parport_pc and ppdev modules "
+               "(sudo modprobe parport_pc ppdev) and use /dev/parport0 as a member of the group "
+               "'lp', or run the program as root.";
     }
     std::string reason;
     switch (code) {
@@ -118,7 +130,7 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     errno = 0;
     int code = ieee1284_open(chosen, 0, &capabilities);
     if (code != E1284_OK) {
-        problem = openFailure(label, code, errno);
+        problem = openFailure(chosen, code, errno);
         ieee1284_free_ports(list);
         delete list;
         return nullptr;
@@ -135,7 +147,7 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     code = ieee1284_claim(chosen);
     if (code != E1284_OK) {
         const int err = errno;
-        problem = openFailure(label, code, err == 0 ? EBUSY : err);
+        problem = openFailure(chosen, code, err == 0 ? EBUSY : err);
         ieee1284_close(chosen);
         ieee1284_free_ports(list);
         delete list;

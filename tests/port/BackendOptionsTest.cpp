@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "backend/Backend.h"
+#include "backend/PortName.h"
+#include "port/Ieee1284Port.h"
+
+namespace lpt51 {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
+    Args args{"write",      "--port", "sim:chip.state",      "a.hex", "--sim-chip=5v", "--verbose",
+              "--sim-port", "spp",    "--sim-timing=virtual"};
+    BackendOptions options;
+    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
+    EXPECT_EQ(args, (Args{"write", "a.hex", "--verbose"}));
+    EXPECT_EQ(options.port, "sim:chip.state");
+    EXPECT_EQ(options.simChip, sim::ChipKind::Part5V);
+    EXPECT_EQ(options.simPort, sim::PortKind::OutputOnly);
+    EXPECT_TRUE(options.virtualTiming);
+}
+
+TEST(TakeBackendOptions, EveryWordOfEveryChoiceAndTheDefaults) {
+    BackendOptions defaults;
+    EXPECT_EQ(defaults.port, "0x378");
+    EXPECT_EQ(defaults.simChip, sim::ChipKind::Part12V);
+    EXPECT_EQ(defaults.simPort, sim::PortKind::Bidirectional);
+    EXPECT_FALSE(defaults.virtualTiming);
+
+    const std::pair<const char*, sim::ChipKind> chips[] = {{"12v", sim::ChipKind::Part12V},
+                                                           {"5v", sim::ChipKind::Part5V},
+                                                           {"empty", sim::ChipKind::Empty},
+                                                           {"foreign", sim::ChipKind::Foreign}};
+    for (const auto& [word, kind] : chips) {
+        Args args{std::string("--sim-chip=") + word};
+        BackendOptions options;
+        options.simChip =
+            kind == sim::ChipKind::Part12V ? sim::ChipKind::Empty : sim::ChipKind::Part12V;
+        EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt) << word;
+        EXPECT_EQ(options.simChip, kind) << word;
+    }
+    const std::pair<const char*, sim::PortKind> ports[] = {{"bidi", sim::PortKind::Bidirectional},
+                                                           {"spp", sim::PortKind::OutputOnly},
+                                                           {"nopullups", sim::PortKind::NoPullUps}};
+    for (const auto& [word, kind] : ports) {
+        Args args{"--sim-port", word};
+        BackendOptions options;
+        options.simPort = kind == sim::PortKind::OutputOnly ? sim::PortKind::Bidirectional
+                                                            : sim::PortKind::OutputOnly;
+        EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt) << word;
+        EXPECT_EQ(options.simPort, kind) << word;
+        EXPECT_TRUE(args.empty());
+    }
+    Args args{"--sim-timing", "virtual", "--sim-timing=real"};  // the last one counts
+    BackendOptions options;
+    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
+    EXPECT_FALSE(options.virtualTiming);
+}
+
+TEST(TakeBackendOptions, BadValuesNameTheOptionAndTheChoices) {
+    struct Case {
+        Args args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--sim-chip", "x"}, "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)"},
+        {{"--sim-chip=12V"}, "--sim-chip: unknown chip '12V' (use 12v, 5v, empty or foreign)"},
+        {{"--sim-port=usb"}, "--sim-port: unknown port kind 'usb' (use bidi, spp or nopullups)"},
+        {{"--sim-timing", "fast"}, "--sim-timing: unknown timing 'fast' (use virtual or real)"},
+        {{"--sim-timing="}, "--sim-timing: unknown timing '' (use virtual or real)"},
+        {{"--port"}, "--port: missing value"},
+        {{"--port", "--sim-chip", "5v"}, "--port: missing value"},
+        {{"--sim-chip"}, "--sim-chip: missing value"},
+    };
+    for (const Case& c : cases) {
+        Args args = c.args;
+        BackendOptions options;
+        options.simChip = sim::ChipKind::Part5V;
+        EXPECT_EQ(TakeBackendOptions(args, options), c.error) << c.args[0];
+        EXPECT_EQ(args, c.args) << "arguments untouched on error";
+        EXPECT_EQ(options.simChip, sim::ChipKind::Part5V) << "options untouched on error";
+    }
+}
+
+TEST(TakeBackendOptions, BadPortValuesAreRefusedWithTheReason) {
+    for (const char* bad : {"--port=", "--port=0x", "--port=0xZZ", "--port=0x10000", "--port=0x0",
+                            "--port=sim:", "--port=par port"}) {
+        Args args{bad};
+        BackendOptions options;
+        const auto error = TakeBackendOptions(args, options);
+        ASSERT_TRUE(error.has_value()) << bad;
+        EXPECT_EQ(error->rfind("--port: ", 0), 0u) << *error;
+        EXPECT_EQ(options.port, "0x378");
+    }
+}
+
+TEST(TakeBackendOptions, StopsAtDoubleDash) {
+    Args args{"--sim-chip=5v", "--", "--port", "0x278"};
+    BackendOptions options;
+    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
+    EXPECT_EQ(args, (Args{"--", "--port", "0x278"}));
+    EXPECT_EQ(options.port, "0x378");
+    // Options that only begin like ours are not ours.
+    Args similar{"--portable", "--sim-chips=5v"};
+    EXPECT_EQ(TakeBackendOptions(similar, options), std::nullopt);
+    EXPECT_EQ(similar.size(), 2u);
+}
+
+TEST(PortName, ReadsAddressesDevicesAndTheVirtualAdapter) {
+    PortName name;
+    ASSERT_EQ(parsePortName("0x378", name), std::nullopt);
+    EXPECT_EQ(name.kind, PortName::Kind::Address);
+    EXPECT_EQ(name.address, 0x378u);
+    ASSERT_EQ(parsePortName("0X0278", name), std::nullopt);
+    EXPECT_EQ(name.address, 0x278u);
+    ASSERT_EQ(parsePortName("/dev/parport1", name), std::nullopt);
+    EXPECT_EQ(name.kind, PortName::Kind::Device);
+    EXPECT_EQ(name.device, "/dev/parport1");
+    ASSERT_EQ(parsePortName("sim", name), std::nullopt);
+    EXPECT_EQ(name.kind, PortName::Kind::Virtual);
+    EXPECT_EQ(name.stateFile, "");
+    ASSERT_EQ(parsePortName("sim:/tmp/a b.state", name), std::nullopt);
+    EXPECT_EQ(name.stateFile, "/tmp/a b.state");
+}
+
+TEST(Ieee1284Port, NoSuchPortIsAClearRefusalAndTouchesNothing) {
+    std::string problem;
+    auto port = Ieee1284Port::openByName("parport-that-does-not-exist", problem);
+    EXPECT_EQ(port, nullptr);
+    // Either the library found ports (and lists them) or could not look at all.
+    const bool listed = problem.find("There is no parallel port parport-that-does-not-exist") == 0;
+    const bool cannotLook = problem.find("Cannot look for parallel ports") == 0;
+    EXPECT_TRUE(listed || cannotLook) << problem;
+    if (listed) {
+        EXPECT_NE(problem.find("--port sim"), std::string::npos) << problem;
+    }
+}
+
+}  // namespace
+}  // namespace lpt51
