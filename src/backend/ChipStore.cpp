@@ -124,6 +124,13 @@ std::string reason(int err) {
 
 LoadedChip loadChip(const std::string& path, sim::ChipKind kind) {
     LoadedChip result;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        result.fileExisted = true;
+        result.problem = "Cannot read the virtual chip's state file " + path +
+                         ": it is not a regular file; it is left as it is.";
+        return result;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const int err = errno;

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "backend/Backend.h"
+#include "backend/ChipStore.h"
+
+namespace lpt51 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh directory per test, removed afterwards.
+class StateDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "lpt51-backend-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const char* name) const { return (dir / name).string(); }
+    static std::string contents(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void write(const std::string& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    std::unique_ptr<Backend> openSim(const std::string& port,
+                                     sim::ChipKind chip = sim::ChipKind::Part12V) {
+        BackendOptions options;
+        options.port = port;
+        options.simChip = chip;
+        options.virtualTiming = true;
+        return Backend::open(options);
+    }
+
+    fs::path dir;
+};
+
+TEST(SimBackend, ShapedByTheOptionsAndTimedByTheChosenClock) {
+    BackendOptions options;
+    options.port = "sim";
+    options.simChip = sim::ChipKind::Part5V;
+    options.simPort = sim::PortKind::OutputOnly;
+    options.virtualTiming = true;
+    auto backend = Backend::open(options);
+    ASSERT_TRUE(backend->usable()) << backend->problem();
+    EXPECT_TRUE(backend->problem().empty());
+    ASSERT_NE(backend->virtualAdapter(), nullptr);
+    EXPECT_EQ(backend->port(), backend->virtualAdapter());
+    EXPECT_EQ(backend->virtualAdapter()->portKind(), sim::PortKind::OutputOnly);
+    EXPECT_EQ(backend->virtualAdapter()->chip().kind, sim::ChipKind::Part5V);
+    EXPECT_NE(dynamic_cast<VirtualClock*>(&backend->clock()), nullptr);
+    EXPECT_EQ(backend->description(), "virtual adapter (AT89C51 5 V part, output-only port)");
+    EXPECT_EQ(backend->persist(), std::nullopt);  // nothing to write without a file
+
+    options = BackendOptions{};
+    options.port = "sim";
+    backend = Backend::open(options);
+    EXPECT_NE(dynamic_cast<RealClock*>(&backend->clock()), nullptr);  // real timing by default
+    EXPECT_EQ(backend->description(), "virtual adapter (AT89C51 12 V part, bidirectional port)");
+}
+
+TEST_F(StateDir, AMissingFileIsAnErasedChipWrittenOnlyWhenPersisted) {
+    const std::string file = path("chip.state");
+    auto backend = openSim("sim:" + file, sim::ChipKind::Part5V);
+    ASSERT_TRUE(backend->usable()) << backend->problem();
+    EXPECT_FALSE(fs::exists(file));
+    const sim::ChipState erased = sim::ChipState::erased(sim::ChipKind::Part5V);
+    EXPECT_EQ(backend->virtualAdapter()->chip().code, erased.code);
+    EXPECT_EQ(backend->virtualAdapter()->chip().kind, sim::ChipKind::Part5V);
+    EXPECT_EQ(backend->description(),
+              "virtual adapter (AT89C51 5 V part, bidirectional port, state in " + file + ")");
+    EXPECT_EQ(backend->persist(), std::nullopt);
+    EXPECT_TRUE(fs::exists(file));
+}
+
+TEST_F(StateDir, PersistedChipComesBackWholeAndTheFileKeepsItsKind) {
+    const std::string file = path("chip.state");
+    {
+        auto backend = openSim("sim:" + file);
+        sim::ChipState& chip = backend->virtualAdapter()->chip();
+        for (std::size_t i = 0; i < chip.code.size(); ++i) {
+            chip.code[i] = static_cast<std::uint8_t>(0xA5 ^ i ^ (i >> 8));
+        }
+        chip.lockBits = {true, false, true};
+        chip.weakCells = {0x000, 0x7FF, 0xFFF};
+        chip.stuckMask = 0x81;
+        ASSERT_EQ(backend->persist(), std::nullopt);
+    }
+    // The state file, not --sim-chip, says what is in the socket.
+    auto again = openSim("sim:" + file, sim::ChipKind::Empty);
+    ASSERT_TRUE(again->usable()) << again->problem();
+    const sim::ChipState& chip = again->virtualAdapter()->chip();
+    EXPECT_EQ(chip.kind, sim::ChipKind::Part12V);
+    for (std::size_t i = 0; i < chip.code.size(); ++i) {
+        ASSERT_EQ(chip.code[i], static_cast<std::uint8_t>(0xA5 ^ i ^ (i >> 8))) << i;
+    }
+    EXPECT_EQ(chip.lockBits, (std::array<bool, 3>{true, false, true}));
+    EXPECT_EQ(chip.weakCells, (std::vector<std::uint16_t>{0x000, 0x7FF, 0xFFF}));
+    EXPECT_EQ(chip.stuckMask, 0x81);
+    // Saving replaces the file by rename: no temporary is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+}
+
+TEST_F(StateDir, DamagedOrForeignFilesAreRefusedAndNeverOverwritten) {
+    std::string good;
+    {
+        const std::string file = path("good.state");
+        ASSERT_EQ(openSim("sim:" + file)->persist(), std::nullopt);
+        good = contents(file);
+    }
+    const std::string truncated = good.substr(0, good.size() / 2);
+    std::string badByte = good;
+    badByte[badByte.size() - 3] = 'g';
+    std::string extra = good + "00\n";
+    std::string badKind = good;
+    badKind.replace(badKind.find("kind 12v"), 8, "kind 13v");
+    const std::pair<const char*, std::string> files[] = {
+        {"truncated", truncated}, {"bad byte", badByte},         {"extra byte", extra},
+        {"bad kind", badKind},    {"foreign", "hello, world\n"}, {"empty", ""},
+    };
+    for (const auto& [what, text] : files) {
+        const std::string file = path("damaged.state");
+        write(file, text);
+        auto backend = openSim("sim:" + file);
+        EXPECT_FALSE(backend->usable()) << what;
+        EXPECT_NE(backend->problem().find(file), std::string::npos) << what << backend->problem();
+        EXPECT_NE(backend->problem().find("left as it is"), std::string::npos) << what;
+        EXPECT_EQ(backend->port(), nullptr) << what;
+        EXPECT_EQ(backend->virtualAdapter(), nullptr) << what;
+        EXPECT_EQ(backend->persist(), std::nullopt) << what;
+        EXPECT_EQ(contents(file), text) << what;
+    }
+}
+
+TEST_F(StateDir, AFileThatCannotBeWrittenIsReportedNotIgnored) {
+    const std::string file = path("no-such-dir/chip.state");
+    auto backend = openSim("sim:" + file);
+    ASSERT_TRUE(backend->usable());
+    const auto error = backend->persist();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(*error,
+              "Cannot save the virtual chip's state to " + file + ": No such file or directory");
+}
+
+TEST_F(StateDir, AnUnreadableFileIsRefusedWithTheSystemsReason) {
+    // A directory where the file should be: opening it for reading fails
+    // (or reads nothing), and it must not be mistaken for a missing file.
+    const std::string file = path("a-directory");
+    fs::create_directory(file);
+    auto backend = openSim("sim:" + file);
+    EXPECT_FALSE(backend->usable());
+    EXPECT_NE(backend->problem().find(file), std::string::npos) << backend->problem();
+    EXPECT_TRUE(fs::is_directory(file));
+}
+
+TEST(Backend, AHardwarePortThatIsNotThereGivesAnUnusableBackend) {
+    BackendOptions options;
+    options.port = "parport-that-does-not-exist";
+    auto backend = Backend::open(options);
+    ASSERT_NE(backend, nullptr);
+    EXPECT_FALSE(backend->usable());
+    EXPECT_FALSE(backend->problem().empty());
+    EXPECT_EQ(backend->port(), nullptr);
+    EXPECT_EQ(backend->virtualAdapter(), nullptr);
+    EXPECT_EQ(backend->persist(), std::nullopt);
+    backend->clock().sleepMs(0);
+
+    options.port = "0xZZ";  // built by hand, not through the option parser
+    backend = Backend::open(options);
+    EXPECT_FALSE(backend->usable());
+    EXPECT_EQ(backend->problem().rfind("--port: bad base address '0xZZ'", 0), 0u)
+        << backend->problem();
+}
+
+}  // namespace
+}  // namespace lpt51
