@@ -12,7 +12,7 @@ enum class Answer { Yes, No };
 // Texts are passed exactly as the program builds them; a "\r" inside one is a
 // line break for whoever shows it.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
 
     // A plain message with an OK button.

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/HexField.h"
+
+namespace lpt51::chip {
+
+// The chip's code memory ends here; the adapter carries 12 address bits only.
+inline constexpr std::uint32_t kCodeSize = 0x1000;
+
+// One record as the write and verify walks see it.
+struct WalkRecord {
+    std::size_t lineIndex = 0;        // 0-based index into the lines
+    bool data = false;                // a data record (type "00") with bytes to program
+    std::uint16_t addrHigh = 0;       // address high field, the whole byte
+    std::uint16_t addrLow = 0;        // address low field
+    std::vector<std::uint8_t> bytes;  // data bytes (empty unless data)
+};
+
+// Where and why a text cannot be walked. Line and column are 1-based for
+// messages; column 0 when the problem has no column.
+struct ImageProblem {
+    std::size_t line = 0;
+    std::size_t column = 0;
+    std::string what;  // e.g. "field \"ZG\" is not a hexadecimal byte"
+};
+
+// The walk of a text from its first line to the end record, done before any
+// byte reaches the port so that a bad text programs (or compares) nothing.
+// Reads exactly the fields the walks read: the byte count, and for a record
+// whose count is "00" the address high field as text (both "00": end record);
+// otherwise both address fields and the type, and a type "00" record's data
+// fields. Refused: a field that must be converted and is not hexadecimal, a
+// text that ends before an end record, and a data record whose bytes lie at
+// or beyond 0x1000 (they would land on their address modulo 4096).
+struct ScannedImage {
+    std::vector<WalkRecord> records;  // in line order, the end record not included
+    std::size_t endLine = 0;          // 0-based index of the end record
+    std::size_t dataBytes = 0;        // bytes the walk programs or compares
+    std::optional<ImageProblem> problem;
+};
+
+ScannedImage ScanImage(const image::Lines& lines);
+
+// The refusal text for a problem, e.g.
+// "Write refused: line 3, column 10: field \"ZG\" is not a hexadecimal byte. Nothing was
+// programmed." `operation` is "Write" or "Verify" or "Clear-Write-Verify"; `nothingDone` is
+// "Nothing was programmed." or "Nothing was compared." or similar.
+std::string RefusalText(const ImageProblem& problem, const std::string& operation,
+                        const std::string& nothingDone);
+
+}  // namespace lpt51::chip

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "chip/Prompts.h"
+#include "port/Bus.h"
+
+namespace lpt51::chip {
+
+// The process-wide variables the chip operations share. One instance lives as
+// long as the program (the window or the command line owns it).
+struct ProgrammerState {
+    std::string ChipType;            // device type string, see Devices.h
+    std::uint8_t BidiMode = 1;       // 1: the port can read the chip
+    std::uint8_t CwvActive = 0;      // Clear-Write-Verify running: final messages stay silent
+    std::uint8_t SkipSignature = 0;  // ReadSignature reads nothing while set
+    std::uint8_t VerifyFailed = 0;   // a byte differed in the current verify
+    std::uint16_t AddrLow = 0;       // chip address bits 0-7
+    std::uint16_t AddrHigh = 0;      // chip address bits 8-11 (a record may hold more)
+    std::uint16_t ChipByte = 0;      // byte last read from or to be written to the chip
+};
+
+// What every chip operation works with. The selected device (the `cpu`
+// caption) is passed to each operation that needs it, since the caption, not
+// ChipType, decides the variant.
+struct ChipContext {
+    Bus& bus;
+    Prompts& prompts;
+    ProgrammerState& state;
+};
+
+// True when the caption selects the 12 V mode bytes (exact comparison).
+inline bool Is12V(const std::string& cpuCaption) {
+    return cpuCaption == "AT89C51-12V";
+}
+
+}  // namespace lpt51::chip

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "chip/ProgrammerState.h"
+#include "chip/Progress.h"
+#include "image/HexField.h"
+
+namespace lpt51::chip {
+
+// Reads all 4096 bytes and returns the 257 lines of Intel HEX (256 records of
+// 16 bytes, then ":00000001FF"); each line also goes to observer->lineAppended
+// as soon as it is complete, and bytesDone after each record. No device check.
+// Ends with ReleaseBus; AddrLow/AddrHigh end at 0xFF/0x0F. The handler does the
+// window work, the temporary file and the current image file name.
+image::Lines ReadChip(ChipContext& ctx, ProgressObserver* observer);
+
+// The raw bytes alone (same port sequence), for callers that want no text.
+std::array<std::uint8_t, 4096> ReadChipBytes(ChipContext& ctx, ProgressObserver* observer);
+
+}  // namespace lpt51::chip

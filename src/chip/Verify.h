@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "chip/ImageScan.h"
+#include "chip/ProgrammerState.h"
+#include "chip/Progress.h"
+#include "image/HexField.h"
+
+namespace lpt51::chip {
+
+struct VerifyResult {
+    bool reachedEnd = false;             // the walk ended at the end record
+    std::uint64_t remaining = 0;         // bytes of the current record not compared
+    std::size_t mismatches = 0;          // differing bytes met
+    std::optional<std::string> refusal;  // bad text: nothing compared, no port access
+};
+
+// Compares the chip with the image. Runs no device check. Each differing byte:
+// VerifyFailed := 1, observer->mismatch(...), then the Error question
+// MismatchQuestion(...); No ends the walk. Ends with ReleaseBus (unless
+// refused). The handler then, in this order: reloads the view; shows
+// VerifyFinalMessage(result, state) if any; enables the window;
+// state.VerifyFailed = 0; enables verify with caption "Verify Chip".
+VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer);
+
+// "Not correct on adress (Hex): 0000\rOn chip =FF  In file= 02\r Continue ? "
+std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std::uint8_t onChip,
+                             std::uint8_t inFile);
+
+// The refusal; or, when remaining is 0 and CwvActive is 0, "File Check
+// successful!" / "Verifing not correct !!!" by VerifyFailed; or nothing.
+// Call before clearing VerifyFailed.
+std::optional<std::string> VerifyFinalMessage(const VerifyResult& result,
+                                              const ProgrammerState& state);
+
+}  // namespace lpt51::chip
