@@ -98,10 +98,10 @@ std::string openFailure(const parport* p, int code, int savedErrno) {
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     const std::string& wanted, const std::function<bool(const parport*)>& matches,
-    std::string& problem) {
+    std::string& problem, Ieee1284Library& library) {
     auto* list = new parport_list{};
     errno = 0;
-    if (ieee1284_find_ports(list, 0) != E1284_OK) {
+    if (library.findPorts(list) != E1284_OK) {
         const int err = errno;
         delete list;
         problem = "Cannot look for parallel ports: " +
@@ -117,7 +117,7 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
         problem = "There is no parallel port " + wanted + ".\n" + portsFound(*list) +
                   "\nChoose one with --port (a base address such as 0x378, or a name such as "
                   "parport0), or use --port sim for the virtual adapter.";
-        ieee1284_free_ports(list);
+        library.freePorts(list);
         delete list;
         return nullptr;
     }
@@ -128,73 +128,76 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     // user off the lines while we drive them.
     int capabilities = 0;
     errno = 0;
-    int code = ieee1284_open(chosen, 0, &capabilities);
+    int code = library.open(chosen, 0, &capabilities);
     if (code != E1284_OK) {
         problem = openFailure(chosen, code, errno);
-        ieee1284_free_ports(list);
+        library.freePorts(list);
         delete list;
         return nullptr;
     }
     if ((capabilities & CAP1284_RAW) == 0) {
         problem = "Cannot use the parallel port " + label +
                   ": the system gives no pin-level access to it, which the adapter needs.";
-        ieee1284_close(chosen);
-        ieee1284_free_ports(list);
+        library.close(chosen);
+        library.freePorts(list);
         delete list;
         return nullptr;
     }
     errno = 0;
-    code = ieee1284_claim(chosen);
+    code = library.claim(chosen);
     if (code != E1284_OK) {
         const int err = errno;
         problem = openFailure(chosen, code, err == 0 ? EBUSY : err);
-        ieee1284_close(chosen);
-        ieee1284_free_ports(list);
+        library.close(chosen);
+        library.freePorts(list);
         delete list;
         return nullptr;
     }
-    return std::unique_ptr<Ieee1284Port>(new Ieee1284Port(list, chosen, describe(chosen)));
+    return std::unique_ptr<Ieee1284Port>(new Ieee1284Port(library, list, chosen, describe(chosen)));
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByAddress(unsigned long baseAddress,
-                                                          std::string& problem) {
+                                                          std::string& problem,
+                                                          Ieee1284Library& library) {
     return openMatching(
         "at " + hex(baseAddress), [&](const parport* p) { return p->base_addr == baseAddress; },
-        problem);
+        problem, library);
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
-                                                       std::string& problem) {
+                                                       std::string& problem,
+                                                       Ieee1284Library& library) {
     return openMatching(
         name,
         [&](const parport* p) {
             return (p->name != nullptr && name == p->name) ||
                    (p->filename != nullptr && name == p->filename);
         },
-        problem);
+        problem, library);
 }
 
-Ieee1284Port::Ieee1284Port(parport_list* list, parport* port, std::string description)
-    : list_(list), port_(port), description_(std::move(description)) {
-    const int lines = ieee1284_read_control(port_);
+Ieee1284Port::Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port,
+                           std::string description)
+    : library_(library), list_(list), port_(port), description_(std::move(description)) {
+    const int lines = library_.readControl(port_);
     if (lines >= 0) {
         shadow_ = static_cast<std::uint8_t>((lines ^ C1284_INVERTED) & kLineBits);
     }
 }
 
 Ieee1284Port::~Ieee1284Port() {
-    ieee1284_release(port_);
-    ieee1284_close(port_);
-    ieee1284_free_ports(list_);
+    library_.release(port_);
+    library_.close(port_);
+    library_.freePorts(list_);
     delete list_;
 }
 
 std::uint8_t Ieee1284Port::readData() {
-    return static_cast<std::uint8_t>(ieee1284_read_data(port_));
+    return static_cast<std::uint8_t>(library_.readData(port_));
 }
 
 void Ieee1284Port::writeData(std::uint8_t value) {
-    ieee1284_write_data(port_, value);
+    library_.writeData(port_, value);
 }
 
 std::uint8_t Ieee1284Port::readControl() {
@@ -208,9 +211,9 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
     // Turning to input, the drivers go off before the lines that may enable
     // the chip's output change; turning to output, the chip's output is
     // disabled first. Either way the port and the chip never drive together.
-    if (directionChanges && toInput) ieee1284_data_dir(port_, 1);
-    ieee1284_write_control(port_, lines);
-    if (directionChanges && !toInput) ieee1284_data_dir(port_, 0);
+    if (directionChanges && toInput) library_.dataDir(port_, 1);
+    library_.writeControl(port_, lines);
+    if (directionChanges && !toInput) library_.dataDir(port_, 0);
     directionKnown_ = true;
     shadow_ = value;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "port/Ieee1284Library.h"
 #include "port/Port.h"
 
 struct parport;
@@ -23,9 +24,11 @@ class Ieee1284Port final : public Port {
   public:
     // Opens the port whose base address is `baseAddress` (e.g. 0x378).
     static std::unique_ptr<Ieee1284Port> openByAddress(unsigned long baseAddress,
-                                                       std::string& problem);
+                                                       std::string& problem,
+                                                       Ieee1284Library& library = systemIeee1284());
     // Opens the port named "parport0" or "/dev/parport0".
-    static std::unique_ptr<Ieee1284Port> openByName(const std::string& name, std::string& problem);
+    static std::unique_ptr<Ieee1284Port> openByName(const std::string& name, std::string& problem,
+                                                    Ieee1284Library& library = systemIeee1284());
 
     ~Ieee1284Port() override;
     Ieee1284Port(const Ieee1284Port&) = delete;
@@ -40,11 +43,13 @@ class Ieee1284Port final : public Port {
     const std::string& description() const { return description_; }
 
   private:
-    Ieee1284Port(parport_list* list, parport* port, std::string description);
+    Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port,
+                 std::string description);
     static std::unique_ptr<Ieee1284Port> openMatching(
         const std::string& wanted, const std::function<bool(const parport*)>& matches,
-        std::string& problem);
+        std::string& problem, Ieee1284Library& library);
 
+    Ieee1284Library& library_;
     parport_list* list_;
     parport* port_;
     std::string description_;
