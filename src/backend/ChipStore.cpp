@@ -162,6 +162,17 @@ LoadedChip loadChip(const std::string& path, sim::ChipKind kind) {
 }
 
 std::optional<std::string> saveChip(const std::string& path, const sim::ChipState& chip) {
+    // The file may have been replaced since it was loaded; only a state file
+    // (or no file at all) is ours to replace.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        std::ifstream existing(path, std::ios::binary);
+        std::string header;
+        if (!S_ISREG(info.st_mode) || !std::getline(existing, header) || header != kHeader) {
+            return "Cannot save the virtual chip's state to " + path +
+                   ": the file there is not a virtual chip state file; it is left as it is.";
+        }
+    }
     // Written beside the target and renamed over it, so a crash or a full
     // disk leaves either the old state or the new one, never half of one.
     std::string temp = path + ".XXXXXX";

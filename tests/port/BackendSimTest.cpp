@@ -151,6 +151,17 @@ TEST_F(StateDir, AFileThatCannotBeWrittenIsReportedNotIgnored) {
               "Cannot save the virtual chip's state to " + file + ": No such file or directory");
 }
 
+TEST_F(StateDir, AFileReplacedSinceLoadingIsNotOverwritten) {
+    const std::string file = path("chip.state");
+    auto backend = openSim("sim:" + file);
+    ASSERT_EQ(backend->persist(), std::nullopt);
+    write(file, "the user's notes\n");
+    const auto error = backend->persist();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("left as it is"), std::string::npos) << *error;
+    EXPECT_EQ(contents(file), "the user's notes\n");
+}
+
 TEST_F(StateDir, AnUnreadableFileIsRefusedWithTheSystemsReason) {
     // A directory where the file should be: opening it for reading fails
     // (or reads nothing), and it must not be mistaken for a missing file.
