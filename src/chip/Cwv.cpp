@@ -1,0 +1,41 @@
+#include "chip/Cwv.h"
+
+#include "chip/Devices.h"
+#include "chip/ImageScan.h"
+
+namespace lpt51::chip {
+
+std::optional<std::string> CwvCaptionRefusal(const std::string& cpuCaption) {
+    if (cpuCaption == kChipNone) return std::string(kNoProcessor);
+    if (cpuCaption == kNoSelect) return std::string(kSelectProcessor);
+    return std::nullopt;
+}
+
+std::optional<std::string> CwvImageRefusal(const image::Lines& lines) {
+    const ScannedImage scan = ScanImage(lines);
+    if (!scan.problem) return std::nullopt;
+    return RefusalText(*scan.problem, "Clear-Write-Verify", "The chip was not erased.");
+}
+
+bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
+                         const CwvSteps& steps) {
+    if (auto refusal = CwvCaptionRefusal(cpuCaption)) {
+        ctx.prompts.showMessage(*refusal);
+        return false;
+    }
+    // Erasing a chip and then finding the text unusable would lose its
+    // contents for nothing, so a bad text is refused before the erase.
+    if (auto refusal = CwvImageRefusal(lines)) {
+        ctx.prompts.showMessage(*refusal);
+        return false;
+    }
+    CwvGuard guard(ctx.state);
+    if (steps.erase) steps.erase();
+    guard.skipSignature();
+    if (steps.write) steps.write();
+    if (ctx.state.BidiMode == 1 && steps.verify) steps.verify();
+    ctx.prompts.showMessage(kTaskComplete);
+    return true;
+}
+
+}  // namespace lpt51::chip

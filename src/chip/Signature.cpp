@@ -1,0 +1,72 @@
+#include "chip/Signature.h"
+
+#include <cstdint>
+
+#include "chip/Devices.h"
+
+namespace lpt51::chip {
+
+namespace {
+
+// One signature byte: idle, address, signature-read mode (no programming voltage).
+std::uint8_t ReadSignatureByte(ChipContext& ctx) {
+    Bus& bus = ctx.bus;
+    ProgrammerState& st = ctx.state;
+    bus.LatchIdle(1);
+    bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), 1);
+    bus.LatchHigh(static_cast<std::uint8_t>(0x80 | (st.AddrHigh & 0x0F)), 1);
+    st.ChipByte = bus.ReadStrobe(4, 20);
+    return static_cast<std::uint8_t>(st.ChipByte);
+}
+
+}  // namespace
+
+void ReadSignature(ChipContext& ctx) {
+    ProgrammerState& st = ctx.state;
+    st.AddrLow = 0x30;
+    st.AddrHigh = 0;
+    if (st.SkipSignature != 1) {
+        for (int i = 0; i < 3; ++i) {
+            const std::uint8_t b = ReadSignatureByte(ctx);
+            if (i == 0 && b != 0x1E &&
+                ctx.prompts.ask(QuestionKind::Information, kNotAtmel) == Answer::No) {
+                st.ChipType = kChipNone;
+                break;
+            }
+            if (i == 1 && b != 0x51 &&
+                ctx.prompts.ask(QuestionKind::Warning, kNot89C51) == Answer::No) {
+                st.ChipType = kChipNone;
+                break;
+            }
+            if (i == 2) {
+                st.ChipType = b == 0x05 ? kDevice5V : b == 0xFF ? kDevice12V : kChipNone;
+            }
+            ++st.AddrLow;
+        }
+    }
+    ctx.bus.SetControlOut(7);
+}
+
+bool RunDeviceCheck(ChipContext& ctx, const std::string& cpuCaption) {
+    if (cpuCaption == kNoSelect) {
+        ctx.prompts.showMessage(kSelectProcessor);
+        return false;
+    }
+    if (ctx.state.BidiMode == 1) ReadSignature(ctx);
+    if (cpuCaption == kChipNone) {
+        ctx.prompts.showMessage(kNoProcessor);
+        return false;
+    }
+    if (ctx.state.BidiMode == 1 && cpuCaption != ctx.state.ChipType) {
+        const std::string q = std::string(kHaveYouReallyPrefix) + cpuCaption + kHaveYouReallySuffix;
+        if (ctx.prompts.ask(QuestionKind::Warning, q) == Answer::No) return false;
+    }
+    return true;
+}
+
+std::string SignatureCommand(ChipContext& ctx) {
+    ReadSignature(ctx);
+    return ctx.state.ChipType;
+}
+
+}  // namespace lpt51::chip
