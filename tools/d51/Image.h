@@ -17,11 +17,11 @@ struct Image {
     std::array<std::uint8_t, kCodeSize> bytes{};
     std::array<bool, kCodeSize> defined{};
     std::size_t first = 0;  // lowest loaded address
-    std::size_t last = 0;   // highest loaded address; meaningless while empty()
-    bool empty() const { return !any; }
+    std::size_t last = 0;   // highest loaded address; both meaningless while empty()
     bool any = false;
 
     Image() { bytes.fill(0xFF); }
+    bool empty() const { return !any; }
     void Set(std::size_t address, std::uint8_t value);
 };
 
