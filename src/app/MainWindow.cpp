@@ -1,0 +1,246 @@
+#include "app/MainWindow.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStyle>
+
+namespace lpt51::app {
+namespace {
+
+QFont boldFont(int pixelSize) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+}  // namespace
+
+Form1::Form1(WindowContext context) : context_(std::move(context)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenus();
+    connectCommands();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    move(220, 58);
+    setCaption(QString());
+    RichEdit1->setFocus();
+}
+
+void Form1::setCaption(const QString& title) {
+    caption_ = title;
+    QString shown = title;
+    if (context_.backend != nullptr && context_.backend->virtualAdapter() != nullptr) {
+        shown += QStringLiteral(" [virtual adapter]");
+    }
+    setWindowTitle(shown);
+}
+
+void Form1::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(535, 426);
+    setCentralWidget(client);
+
+    auto glyph = [client](const char* name, QStyle::StandardPixmap icon, const char* hint,
+                          int left) {
+        auto* button = new QToolButton(client);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAutoRaise(true);
+        button->setIcon(client->style()->standardIcon(icon));
+        button->setToolTip(QString::fromLatin1(hint));
+        button->setGeometry(left, 8, 23, 22);
+        return button;
+    };
+    SpeedButton1 = glyph("SpeedButton1", QStyle::SP_DialogOpenButton, "Open", 8);
+    save = glyph("save", QStyle::SP_DialogSaveButton, "Save", 40);
+    Hex = glyph("Hex", QStyle::SP_FileDialogDetailedView, "Hex view", 88);
+    Disa = glyph("Disa", QStyle::SP_FileDialogContentsView, "Dis51", 112);
+    SpeedButton6 = glyph("SpeedButton6", QStyle::SP_DialogCloseButton, "Exit", 168);
+
+    auto label = [client](const char* name, const char* text, int left, int top, int width,
+                          int height) {
+        auto* l = new QLabel(QString::fromLatin1(text), client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(left, top, width, height);
+        return l;
+    };
+    StaticText1 = label("StaticText1", "Code Size in Bytes :", 8, 48, 100, 16);
+    Label4 = label("Label4", "", 110, 46, 80, 18);
+    Label4->setFont(boldFont(13));
+    setTextColor(Label4, Qt::black);
+    StaticText3 = label("StaticText3", "Status :", 192, 48, 40, 16);
+    StaticText2 = label("StaticText2", "", 232, 45, 140, 24);
+    StaticText2->setFont(boldFont(13));
+    setTextColor(StaticText2, Qt::darkGreen);
+    Label1 = label("Label1", "Processor in socket:", 394, 24, 140, 16);
+    cpu = label("cpu", "   No Select", 395, 40, 135, 18);
+    cpu->setFont(boldFont(13));
+
+    RichEdit1 = new QPlainTextEdit(client);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(8, 80, 345, 334);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont viewFont = QApplication::font();
+    viewFont.setBold(true);
+    viewFont.setPointSize(8);
+    RichEdit1->setFont(viewFont);
+    QPalette viewPalette = RichEdit1->palette();
+    viewPalette.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
+    RichEdit1->setPalette(viewPalette);
+
+    auto button = [client](const char* name, const char* text, int left, int top, int width,
+                           int pixelSize, const QColor& color) {
+        auto* b = new QPushButton(QString::fromLatin1(text), client);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFlat(true);
+        b->setGeometry(left, top, width, 30);
+        b->setFont(boldFont(pixelSize));
+        setTextColor(b, color);
+        return b;
+    };
+    clear = button("clear", "Clear Chip", 384, 72, 113, 16, Qt::darkGreen);
+    write = button("write", "Write Chip", 384, 112, 113, 16, Qt::darkGreen);
+    verify = button("verify", "Verify Chip", 384, 152, 113, 16, Qt::darkGreen);
+    read = button("read", "Read Chip", 384, 192, 113, 16, Qt::darkGreen);
+    lock = button("lock", "Lock Chip", 384, 232, 113, 16, Qt::darkGreen);
+    Cwv = button("Cwv", "Clear-Write-Verify ", 376, 312, 137, 13, Qt::darkGreen);
+    exit = button("exit", "Exit", 384, 376, 113, 16, Qt::darkBlue);
+
+    const int bitLeft[3] = {392, 425, 457};
+    const int boxLeft[3] = {400, 432, 464};
+    const char* bitNames[3] = {"Label6", "Label7", "Label8"};
+    const char* bitTexts[3] = {"Bit1", "Bit2", "Bit3"};
+    const char* boxNames[3] = {"l1", "l2", "l3"};
+    QLabel* bits[3];
+    QCheckBox* boxes[3];
+    for (int i = 0; i < 3; ++i) {
+        bits[i] = label(bitNames[i], bitTexts[i], bitLeft[i], 272, 32, 16);
+        bits[i]->setFont(boldFont(12));
+        setTextColor(bits[i], Qt::darkGreen);
+        boxes[i] = new QCheckBox(client);
+        boxes[i]->setObjectName(QString::fromLatin1(boxNames[i]));
+        boxes[i]->setGeometry(boxLeft[i], 288, 17, 17);
+    }
+    Label6 = bits[0];
+    Label7 = bits[1];
+    Label8 = bits[2];
+    l1 = boxes[0];
+    l2 = boxes[1];
+    l3 = boxes[2];
+
+    save->setEnabled(false);
+    Hex->setEnabled(false);
+    Disa->setEnabled(false);
+    write->setEnabled(false);
+    verify->setEnabled(false);
+    Cwv->setEnabled(false);
+}
+
+void Form1::buildMenus() {
+    auto item = [this](QMenu* menu, const char* name, const char* text, bool enabled) {
+        QAction* action = menu->addAction(QString::fromLatin1(text));
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(enabled);
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File   "));
+    Open1 = item(file, "Open1", "Open", true);
+    Save1 = item(file, "Save1", "Save", false);
+    separator(file, "N1");
+    Test1 = item(file, "Test1", "Test Port", true);
+    Disabled1 = item(file, "Disabled1", "&Disabled Bidi.", true);
+    separator(file, "Exit2");
+    Exit1 = item(file, "Exit1", "Exit", true);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("View    "));
+    Hexa1 = item(view, "Hexa1", "Hexa", false);
+    dis51 = item(view, "dis51", "D51", false);
+    auto* viewGroup = new QActionGroup(this);
+    viewGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {Hexa1, dis51}) {
+        a->setCheckable(true);
+        viewGroup->addAction(a);
+    }
+
+    QMenu* action = menuBar()->addMenu(QStringLiteral("Action   "));
+    ClearChip1 = item(action, "ClearChip1", "Clear Chip", true);
+    Wr = item(action, "Wr", "Write Chip", false);
+    Ve = item(action, "Ve", "Verify Chip", false);
+    Re = item(action, "Re", "Read Chip", true);
+    LockChip1 = item(action, "LockChip1", "Lock Chip", true);
+
+    QMenu* device = menuBar()->addMenu(QStringLiteral("Device     "));
+    AT89C5112V1 = item(device, "AT89C5112V1", "AT89C51-12V", true);
+    AT89C515V1 = item(device, "AT89C515V1", "AT89C51-5V", true);
+    separator(device, "N2");
+    Def12 = item(device, "Def12", "&Set AT89C51-12V as def.", true);
+    // Both may be unchecked (no device selected), so the group is optional.
+    auto* deviceGroup = new QActionGroup(this);
+    deviceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {AT89C5112V1, AT89C515V1}) {
+        a->setCheckable(true);
+        deviceGroup->addAction(a);
+    }
+
+    Info2 = menuBar()->addAction(QStringLiteral("Info    "));
+    Info2->setObjectName(QStringLiteral("Info2"));
+}
+
+void Form1::connectCommands() {
+    auto on = [this](QAction* action, void (Form1::*handler)()) {
+        connect(action, &QAction::triggered, this, handler);
+    };
+    auto onClick = [this](QAbstractButton* button, void (Form1::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    onClick(SpeedButton1, &Form1::SpeedButton1Click);
+    on(Open1, &Form1::SpeedButton1Click);
+    onClick(save, &Form1::saveClick);
+    on(Save1, &Form1::saveClick);
+    onClick(exit, &Form1::exitClick);
+    onClick(SpeedButton6, &Form1::exitClick);
+    on(Exit1, &Form1::Exit1Click);
+    onClick(Hex, &Form1::Hexa1Click);
+    on(Hexa1, &Form1::Hexa1Click);
+    onClick(Disa, &Form1::DisaClick);
+    on(dis51, &Form1::DisaClick);
+    onClick(clear, &Form1::clearClick);
+    on(ClearChip1, &Form1::clearClick);
+    onClick(write, &Form1::writeClick);
+    on(Wr, &Form1::writeClick);
+    onClick(verify, &Form1::verifyClick);
+    on(Ve, &Form1::verifyClick);
+    onClick(read, &Form1::readClick);
+    on(Re, &Form1::readClick);
+    onClick(lock, &Form1::lockClick);
+    on(LockChip1, &Form1::lockClick);
+    onClick(Cwv, &Form1::CwvClick);
+    on(Test1, &Form1::Test1Click);
+    on(Disabled1, &Form1::Disabled1Click);
+    on(AT89C5112V1, &Form1::AT89C5112V1Click);
+    on(AT89C515V1, &Form1::AT89C515V1Click);
+    on(Def12, &Form1::Def12Click);
+    on(Info2, &Form1::Info2Click);
+}
+
+}  // namespace lpt51::app

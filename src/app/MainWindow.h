@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Dialogs.h"
+#include "backend/Backend.h"
+#include "chip/ProgrammerState.h"
+#include "port/Bus.h"
+
+namespace lpt51::app {
+
+// What the window is built on; tests replace each part.
+struct WindowContext {
+    Backend* backend = nullptr;
+    Dialogs* dialogs = nullptr;
+    std::string appDir;  // with a trailing '/'
+    std::function<double()> measureCpuMHz;
+    QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
+};
+
+// The main window. Its handlers carry the commands; state that several of them
+// share lives here and in the controls themselves: the cpu caption is the
+// selected device, the two switches' captions tell their state.
+class Form1 final : public QMainWindow {
+  public:
+    explicit Form1(WindowContext context);
+
+    // Start-up: clock measurement, port probe, marker files, port at rest.
+    void FormCreate();
+
+    // The title the commands set; the window shows it with a note when the
+    // port is the virtual adapter.
+    void setCaption(const QString& title);
+    const QString& caption() const { return caption_; }
+
+    // Commands.
+    void SpeedButton1Click();
+    void saveClick();
+    void exitClick();
+    void Exit1Click();
+    void Hexa1Click();
+    void DisaClick();
+    void clearClick();
+    void writeClick();
+    void verifyClick();
+    void readClick();
+    void lockClick();
+    void CwvClick();
+    void SignatClick();
+    void AUTO1Click();
+    void Test1Click();
+    void Disabled1Click();
+    void AT89C5112V1Click();
+    void AT89C515V1Click();
+    void Def12Click();
+    void Info2Click();
+
+    // Shared state.
+    chip::ProgrammerState state;
+    std::uint32_t DelayUnit = 0;
+
+    // Controls, by the names the commands know them by.
+    QToolButton *SpeedButton1, *save, *Hex, *Disa, *SpeedButton6;
+    QLabel *StaticText1, *Label4, *StaticText3, *StaticText2, *Label1, *cpu;
+    QLabel *Label6, *Label7, *Label8;
+    QPlainTextEdit* RichEdit1;
+    QPushButton *clear, *write, *verify, *read, *lock, *Cwv, *exit;
+    QCheckBox *l1, *l2, *l3;
+    QAction *Open1, *Save1, *Test1, *Disabled1, *Exit1;
+    QAction *Hexa1, *dis51;
+    QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
+    QAction *AT89C5112V1, *AT89C515V1, *Def12;
+    QAction* Info2;
+
+  private:
+    void buildControls();
+    void buildMenus();
+    void connectCommands();
+    void bidiOff();
+    // False, after saying why, when there is no usable port.
+    bool portReady();
+
+    WindowContext context_;
+    std::unique_ptr<Bus> bus_;
+    // Why chip commands refuse (no port, no usable clock); empty when they run.
+    std::string refusal_;
+    QString caption_;
+};
+
+}  // namespace lpt51::app

@@ -1,0 +1,32 @@
+#include "app/Markers.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace lpt51::app {
+
+bool MarkerExists(const std::string& appDir, const char* name) {
+    std::error_code ec;
+    return std::filesystem::exists(appDir + name, ec);
+}
+
+void CreateMarker(const std::string& appDir, const char* name) {
+    std::ofstream file(appDir + name, std::ios::out | std::ios::trunc);
+}
+
+void DeleteMarker(const std::string& appDir, const char* name) {
+    std::error_code ec;
+    std::filesystem::remove(appDir + name, ec);
+}
+
+std::string ExecutableDirectory() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || !exe.has_parent_path()) return "./";
+    std::string dir = exe.parent_path().string();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+}  // namespace lpt51::app

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace lpt51::app {
+
+// The two settings that outlive the process, kept as empty files in the
+// program's directory: only whether they exist counts.
+inline constexpr const char* kBidiOffMarker = "Zelmoxx.dat";
+inline constexpr const char* kDefault12VMarker = "89c51_12.dat";
+
+bool MarkerExists(const std::string& appDir, const char* name);
+// Failures are silent: the setting changes in memory all the same.
+void CreateMarker(const std::string& appDir, const char* name);
+void DeleteMarker(const std::string& appDir, const char* name);
+
+// The directory of the running executable with a trailing '/', or "./" when
+// /proc/self/exe cannot be read.
+std::string ExecutableDirectory();
+
+}  // namespace lpt51::app

@@ -1,0 +1,63 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace lpt51::app {
+
+QString DisplayText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+void QtDialogs::showMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
+                    QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+Answer QtDialogs::ask(QuestionKind kind, const std::string& text) {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString title = QStringLiteral("Information");
+    if (kind == QuestionKind::Warning) {
+        icon = QMessageBox::Warning;
+        title = QStringLiteral("Warning");
+    } else if (kind == QuestionKind::Error) {
+        icon = QMessageBox::Critical;
+        title = QStringLiteral("Error");
+    }
+    QMessageBox box(icon, title, DisplayText(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+std::string QtDialogs::inputBox(const std::string& caption, const std::string& prompt,
+                                const std::string& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, QString::fromStdString(caption),
+                                               QString::fromStdString(prompt), QLineEdit::Normal,
+                                               QString::fromStdString(defaultText), &ok);
+    return ok ? text.toStdString() : defaultText;
+}
+
+std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& filter,
+                                                     const std::string& directory) {
+    const QString path = QFileDialog::getOpenFileName(
+        parent_, QString(), QString::fromStdString(directory), QString::fromStdString(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& filter,
+                                                     const std::string& suggestedPath) {
+    const QString path = QFileDialog::getSaveFileName(
+        parent_, QString(), QString::fromStdString(suggestedPath), QString::fromStdString(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+}  // namespace lpt51::app

@@ -1,0 +1,134 @@
+#include <QMenuBar>
+
+#include "WindowFixture.h"
+
+namespace lpt51::app::testing {
+namespace {
+
+using Kind = ProbeModelPort::Kind;
+
+const char* kPortWarning =
+    "I can not correctly detect your LPT1 port.\r"
+    "You probably have not any pull up resistors on your LPT1 !! \r"
+    "I suggest to you connect eight pieces of 4K7 resistors between pins 2 to 9 and +5V .";
+
+struct StartUpCase {
+    Kind kind;
+    bool bidiOffMarker;
+    bool defaultMarker;
+};
+
+class StartUpTable : public WindowTest, public ::testing::WithParamInterface<StartUpCase> {};
+
+TEST_P(StartUpTable, ModeSwitchesCaptionsAndMessageFollowProbeAndMarkers) {
+    const StartUpCase c = GetParam();
+    if (c.bidiOffMarker) touch("Zelmoxx.dat");
+    if (c.defaultMarker) touch("89c51_12.dat");
+    Form1& w = start(c.kind);
+
+    const bool outputOnly = c.kind == Kind::OutputOnly;
+    const bool switchedOff = c.kind == Kind::PullUps && c.bidiOffMarker;
+    const bool bidi = !outputOnly && !switchedOff;
+
+    EXPECT_EQ(w.state.BidiMode, bidi ? 1 : 0);
+    EXPECT_EQ(w.Test1->isEnabled(), bidi);
+    EXPECT_EQ(w.Disabled1->isEnabled(), !outputOnly);
+    EXPECT_EQ(w.Disabled1->text().toStdString(),
+              switchedOff ? "&Enabled Bidi." : "&Disabled Bidi.");
+    EXPECT_EQ(w.read->isEnabled(), bidi);
+    EXPECT_EQ(w.Re->isEnabled(), bidi);
+    EXPECT_FALSE(w.verify->isEnabled());  // not before a write, in any mode
+    EXPECT_FALSE(w.Ve->isEnabled());
+    EXPECT_EQ(w.Cwv->text().toStdString(), bidi ? "Clear-Write-Verify " : "Clear-Write");
+
+    EXPECT_EQ(w.cpu->text().toStdString(), c.defaultMarker ? "AT89C51-12V" : "   No Select");
+    EXPECT_EQ(w.state.ChipType, c.defaultMarker ? "AT89C51-12V" : "");
+    EXPECT_EQ(w.AT89C5112V1->isChecked(), c.defaultMarker);
+    EXPECT_EQ(w.Def12->text().toStdString(),
+              c.defaultMarker ? "&Set no default processor" : "&Set AT89C51-12V as def.");
+
+    if (c.kind == Kind::NoPullUps) {
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{kPortWarning});
+    } else {
+        EXPECT_TRUE(dialogs.messages.empty());
+    }
+
+    // Whatever the probe found, the port is left at rest and the markers
+    // were only looked at.
+    EXPECT_EQ(port->readControl(), 0x07);
+    EXPECT_EQ(port->data(), 0x00);
+    EXPECT_EQ(exists("Zelmoxx.dat"), c.bidiOffMarker);
+    EXPECT_EQ(exists("89c51_12.dat"), c.defaultMarker);
+}
+
+INSTANTIATE_TEST_SUITE_P(ProbeByMarkers, StartUpTable,
+                         ::testing::Values(StartUpCase{Kind::OutputOnly, false, false},
+                                           StartUpCase{Kind::OutputOnly, true, true},
+                                           StartUpCase{Kind::PullUps, false, false},
+                                           StartUpCase{Kind::PullUps, true, false},
+                                           StartUpCase{Kind::PullUps, true, true},
+                                           StartUpCase{Kind::PullUps, false, true},
+                                           StartUpCase{Kind::NoPullUps, true, false},
+                                           StartUpCase{Kind::NoPullUps, false, true}));
+
+TEST_F(WindowTest, DelayUnitIsTenTimesTheWholeMegahertz) {
+    EXPECT_EQ(start(Kind::PullUps, {}, 2993.7).DelayUnit, 29930u);
+}
+
+TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
+    Form1& w = start(Kind::PullUps);
+    EXPECT_EQ(w.centralWidget()->size(), QSize(535, 426));
+    EXPECT_EQ(w.RichEdit1->geometry(), QRect(8, 80, 345, 334));
+    EXPECT_EQ(w.clear->geometry(), QRect(384, 72, 113, 30));
+    EXPECT_EQ(w.Cwv->geometry(), QRect(376, 312, 137, 30));
+    EXPECT_EQ(w.l3->geometry(), QRect(464, 288, 17, 17));
+    EXPECT_EQ(w.SpeedButton6->geometry(), QRect(168, 8, 23, 22));
+    EXPECT_TRUE(w.RichEdit1->isReadOnly());
+    EXPECT_EQ(w.RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(w.Disa->toolTip(), QStringLiteral("Dis51"));
+
+    // Enabled at start.
+    for (QWidget* on : std::initializer_list<QWidget*>{w.SpeedButton1, w.SpeedButton6, w.clear,
+                                                       w.read, w.lock, w.exit, w.l1})
+        EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
+    for (QWidget* off :
+         std::initializer_list<QWidget*>{w.save, w.Hex, w.Disa, w.write, w.verify, w.Cwv})
+        EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+    for (QAction* off : {w.Save1, w.Hexa1, w.dis51, w.Wr, w.Ve})
+        EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+
+    // Menu titles keep their trailing blanks; Info is a command on the bar.
+    std::vector<std::string> titles;
+    for (QAction* a : w.menuBar()->actions()) titles.push_back(a->text().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"File   ", "View    ", "Action   ", "Device     ",
+                                                "Info    "}));
+    EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("Info2")), w.Info2);
+    EXPECT_EQ(w.findChild<QPushButton*>(QStringLiteral("write")), w.write);
+    EXPECT_TRUE(w.caption().isEmpty());
+}
+
+TEST_F(WindowTest, WithoutAPortTheProblemIsSaidOnceAndChipCommandsRefuse) {
+    const std::string problem = "No parallel port at 0x378: load the parport_pc module.";
+    Form1& w = start(Kind::PullUps, problem);
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{problem});
+    EXPECT_EQ(w.state.BidiMode, 1);
+
+    dialogs.messages.clear();
+    w.clear->click();
+    w.lock->click();
+    w.Test1->trigger();
+    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{problem, problem, problem}));
+    EXPECT_TRUE(dialogs.inputCaptions.empty());
+}
+
+TEST_F(WindowTest, ClockBelowOneMegahertzSwitchesChipCommandsOff) {
+    Form1& w = start(Kind::PullUps, {}, 0.5);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const std::size_t writesAfterStart = port->controlWrites.size();
+    w.Test1->trigger();
+    EXPECT_EQ(port->controlWrites.size(), writesAfterStart);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace lpt51::app::testing
