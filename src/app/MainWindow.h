@@ -16,6 +16,7 @@
 #include "app/Dialogs.h"
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
+#include "image/HexField.h"
 #include "port/Bus.h"
 
 namespace lpt51::app {
@@ -25,6 +26,8 @@ struct WindowContext {
     Backend* backend = nullptr;
     Dialogs* dialogs = nullptr;
     std::string appDir;  // with a trailing '/'
+    // Finds the program's directory again (read-out does before it saves).
+    std::function<std::string()> appDirectory;
     std::function<double()> measureCpuMHz;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
 };
@@ -68,6 +71,9 @@ class Form1 final : public QMainWindow {
 
     // Shared state.
     chip::ProgrammerState state;
+    // The file the view is reloaded from after write and verify; empty until
+    // a file is opened or the chip read.
+    std::string currentImageFile;
     std::uint32_t DelayUnit = 0;
 
     // Controls, by the names the commands know them by.
@@ -90,6 +96,11 @@ class Form1 final : public QMainWindow {
     void bidiOff();
     // False, after saying why, when there is no usable port.
     bool portReady();
+    chip::ChipContext chipContext();
+    // Writes the virtual chip back to its state file; says so when that fails.
+    void persistChip();
+    // After write and verify: the current image file, or `before` without one.
+    void reloadView(const image::Lines& before);
 
     WindowContext context_;
     std::unique_ptr<Bus> bus_;

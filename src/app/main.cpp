@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     context.backend = backend.get();
     context.dialogs = &dialogs;
     context.appDir = appDir;
+    context.appDirectory = [] { return lpt51::app::ExecutableDirectory(); };
     if (options.virtualTiming && backend->virtualAdapter() != nullptr) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
     } else {
