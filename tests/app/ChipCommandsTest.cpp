@@ -1,0 +1,124 @@
+#include <fstream>
+
+#include "WindowFixture.h"
+#include "app/ViewText.h"
+
+namespace lpt51::app::testing {
+namespace {
+
+using Kind = ProbeModelPort::Kind;
+using Messages = std::vector<std::string>;
+
+// Two data records and the end record: 3 + 2 bytes.
+const image::Lines kImage{":03000000020003F8", ":020003007EFF7E", ":00000001FF"};
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A bidirectional port whose undriven lines read 0xFF reads like an erased chip.
+TEST_F(WindowTest, ReadChipFillsViewAndTempFileAndBecomesTheCurrentImage) {
+    Form1& w = start(Kind::PullUps);
+    touch("temxyzbg.d51");
+    w.Hex->setEnabled(true);
+    w.read->click();
+
+    const image::Lines lines = ViewLines(*w.RichEdit1);
+    ASSERT_EQ(lines.size(), 257u);
+    EXPECT_EQ(lines[0], ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00");
+    EXPECT_EQ(lines[255], ":100FF000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF01");
+    EXPECT_EQ(lines[256], ":00000001FF");
+    EXPECT_EQ(w.caption().toStdString(), "noname");
+    EXPECT_EQ(w.Label4->text().toStdString(), "4096");
+    EXPECT_EQ(w.StaticText2->text().toStdString(), " IntelHex File");
+
+    EXPECT_TRUE(w.isEnabled());
+    for (QWidget* on : std::initializer_list<QWidget*>{w.read, w.save, w.Disa})
+        EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
+    EXPECT_FALSE(w.Hex->isEnabled());
+    EXPECT_FALSE(w.Hexa1->isEnabled());
+    EXPECT_TRUE(w.dis51->isEnabled());
+    EXPECT_FALSE(w.write->isEnabled());  // left as it was
+
+    EXPECT_FALSE(exists("temxyzbg.d51"));
+    EXPECT_EQ(w.currentImageFile, appDir + "temxyzbg.hex");
+    const std::string saved = readFile(appDir + "temxyzbg.hex");
+    EXPECT_EQ(saved.rfind(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\n", 0), 0u);
+    EXPECT_EQ(saved.substr(saved.size() - 12), ":00000001FF\n");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(port->readControl() & 0x20, 0);  // the bus released, lines driving
+}
+
+TEST_F(WindowTest, ReadChipThatCannotSaveKeepsTheOldImageFile) {
+    Form1& w = start(Kind::PullUps);
+    w.currentImageFile = "/somewhere/earlier.hex";
+    std::filesystem::create_directory(appDir + "temxyzbg.hex");  // cannot be written as a file
+    w.read->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find(appDir + "temxyzbg.hex"), std::string::npos);
+    EXPECT_EQ(w.currentImageFile, "/somewhere/earlier.hex");
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(ViewLines(*w.RichEdit1).size(), 257u);
+}
+
+// On an output-only port no signature is read: the selection alone decides.
+TEST_F(WindowTest, WriteChipReloadsViewSaysBurnAndOffersVerifyOnlyInBidiMode) {
+    Form1& w = start(Kind::OutputOnly);
+    w.AT89C5112V1->trigger();
+    SetViewLines(*w.RichEdit1, kImage);
+    std::ofstream(appDir + "image.hex") << ":00000001FF\n";
+    w.currentImageFile = appDir + "image.hex";
+    w.write->setEnabled(true);
+
+    w.write->click();
+    EXPECT_EQ(dialogs.messages, Messages{"File was burn !"});
+    EXPECT_EQ(ViewLines(*w.RichEdit1), image::Lines{":00000001FF"});  // reloaded from the file
+    EXPECT_EQ(w.write->text().toStdString(), "Write Chip");
+    EXPECT_TRUE(w.write->isEnabled());
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_FALSE(w.verify->isEnabled());
+    EXPECT_FALSE(w.Ve->isEnabled());
+}
+
+TEST_F(WindowTest, WriteChipWithoutDeviceRefusesBeforeTouchingThePort) {
+    Form1& w = start(Kind::OutputOnly);
+    SetViewLines(*w.RichEdit1, kImage);
+    w.write->setEnabled(true);  // as after Open
+    const std::size_t writes = port->controlWrites.size();
+    w.write->click();
+    EXPECT_EQ(dialogs.messages, Messages{"Select processor in device menu"});
+    EXPECT_EQ(port->controlWrites.size(), writes);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+}
+
+TEST_F(WindowTest, WriteChipWithoutImageFileRestoresTheViewItStartedFrom) {
+    Form1& w = start(Kind::OutputOnly);
+    w.AT89C515V1->trigger();
+    SetViewLines(*w.RichEdit1, kImage);
+    w.write->setEnabled(true);
+    w.write->click();
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_EQ(dialogs.messages, Messages{"File was burn !"});
+}
+
+TEST_F(WindowTest, LockChipWithNoBitChosenSaysSo) {
+    Form1& w = start(Kind::OutputOnly);
+    w.AT89C5112V1->trigger();
+    w.lock->click();
+    EXPECT_EQ(dialogs.messages, Messages{"No Lock Bit Select"});
+}
+
+TEST_F(WindowTest, SignatureCommandShowsWhatTheChipSaid) {
+    // Lines reading 0xFF are no Atmel part: answering No rejects it.
+    Form1& w = start(Kind::PullUps);
+    w.SignatClick();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(w.cpu->text().toStdString(), w.state.ChipType);
+    w.AUTO1Click();
+    EXPECT_EQ(w.cpu->text().toStdString(), "  Auto Detect");
+    EXPECT_EQ(w.state.ChipType, "  Auto Detect");
+}
+
+}  // namespace
+}  // namespace lpt51::app::testing
