@@ -1,4 +1,4 @@
-#include <QApplication>
+#include <filesystem>
 
 #include "app/MainWindow.h"
 
@@ -9,11 +9,16 @@ void Form1::saveClick() {}
 void Form1::Hexa1Click() {}
 void Form1::DisaClick() {}
 
+// The temporary files go with an exit command; closing the window any
+// other way leaves them for the next run to overwrite.
 void Form1::exitClick() {
+    std::error_code ignored;
+    std::filesystem::remove(context_.appDir + "temxyzbg.hex", ignored);
+    std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     close();
 }
 void Form1::Exit1Click() {
-    close();
+    exitClick();
 }
 
 }  // namespace lpt51::app

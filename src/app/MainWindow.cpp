@@ -218,7 +218,7 @@ void Form1::connectCommands() {
     onClick(save, &Form1::saveClick);
     on(Save1, &Form1::saveClick);
     onClick(exit, &Form1::exitClick);
-    onClick(SpeedButton6, &Form1::exitClick);
+    onClick(SpeedButton6, &Form1::Exit1Click);
     on(Exit1, &Form1::Exit1Click);
     onClick(Hex, &Form1::Hexa1Click);
     on(Hexa1, &Form1::Hexa1Click);

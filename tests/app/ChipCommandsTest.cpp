@@ -120,5 +120,19 @@ TEST_F(WindowTest, SignatureCommandShowsWhatTheChipSaid) {
     EXPECT_EQ(w.state.ChipType, "  Auto Detect");
 }
 
+TEST_F(WindowTest, ExitDeletesOnlyTheTemporaryFilesAndCloses) {
+    Form1& w = start(Kind::PullUps);
+    w.show();
+    touch("temxyzbg.hex");
+    touch("temxyzbg.d51");
+    touch("89c51_12.dat");
+    w.SpeedButton6->click();
+    EXPECT_FALSE(exists("temxyzbg.hex"));
+    EXPECT_FALSE(exists("temxyzbg.d51"));
+    EXPECT_TRUE(exists("89c51_12.dat"));
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 }  // namespace
 }  // namespace lpt51::app::testing
