@@ -1,0 +1,527 @@
+#include "cli/CommandLine.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "backend/Backend.h"
+#include "chip/Cwv.h"
+#include "chip/Devices.h"
+#include "chip/Erase.h"
+#include "chip/HexText.h"
+#include "chip/ImageScan.h"
+#include "chip/Lock.h"
+#include "chip/ReadOut.h"
+#include "chip/Signature.h"
+#include "chip/Verify.h"
+#include "chip/Write.h"
+#include "cli/CliPrompts.h"
+#include "cli/Interrupt.h"
+#include "cli/OpenCheck.h"
+#include "cli/ProgressBar.h"
+#include "port/Calibration.h"
+#include "port/Probe.h"
+#include "port/RecordingPort.h"
+
+namespace lpt51::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: lpt51 [OPTIONS] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  info          processor clock, delay unit, port mode and port in use\n"
+    "  signature     read the signature bytes and name the device\n"
+    "  erase         erase the chip\n"
+    "  write FILE    program an Intel HEX file\n"
+    "  verify FILE   compare the chip with an Intel HEX file\n"
+    "  read FILE     read the whole chip into an Intel HEX file\n"
+    "  lock BITS     program lock bits, e.g. 1 or 1,2,3\n"
+    "  cwv FILE      erase, write and verify in one go\n"
+    "  check FILE    check an Intel HEX file as Open does (no port needed)\n"
+    "\n"
+    "Options:\n"
+    "  --port PORT          0x378, parport0, /dev/parport0, sim or sim:STATEFILE\n"
+    "  --sim-chip KIND      virtual chip: 12v, 5v, empty or foreign\n"
+    "  --sim-port KIND      virtual port: bidi, spp or nopullups\n"
+    "  --sim-timing KIND    virtual or real\n"
+    "  --device 12v|5v      the device in the socket (needed by erase, write, lock, cwv)\n"
+    "  --yes                answer Yes to the signature and device questions\n"
+    "  --force              let read replace an existing FILE\n"
+    "  --quiet              no progress display\n"
+    "  --help               this text\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    done\n"
+    "  1    operation failed or refused (a difference, the device check, a bad file)\n"
+    "  2    usage error\n"
+    "  3    port cannot be used (not opened, or it cannot read the chip)\n"
+    "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)\n";
+
+struct Options {
+    BackendOptions backend;
+    std::string device = chip::kNoSelect;
+    bool yes = false;
+    bool force = false;
+    bool quiet = false;
+    bool help = false;
+    std::string command;
+    std::vector<std::string> operands;
+};
+
+struct UsageError {
+    std::string text;
+};
+
+std::size_t OperandsOf(const std::string& command) {
+    if (command == "info" || command == "signature" || command == "erase") return 0;
+    if (command == "write" || command == "verify" || command == "read" || command == "lock" ||
+        command == "cwv" || command == "check")
+        return 1;
+    throw UsageError{"unknown command '" + command + "'"};
+}
+
+Options Parse(std::vector<std::string> args) {
+    Options o;
+    if (auto e = TakeBackendOptions(args, o.backend)) throw UsageError{*e};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--yes") {
+            o.yes = true;
+        } else if (a == "--force") {
+            o.force = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--device" || a.rfind("--device=", 0) == 0) {
+            std::string v;
+            if (a == "--device") {
+                if (i + 1 >= args.size()) throw UsageError{"--device needs a value (12v or 5v)"};
+                v = args[++i];
+            } else {
+                v = a.substr(9);
+            }
+            if (v == "12v") {
+                o.device = chip::kDevice12V;
+            } else if (v == "5v") {
+                o.device = chip::kDevice5V;
+            } else {
+                throw UsageError{"--device: unknown device '" + v + "' (use 12v or 5v)"};
+            }
+        } else if (a.size() > 1 && a[0] == '-' && o.command.empty()) {
+            throw UsageError{"unknown option '" + a + "'"};
+        } else if (o.command.empty()) {
+            o.command = a;
+        } else {
+            o.operands.push_back(a);
+        }
+    }
+    if (o.help) return o;
+    if (o.command.empty()) throw UsageError{"no command given"};
+    const std::size_t want = OperandsOf(o.command);
+    if (o.operands.size() < want)
+        throw UsageError{"'" + o.command + "' needs " +
+                         (o.command == "lock" ? std::string("the lock bits, e.g. 1,2,3")
+                                              : std::string("a FILE"))};
+    if (o.operands.size() > want)
+        throw UsageError{"unexpected argument '" + o.operands[want] + "'"};
+    return o;
+}
+
+std::optional<chip::LockSelection> ParseLockBits(const std::string& text) {
+    chip::LockSelection bits;
+    std::stringstream in(text);
+    std::string item;
+    bool any = false;
+    while (std::getline(in, item, ',')) {
+        if (item == "1") {
+            bits.l1 = true;
+        } else if (item == "2") {
+            bits.l2 = true;
+        } else if (item == "3") {
+            bits.l3 = true;
+        } else {
+            return std::nullopt;
+        }
+        any = true;
+    }
+    if (!any) return std::nullopt;
+    return bits;
+}
+
+std::string Hex4(unsigned v) {
+    return chip::Hex2(v >> 8) + chip::Hex2(v & 0xFF);
+}
+
+// Everything a command that drives the port works with.
+class Session {
+  public:
+    Session(const Options& o, std::ostream& out, std::ostream& err)
+        : o_(o), out_(out), err_(err), prompts_(err, o.yes) {}
+
+    int run();
+
+  private:
+    int openPort();
+    int info();
+    int signature();
+    int erase();
+    int write(const image::Lines& lines);
+    int verify(const image::Lines& lines);
+    int read();
+    int lock();
+    int cwv(const image::Lines& lines);
+
+    ProgressStyle style() const {
+        if (o_.quiet) return ProgressStyle::Quiet;
+        return (&err_ == &std::cerr && ::isatty(STDERR_FILENO)) ? ProgressStyle::Bar
+                                                                : ProgressStyle::Line;
+    }
+    bool refuseOutputOnly(const char* what);
+    void reportDifferences(const ProgressBar& bar, std::size_t total);
+    int persist(int code);
+
+    const Options& o_;
+    std::ostream& out_;
+    std::ostream& err_;
+    CliPrompts prompts_;
+    std::unique_ptr<Backend> backend_;
+    std::unique_ptr<Bus> bus_;
+    chip::ProgrammerState state_;
+    double mhz_ = 0;
+    std::uint8_t probe_ = 0;
+};
+
+int Session::openPort() {
+    backend_ = Backend::open(o_.backend);
+    if (!backend_->usable()) {
+        err_ << "lpt51: " << backend_->problem() << '\n';
+        return kExitPort;
+    }
+    // The 510 ms measurement means nothing on virtual time.
+    mhz_ = o_.backend.virtualTiming ? 1000.0 : MeasureCpuMHz();
+    const std::uint32_t unit = DelayUnitFromMHz(mhz_);
+    if (unit == 0) {
+        err_ << "lpt51: the processor clock measured " << mhz_
+             << " MHz; bus timing cannot be derived from it\n";
+        return kExitPort;
+    }
+    bus_ = std::make_unique<Bus>(*backend_->port(), backend_->clock(), unit);
+    probe_ = ProbePort(*bus_);
+    state_.BidiMode = probe_ == kProbeBidirectional ? 1 : 0;
+    return kExitDone;
+}
+
+bool Session::refuseOutputOnly(const char* what) {
+    if (state_.BidiMode == 1) return false;
+    err_ << "lpt51: " << what
+         << " needs a bidirectional port, and this port only drives its data lines (SPP "
+            "(Normal)); it cannot read the chip. Set the port to bidirectional/PS2/EPP mode "
+            "in the BIOS.\n";
+    return true;
+}
+
+int Session::persist(int code) {
+    if (auto e = backend_->persist()) {
+        err_ << "lpt51: " << *e << '\n';
+        if (code == kExitDone) code = kExitFailed;
+    }
+    return code;
+}
+
+int Session::info() {
+    out_ << "CPU clock: " << mhz_ << " MHz\n";
+    out_ << "DelayUnit: " << bus_->delayUnit() << '\n';
+    out_ << "Delay unit length: " << MeasureDelayUnitNs(*bus_) << " ns\n";
+    out_ << "Port mode: " << (state_.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)") << '\n';
+    out_ << "Port: " << backend_->description() << '\n';
+    return kExitDone;
+}
+
+int Session::signature() {
+    if (refuseOutputOnly("Reading the signature")) return kExitPort;
+    // The bytes are taken from the port traffic itself, so the command line
+    // sends exactly what the window sends.
+    RecordingPort tap(*backend_->port());
+    Bus bus(tap, backend_->clock(), bus_->delayUnit());
+    chip::ChipContext ctx{bus, prompts_, state_};
+    const std::string type = chip::SignatureCommand(ctx);
+    std::vector<std::uint8_t> bytes;
+    for (const auto& a : tap.log()) {
+        if (a.kind == PortAccess::Kind::ReadData) bytes.push_back(a.value);
+    }
+    std::string shown;
+    bool allFF = !bytes.empty(), all00 = !bytes.empty();
+    for (auto b : bytes) {
+        shown += (shown.empty() ? "" : " ") + chip::Hex2(b);
+        allFF = allFF && b == 0xFF;
+        all00 = all00 && b == 0x00;
+    }
+    out_ << "Signature: " << shown << '\n';
+    out_ << "Device: " << (type == chip::kChipNone ? std::string("none") : type) << '\n';
+    if (type == chip::kDevice12V || type == chip::kDevice5V) return persist(kExitDone);
+    if (allFF || all00) {
+        err_ << "lpt51: no chip answers (bytes " << shown
+             << "): the socket is empty, the chip has no power, or the adapter is not "
+                "connected.\n";
+    } else {
+        err_ << "lpt51: the chip in the socket is of another kind (signature " << shown
+             << "), not an AT89C51.\n";
+    }
+    return persist(kExitFailed);
+}
+
+int Session::erase() {
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    const bool done = chip::ClearChip(ctx, o_.device);
+    return persist(done ? kExitDone : kExitFailed);
+}
+
+int Session::write(const image::Lines& lines) {
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    if (!chip::RunDeviceCheck(ctx, o_.device)) return persist(kExitFailed);
+    ProgressBar bar(err_, style(), backend_->clock(), "Writing");
+    const chip::WriteResult r = chip::WriteImage(ctx, o_.device, lines, &bar);
+    if (r.completed)
+        bar.finish();
+    else
+        bar.abandon();
+    if (auto m = chip::WriteFinalMessage(r, state_)) prompts_.showMessage(*m);
+    return persist(r.completed ? kExitDone : kExitFailed);
+}
+
+void Session::reportDifferences(const ProgressBar& bar, std::size_t total) {
+    constexpr std::size_t kShown = 10;
+    const auto& d = bar.differences();
+    bool notErased = false;
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        if (i < kShown) {
+            out_ << "  " << Hex4(d[i].address) << ": chip " << chip::Hex2(d[i].onChip) << ", file "
+                 << chip::Hex2(d[i].inFile) << '\n';
+        }
+        if (static_cast<std::uint8_t>(~d[i].onChip & d[i].inFile) != 0) notErased = true;
+    }
+    if (d.size() > kShown) out_ << "  ...\n";
+    out_ << total << (total == 1 ? " byte differs" : " bytes differ") << '\n';
+    if (notErased) {
+        out_ << "The chip holds 0 bits where the file wants 1: it was probably not erased "
+                "before writing.\n";
+    }
+}
+
+int Session::verify(const image::Lines& lines) {
+    if (refuseOutputOnly("Verify")) return kExitPort;
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    ProgressBar bar(err_, style(), backend_->clock(), "Verifying");
+    prompts_.setVerifying(true);
+    const chip::VerifyResult r = chip::VerifyImage(ctx, lines, &bar);
+    prompts_.setVerifying(false);
+    if (r.refusal)
+        bar.abandon();
+    else
+        bar.finish();
+    if (r.mismatches > 0) reportDifferences(bar, r.mismatches);
+    if (auto m = chip::VerifyFinalMessage(r, state_)) prompts_.showMessage(*m);
+    const bool ok = !r.refusal && r.mismatches == 0 && state_.VerifyFailed == 0;
+    state_.VerifyFailed = 0;
+    return persist(ok ? kExitDone : kExitFailed);
+}
+
+int Session::read() {
+    if (refuseOutputOnly("Reading the chip")) return kExitPort;
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    ProgressBar bar(err_, style(), backend_->clock(), "Reading");
+    const image::Lines lines = chip::ReadChip(ctx, &bar);
+    bar.finish();
+    if (auto e = SaveTextFile(o_.operands[0], lines)) {
+        err_ << "lpt51: " << *e << '\n';
+        return persist(kExitFailed);
+    }
+    return persist(kExitDone);
+}
+
+int Session::lock() {
+    const auto bits = ParseLockBits(o_.operands[0]);
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    const bool passed = chip::LockChip(ctx, o_.device, *bits);
+    return persist(passed ? kExitDone : kExitFailed);
+}
+
+// Thrown by a step of the sequence to end it: a refused erase must not be
+// followed by a write.
+struct StopSequence {};
+
+int Session::cwv(const image::Lines& lines) {
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    bool erased = false, written = false, verified = false;
+    std::size_t mismatches = 0;
+    chip::CwvSteps steps;
+    steps.erase = [&] {
+        erased = chip::ClearChip(ctx, o_.device);
+        if (!erased) throw StopSequence{};
+    };
+    steps.write = [&] {
+        if (!chip::RunDeviceCheck(ctx, o_.device)) throw StopSequence{};
+        ProgressBar bar(err_, style(), backend_->clock(), "Writing");
+        const chip::WriteResult r = chip::WriteImage(ctx, o_.device, lines, &bar);
+        if (r.completed)
+            bar.finish();
+        else
+            bar.abandon();
+        if (auto m = chip::WriteFinalMessage(r, state_)) prompts_.showMessage(*m);
+        written = r.completed;
+        if (!written) throw StopSequence{};
+    };
+    steps.verify = [&] {
+        ProgressBar bar(err_, style(), backend_->clock(), "Verifying");
+        prompts_.setVerifying(true);
+        const chip::VerifyResult r = chip::VerifyImage(ctx, lines, &bar);
+        prompts_.setVerifying(false);
+        bar.finish();
+        mismatches = r.mismatches;
+        if (mismatches > 0) reportDifferences(bar, mismatches);
+        if (auto m = chip::VerifyFinalMessage(r, state_)) prompts_.showMessage(*m);
+        verified = !r.refusal && r.mismatches == 0 && state_.VerifyFailed == 0;
+        state_.VerifyFailed = 0;
+    };
+    bool ran = false;
+    try {
+        ran = chip::RunClearWriteVerify(ctx, o_.device, lines, steps);
+    } catch (const StopSequence&) {
+        ran = false;
+    }
+    const bool readable = state_.BidiMode == 1;
+    const bool ok = ran && erased && written && (!readable || verified);
+    if (ok) {
+        out_ << (readable ? "Erased, written and verified.\n"
+                          : "Erased and written (this port cannot read the chip back).\n");
+    } else if (!erased) {
+        out_ << "Nothing was done.\n";
+    } else if (!written) {
+        out_ << "The chip was erased but not programmed.\n";
+    } else {
+        out_ << "Written, but the chip differs from the file.\n";
+    }
+    return persist(ok ? kExitDone : kExitFailed);
+}
+
+// The Open command's verdict plus the chip layer's own refusals (bytes at or
+// beyond 0x1000), shown before the port is touched.
+std::optional<std::string> FileRefusal(const image::Lines& lines, const std::string& operation,
+                                       const std::string& nothingDone) {
+    const OpenCheckResult open = CheckLikeOpen(lines);
+    if (!open.ok) return TerminalText(open.message);
+    const chip::ScannedImage scan = chip::ScanImage(lines);
+    if (scan.problem) return TerminalText(chip::RefusalText(*scan.problem, operation, nothingDone));
+    return std::nullopt;
+}
+
+int Session::run() {
+    const std::string& c = o_.command;
+    image::Lines lines;
+    if (c == "write" || c == "verify" || c == "cwv") {
+        if (auto e = LoadTextFile(o_.operands[0], lines)) {
+            err_ << "lpt51: " << *e << '\n';
+            return kExitFailed;
+        }
+        const std::string op = c == "write"    ? "Write"
+                               : c == "verify" ? "Verify"
+                                               : "Clear-Write-Verify";
+        const std::string nothing =
+            c == "verify" ? "Nothing was compared." : "Nothing was programmed.";
+        if (auto e = FileRefusal(lines, op, nothing)) {
+            err_ << "lpt51: " << o_.operands[0] << ": " << *e << '\n';
+            return kExitFailed;
+        }
+    }
+    if (c == "read" && !o_.force) {
+        std::error_code ec;
+        if (std::filesystem::exists(o_.operands[0], ec)) {
+            err_ << "lpt51: " << o_.operands[0]
+                 << " exists; give --force to replace it. Nothing was read.\n";
+            return kExitFailed;
+        }
+    }
+    if (const int e = openPort(); e != kExitDone) return e;
+
+    InterruptGuard guard;
+    try {
+        if (c == "info") return info();
+        if (c == "signature") return signature();
+        if (c == "erase") return erase();
+        if (c == "write") return write(lines);
+        if (c == "verify") return verify(lines);
+        if (c == "read") return read();
+        if (c == "lock") return lock();
+        return cwv(lines);
+    } catch (const Interrupted& i) {
+        prompts_.setVerifying(false);
+        bus_->ReleaseBus();
+        (void)persist(kExitDone);
+        err_ << "\nlpt51: interrupted. The port is at rest; the chip may be partly "
+             << (c == "read" || c == "verify" ? "read (it was not changed)."
+                                              : "programmed: erase and write it again.")
+             << '\n';
+        ClearInterruptFlag();
+        return i.signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+    }
+}
+
+int CheckFile(const std::string& path, std::ostream& out, std::ostream& err) {
+    image::Lines lines;
+    if (auto e = LoadTextFile(path, lines)) {
+        err << "lpt51: " << *e << '\n';
+        return kExitFailed;
+    }
+    const OpenCheckResult r = CheckLikeOpen(lines);
+    if (!r.ok) {
+        err << "lpt51: " << path << ": " << TerminalText(r.message) << '\n';
+        return kExitFailed;
+    }
+    out << "Code size: " << r.codeSize << " bytes\n";
+    const chip::ScannedImage scan = chip::ScanImage(lines);
+    if (scan.problem) {
+        err << "lpt51: " << path << ": "
+            << TerminalText(chip::RefusalText(*scan.problem, "Write", "Nothing can be programmed."))
+            << '\n';
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
+}  // namespace
+
+int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+    Options o;
+    try {
+        o = Parse(std::move(args));
+        if (o.command == "lock" && !ParseLockBits(o.operands[0]))
+            throw UsageError{"lock: bits must be 1, 2 or 3 separated by commas, e.g. 1,2,3"};
+    } catch (const UsageError& e) {
+        err << "lpt51: " << e.text << "\nTry 'lpt51 --help'.\n";
+        return kExitUsage;
+    }
+    if (o.help) {
+        out << kUsage;
+        return kExitDone;
+    }
+    if (o.command == "check") return CheckFile(o.operands[0], out, err);
+    Session session(o, out, err);
+    return session.run();
+}
+
+}  // namespace lpt51::cli
+
+namespace lpt51 {
+
+int RunCommandLine(std::vector<std::string> args) {
+    return cli::RunCommandLine(std::move(args), std::cout, std::cerr);
+}
+
+}  // namespace lpt51

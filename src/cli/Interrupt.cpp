@@ -1,0 +1,47 @@
+#include "cli/Interrupt.h"
+
+namespace lpt51::cli {
+
+namespace {
+
+volatile std::sig_atomic_t gSignal = 0;
+struct sigaction gOldInt {};
+struct sigaction gOldTerm {};
+
+void OnSignal(int sig) {
+    gSignal = sig;
+}
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+    gSignal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &gOldInt);
+    sigaction(SIGTERM, &sa, &gOldTerm);
+}
+
+InterruptGuard::~InterruptGuard() {
+    sigaction(SIGINT, &gOldInt, nullptr);
+    sigaction(SIGTERM, &gOldTerm, nullptr);
+}
+
+int PendingSignal() {
+    return gSignal;
+}
+
+void RaiseInterruptFlag(int sig) {
+    gSignal = sig;
+}
+
+void ClearInterruptFlag() {
+    gSignal = 0;
+}
+
+void ThrowIfInterrupted() {
+    if (const int sig = gSignal) throw Interrupted{sig};
+}
+
+}  // namespace lpt51::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <csignal>
+
+namespace lpt51::cli {
+
+// Thrown out of a chip operation (from its progress observer, between bytes)
+// once Ctrl-C or SIGTERM has arrived, so that the caller can put the port at
+// rest before the program ends.
+struct Interrupted {
+    int signal = 0;
+};
+
+// SIGINT and SIGTERM set a flag instead of ending the program while installed;
+// the previous handlers come back on destruction.
+class InterruptGuard {
+  public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+
+// The signal that arrived while the guard was installed, or 0.
+int PendingSignal();
+
+// For tests: behave as if `sig` had arrived.
+void RaiseInterruptFlag(int sig);
+void ClearInterruptFlag();
+
+// Throws Interrupted when a signal is pending.
+void ThrowIfInterrupted();
+
+}  // namespace lpt51::cli

@@ -1,0 +1,85 @@
+#include "cli/ProgressBar.h"
+
+#include <cstdio>
+
+#include "cli/Interrupt.h"
+
+namespace lpt51::cli {
+
+namespace {
+constexpr std::size_t kBarWidth = 30;
+
+std::string Seconds(double s) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f s", s);
+    return buf;
+}
+}  // namespace
+
+std::string BarText(const std::string& verb, std::size_t done, std::size_t total, double seconds) {
+    const std::size_t percent = total == 0 ? 100 : (done >= total ? 100 : done * 100 / total);
+    const std::size_t filled = percent * kBarWidth / 100;
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3zu%%", percent);
+    return verb + " |" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "| " +
+           pct + " " + Seconds(seconds);
+}
+
+ProgressBar::ProgressBar(std::ostream& err, ProgressStyle style, const Clock& clock,
+                         std::string verb)
+    : err_(err), style_(style), clock_(clock), verb_(std::move(verb)), start_(clock.now()) {}
+
+double ProgressBar::seconds() const {
+    return std::chrono::duration<double>(clock_.now() - start_).count();
+}
+
+void ProgressBar::recordFinished(std::size_t) {
+    ThrowIfInterrupted();
+}
+
+void ProgressBar::bytesDone(std::size_t done, std::size_t total) {
+    done_ = done;
+    total_ = total;
+    ThrowIfInterrupted();
+    if (style_ != ProgressStyle::Bar) return;
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent != shownPercent_) {
+        shownPercent_ = percent;
+        draw();
+    }
+}
+
+void ProgressBar::mismatch(std::uint16_t address, std::uint8_t onChip, std::uint8_t inFile) {
+    differences_.push_back({address, onChip, inFile});
+}
+
+void ProgressBar::lineAppended(const std::string&) {
+    ThrowIfInterrupted();
+}
+
+void ProgressBar::draw() {
+    err_ << '\r' << BarText(verb_, done_, total_, seconds()) << std::flush;
+    drawn_ = true;
+}
+
+void ProgressBar::finish() {
+    switch (style_) {
+        case ProgressStyle::Bar:
+            if (drawn_) err_ << '\r' << BarText(verb_, done_, total_, seconds()) << '\n';
+            err_ << verb_ << " done in " << Seconds(seconds()) << '\n';
+            break;
+        case ProgressStyle::Line:
+            err_ << verb_ << ": " << done_ << " bytes in " << Seconds(seconds()) << '\n';
+            break;
+        case ProgressStyle::Quiet:
+            break;
+    }
+    drawn_ = false;
+}
+
+void ProgressBar::abandon() {
+    if (drawn_) err_ << '\n';
+    drawn_ = false;
+}
+
+}  // namespace lpt51::cli
