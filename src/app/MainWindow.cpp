@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLayout>
 #include <QMenuBar>
 #include <QStyle>
@@ -17,11 +18,25 @@ QFont boldFont(int pixelSize) {
 }
 
 void setTextColor(QWidget* widget, const QColor& color) {
+    // Only the enabled look: a disabled command keeps the desktop's grey.
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    palette.setColor(QPalette::Text, color);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, color);
+        palette.setColor(group, QPalette::ButtonText, color);
+        palette.setColor(group, QPalette::Text, color);
+    }
     widget->setPalette(palette);
+}
+
+// The positions are fixed, but the desktop font is usually wider than the
+// one they were laid out for: a static text that would run into its right
+// neighbour gets a smaller size of the same font.
+void FitWidth(QLabel* label, int width) {
+    QFont font = label->font();
+    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > width) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    label->setFont(font);
 }
 
 }  // namespace
@@ -77,11 +92,13 @@ void Form1::buildControls() {
         l->setGeometry(left, top, width, height);
         return l;
     };
-    StaticText1 = label("StaticText1", "Code Size in Bytes :", 8, 48, 100, 16);
+    StaticText1 = label("StaticText1", "Code Size in Bytes :", 8, 48, 102, 16);
+    FitWidth(StaticText1, 100);
     Label4 = label("Label4", "", 110, 46, 80, 18);
     Label4->setFont(boldFont(13));
     setTextColor(Label4, Qt::black);
     StaticText3 = label("StaticText3", "Status :", 192, 48, 40, 16);
+    FitWidth(StaticText3, 38);
     StaticText2 = label("StaticText2", "", 232, 45, 140, 24);
     StaticText2->setFont(boldFont(13));
     setTextColor(StaticText2, Qt::darkGreen);
