@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,17 +14,19 @@ namespace lpt51::sim {
 
 // What sits in the socket.
 enum class ChipKind {
-    Part12V,    // AT89C51, 12 V programming (signature 1E 51 FF)
-    Part5V,     // AT89C51, 5 V programming (signature 1E 51 05)
-    Empty,      // nothing drives P0
-    Foreign,    // another chip: other signature bytes, does not take this programming
+    Part12V,  // AT89C51, 12 V programming (signature 1E 51 FF)
+    Part5V,   // AT89C51, 5 V programming (signature 1E 51 05)
+    Empty,    // nothing drives P0
+    Foreign,  // another chip: signature 1E 52 FF, drives its (erased) code when read and
+              // ignores every programming and erase pulse
 };
 
 // How the PC port behaves.
 enum class PortKind {
     Bidirectional,  // bit 5 turns the drivers off; undriven lines read 0xFF (pull-ups)
     OutputOnly,     // SPP: bit 5 does nothing; the data register reads back the last byte written
-    NoPullUps,      // bidirectional, but undriven lines read 0x00
+    NoPullUps,      // bidirectional, but undriven lines read 0x00 (chosen: a floating TTL input
+                    // may read either way; 0x00 is the value most unlike the pull-ups)
 };
 
 // The chip's persistent part: what survives between runs in a state file.
@@ -49,8 +53,27 @@ struct Fault {
 // A Port that models the passive adapter, the PC port kind and the chip in the
 // socket from the hardware facts, never from the programmer's sequences, so a
 // wrong sequence shows up as a wrong result or as a fault in faults().
+//
+// What the model decides where the datasheet leaves it open:
+// - Reading the code memory with LB1 and LB2 set returns the fixed pattern
+//   lockedReadPattern(address), not the content.
+// - A code-byte or lock-bit pulse outside 1 to 110 us, an erase pulse shorter
+//   than 10 ms, a pulse during the write cycle, a pulse with the programming
+//   voltage wrong for the variant, and a code-byte pulse while LB1 is set each
+//   log a fault and change nothing.
+// - During the 2 ms write cycle that follows a code-byte pulse, a read of the
+//   code memory returns the byte being written with bit 7 inverted (the
+//   chip's data polling) and logs a fault.
+// - The voltage on EA/VPP is only judged when a PROG pulse is given: the
+//   high latch passes through arbitrary values while it follows undriven lines.
 class VirtualAdapter final : public Port {
-public:
+  public:
+    static constexpr Clock::Duration kMinPulse = std::chrono::microseconds(1);
+    static constexpr Clock::Duration kMaxPulse = std::chrono::microseconds(110);
+    static constexpr Clock::Duration kErasePulse = std::chrono::milliseconds(10);
+    static constexpr Clock::Duration kWriteCycle = std::chrono::milliseconds(2);
+    static constexpr Clock::Duration kVppSetupHold = std::chrono::microseconds(10);
+
     VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip);
     ~VirtualAdapter() override;
 
@@ -71,15 +94,39 @@ public:
     std::size_t programPulses() const { return programPulses_; }
     std::size_t erasePulses() const { return erasePulses_; }
 
-private:
+    // What the chip puts on P0 for a code read while LB1 and LB2 are set.
+    static std::uint8_t lockedReadPattern(std::uint16_t address) {
+        return static_cast<std::uint8_t>((address & 0xFF) ^ 0xA5);
+    }
+
+    // The adapter's outputs, for tests that look at the lines themselves.
+    std::uint8_t lines() const;
+    std::uint8_t lowLatch() const;
+    std::uint8_t highLatch() const;
+
+  private:
     struct Model;  // latches, lines, timing state
+
+    std::optional<std::uint8_t> chipOutput() const;
+    bool portDrives() const;
+    void settle();
+    void checkContention();
+    void onVppChange(bool wasTwelveVolts);
+    void onProgLow();
+    void onProgHigh();
+    void programCodeByte(Clock::Duration width);
+    void programLockBit(std::size_t bit, Clock::Duration width);
+    void eraseChip(Clock::Duration width);
+    bool programmingAllowed(const char* what);
+    void fault(std::string what);
+
     const Clock& clock_;
     PortKind portKind_;
     ChipState chip_;
     std::vector<Fault> faults_;
     std::size_t programPulses_ = 0;
     std::size_t erasePulses_ = 0;
-    Model* model_;
+    std::unique_ptr<Model> model_;
 };
 
 }  // namespace lpt51::sim

@@ -1,0 +1,315 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "Sequences.h"
+
+namespace lpt51::sim::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string faultText(const VirtualAdapter& adapter) {
+    std::string text;
+    for (const Fault& f : adapter.faults()) text += f.what + "\n";
+    return text;
+}
+
+bool anyFault(const VirtualAdapter& adapter, const std::string& part) {
+    return faultText(adapter).find(part) != std::string::npos;
+}
+
+// Neither erased nor zero, and different at neighbouring addresses.
+std::vector<std::uint8_t> pattern(std::size_t n) {
+    std::vector<std::uint8_t> bytes(n);
+    for (std::size_t a = 0; a < n; ++a) bytes[a] = static_cast<std::uint8_t>(0x5A ^ (a * 7));
+    return bytes;
+}
+
+TEST(Signature, EachChipKindAnswersItsBytes) {
+    struct Case {
+        PortKind port;
+        ChipKind chip;
+        std::array<std::uint8_t, 3> expected;
+    };
+    const Case cases[] = {
+        {PortKind::Bidirectional, ChipKind::Part12V, {0x1E, 0x51, 0xFF}},
+        {PortKind::Bidirectional, ChipKind::Part5V, {0x1E, 0x51, 0x05}},
+        {PortKind::Bidirectional, ChipKind::Empty, {0xFF, 0xFF, 0xFF}},
+        {PortKind::Bidirectional, ChipKind::Foreign, {0x1E, 0x52, 0xFF}},
+        // Open-drain P0 without pull-ups cannot make a one.
+        {PortKind::NoPullUps, ChipKind::Part12V, {0x00, 0x00, 0x00}},
+        {PortKind::NoPullUps, ChipKind::Empty, {0x00, 0x00, 0x00}},
+        // The data register reads back the last byte written: the 0x80 mode byte.
+        {PortKind::OutputOnly, ChipKind::Part12V, {0x80, 0x80, 0x80}},
+    };
+    for (const Case& c : cases) {
+        Rig rig(c.port, c.chip);
+        EXPECT_EQ(rig.signature(), c.expected) << static_cast<int>(c.chip);
+        if (c.port != PortKind::OutputOnly) {
+            EXPECT_EQ(faultText(rig.adapter), "");
+        }
+    }
+}
+
+TEST(Signature, OutputOnlyPortFightsTheChipWhenReadAnyway) {
+    // The port cannot let go of the lines, so enabling the chip's output
+    // shorts them: the reason no operation reads on such a port.
+    Rig rig(PortKind::OutputOnly, ChipKind::Part12V);
+    rig.signature();
+    EXPECT_TRUE(anyFault(rig.adapter, "bus contention")) << faultText(rig.adapter);
+}
+
+TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
+    for (ChipKind kind : {ChipKind::Part12V, ChipKind::Part5V}) {
+        for (PortKind port : {PortKind::Bidirectional, PortKind::NoPullUps}) {
+            const bool twelve = kind == ChipKind::Part12V;
+            Rig rig(port, kind);
+            rig.erase(twelve);
+            const auto image = pattern(ChipState::kCodeSize);
+            rig.write(twelve, 0, image);
+            EXPECT_EQ(rig.adapter.programPulses(), ChipState::kCodeSize);
+            EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.adapter.chip().code.begin()));
+            const auto read = rig.readOut();
+            if (port == PortKind::Bidirectional) {
+                EXPECT_TRUE(std::equal(image.begin(), image.end(), read.begin()));
+                EXPECT_EQ(rig.verifyByte(0x123), image[0x123]);
+            } else {
+                EXPECT_EQ(read[0x10], 0x00);  // no pull-ups: every line reads low
+            }
+            EXPECT_EQ(faultText(rig.adapter), "");
+        }
+    }
+}
+
+TEST(Programming, OutputOnlyPortProgramsAndErases) {
+    Rig rig(PortKind::OutputOnly, ChipKind::Part5V);
+    rig.erase(false);
+    const std::vector<std::uint8_t> bytes{0x12, 0x34, 0x00, 0xA5};
+    rig.write(false, 0x7FE, bytes, true);
+    EXPECT_EQ(rig.adapter.chip().code[0x7FE], 0x12);
+    EXPECT_EQ(rig.adapter.chip().code[0x801], 0xA5);
+    EXPECT_EQ(rig.adapter.chip().code[0x802], 0xFF);
+    EXPECT_EQ(rig.bus.GetData(), 0x00);  // the release's last byte, not the lines
+    rig.erase(false);
+    EXPECT_EQ(rig.adapter.chip().code[0x7FE], 0xFF);
+    EXPECT_EQ(rig.adapter.erasePulses(), 2u);
+    EXPECT_EQ(faultText(rig.adapter), "");
+}
+
+TEST(Programming, CellsOnlyLoseBitsUntilErased) {
+    ChipState chip = ChipState::erased(ChipKind::Part12V);
+    chip.weakCells = {0x200};
+    chip.stuckMask = 0x81;
+    Rig rig(PortKind::Bidirectional, chip);
+    rig.write(true, 0x100, std::vector<std::uint8_t>{0xF0});
+    rig.write(true, 0x100, std::vector<std::uint8_t>{0x3C});
+    EXPECT_EQ(rig.adapter.chip().code[0x100], 0x30);
+    rig.write(true, 0x200, std::vector<std::uint8_t>{0x00});
+    EXPECT_EQ(rig.verifyByte(0x200), 0x81);  // the stuck bits stay at one
+    rig.erase(true);
+    EXPECT_EQ(rig.verifyByte(0x100), 0xFF);
+    EXPECT_EQ(faultText(rig.adapter), "");
+}
+
+TEST(LockBits, EachBitTakesEffectAndEraseClearsThem) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.write(true, 0x040, std::vector<std::uint8_t>{0x11, 0x22});
+    rig.lock(true, true, false, false);
+    EXPECT_EQ(rig.adapter.chip().lockBits, (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(faultText(rig.adapter), "");
+
+    rig.write(true, 0x042, std::vector<std::uint8_t>{0x33});
+    EXPECT_TRUE(anyFault(rig.adapter, "programming while locked")) << faultText(rig.adapter);
+    EXPECT_EQ(rig.adapter.chip().code[0x042], 0xFF);
+    EXPECT_EQ(rig.verifyByte(0x040), 0x11);  // LB1 alone still reads
+    rig.adapter.clearFaults();
+
+    rig.lock(true, false, true, true);
+    EXPECT_EQ(rig.adapter.chip().lockBits, (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(rig.verifyByte(0x040), VirtualAdapter::lockedReadPattern(0x040));
+    EXPECT_NE(rig.verifyByte(0x041), 0x22);
+    EXPECT_EQ(rig.signature()[1], 0x51);  // the signature stays readable
+
+    rig.erase(true);
+    EXPECT_EQ(rig.adapter.chip().lockBits, (std::array<bool, 3>{false, false, false}));
+    EXPECT_EQ(rig.verifyByte(0x040), 0xFF);
+    EXPECT_EQ(faultText(rig.adapter), "");
+}
+
+TEST(LockBits, FiveVoltPartTakesItsOwnModeBytes) {
+    Rig rig(PortKind::OutputOnly, ChipKind::Part5V);
+    rig.lock(false, true, true, true);
+    EXPECT_EQ(rig.adapter.chip().lockBits, (std::array<bool, 3>{true, true, true}));
+    EXPECT_EQ(faultText(rig.adapter), "");
+}
+
+TEST(Sockets, EmptyAndForeignChipsTakeNothing) {
+    for (ChipKind kind : {ChipKind::Empty, ChipKind::Foreign}) {
+        ChipState chip = ChipState::erased(kind);
+        chip.code[5] = 0x00;
+        Rig rig(PortKind::Bidirectional, chip);
+        rig.erase(true);
+        rig.write(true, 0, std::vector<std::uint8_t>{0x00, 0x01});
+        rig.lock(true, true, true, true);
+        EXPECT_EQ(rig.adapter.chip().code[0], 0xFF);
+        EXPECT_EQ(rig.adapter.chip().code[5], 0x00);
+        EXPECT_EQ(rig.adapter.chip().lockBits, (std::array<bool, 3>{false, false, false}));
+        EXPECT_EQ(rig.adapter.programPulses(), 0u);
+        EXPECT_EQ(rig.adapter.erasePulses(), 0u);
+        EXPECT_EQ(rig.verifyByte(0), 0xFF);
+        EXPECT_EQ(faultText(rig.adapter), "");
+    }
+}
+
+TEST(Faults, WrongProgrammingVoltageProgramsNothing) {
+    {
+        Rig rig(PortKind::Bidirectional, ChipKind::Part5V);
+        rig.write(true, 0, std::vector<std::uint8_t>{0x00});
+        rig.erase(true);
+        EXPECT_THAT(faultText(rig.adapter), HasSubstr("12 V on EA/VPP of the 5 V part"));
+        EXPECT_EQ(rig.adapter.chip().code[0], 0xFF);
+        EXPECT_EQ(rig.adapter.erasePulses(), 0u);
+    }
+    {
+        ChipState chip = ChipState::erased(ChipKind::Part12V);
+        chip.code[0] = 0x00;
+        Rig rig(PortKind::Bidirectional, chip);
+        rig.write(false, 1, std::vector<std::uint8_t>{0x00});
+        rig.erase(false);
+        rig.lock(false, true, false, false);
+        EXPECT_THAT(faultText(rig.adapter), HasSubstr("5 V on EA/VPP of the 12 V part"));
+        EXPECT_EQ(rig.adapter.faults().size(), 3u);
+        EXPECT_EQ(rig.adapter.chip().code[0], 0x00);
+        EXPECT_EQ(rig.adapter.chip().code[1], 0xFF);
+        EXPECT_FALSE(rig.adapter.chip().lockBits[0]);
+    }
+}
+
+// A code byte latched and on the lines, ready for its pulse.
+void prepareByte(Rig& rig, std::uint16_t address, std::uint8_t byte) {
+    rig.bus.LatchLow(static_cast<std::uint8_t>(address), 1);
+    rig.bus.LatchHigh(static_cast<std::uint8_t>(0x30 | (address >> 8)), 1);
+    rig.bus.PutData(byte);
+    rig.bus.Sleep(1);
+}
+
+TEST(Faults, PulseWidthsOutsideTheDatasheetWindow) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.bus.LatchIdle(1);
+    prepareByte(rig, 0x010, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(12);  // 120 us
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse of 120.0 us for code byte 010"));
+
+    rig.adapter.clearFaults();
+    prepareByte(rig, 0x011, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.SetControl(control::kRest);  // no wait at all
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse of 0.0 us"));
+    EXPECT_EQ(rig.adapter.chip().code[0x010], 0xFF);
+    EXPECT_EQ(rig.adapter.chip().code[0x011], 0xFF);
+
+    // An erase pulse cut short.
+    rig.adapter.chip().code[0] = 0x00;
+    rig.adapter.clearFaults();
+    rig.bus.LatchIdle(1);
+    rig.bus.LatchHigh(0x40, 1);
+    rig.bus.SetControl(control::kInput);
+    rig.bus.SetControl(control::kInputEnable);
+    rig.bus.BusDelay(20);
+    rig.bus.SetControl(control::kPulseEnable);
+    rig.bus.Sleep(9);
+    rig.bus.SetControlOut(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("erase pulse of 9000.0 us (10 ms needed)"));
+    EXPECT_EQ(rig.adapter.chip().code[0], 0x00);
+}
+
+TEST(Faults, PulseOrReadDuringTheWriteCycle) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.bus.LatchIdle(1);
+    prepareByte(rig, 0x020, 0x0F);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    // The next byte 1 ms later, long before the 2 ms cycle is over.
+    prepareByte(rig, 0x021, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse during the write cycle"));
+    EXPECT_EQ(rig.adapter.chip().code[0x021], 0xFF);
+
+    rig.adapter.clearFaults();
+    rig.bus.Sleep(3);
+    prepareByte(rig, 0x022, 0x55);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    EXPECT_EQ(rig.readByte(0x022, 1, 1, 1), 0x55 ^ 0x80);  // data polling
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("read of 022 during the write cycle"));
+}
+
+TEST(Faults, ProgrammingVoltageSetUpAndHold) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.bus.LatchIdle(1);
+    rig.bus.LatchLow(0x00, 1);
+    // 12 V applied by the strobe and the pulse straight after it.
+    rig.bus.PutData(0x30);
+    rig.bus.SetControl(control::kHighStrobe);
+    rig.bus.SetControl(control::kRest);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("set up only 0.0 us before PROG went low"));
+    EXPECT_EQ(rig.adapter.chip().code[0], 0xFF);
+
+    rig.adapter.clearFaults();
+    rig.bus.Sleep(3);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    rig.bus.PutData(0x80);
+    rig.bus.SetControl(control::kHighStrobe);  // 12 V off at once
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("held only 0.0 us after PROG went high"));
+}
+
+TEST(Faults, EnablingTheChipBeforeTurningTheLinesAroundIsContention) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.adapter.chip().code[0x345] = 0x3C;
+    rig.bus.LatchIdle(1);
+    rig.bus.LatchLow(0x45, 1);
+    rig.bus.LatchHigh(0xB3, 1);
+    rig.bus.SetControl(0x03);  // P2.7 low while the port still drives
+    rig.bus.BusDelay(4);
+    rig.bus.SetControl(control::kInputEnable);
+    rig.bus.BusDelay(20);
+    EXPECT_EQ(rig.bus.GetData(), 0x3C);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("bus contention: port drives B3 while the chip "
+                                                  "drives 3C"));
+    EXPECT_EQ(rig.adapter.faults().size(), 1u);
+}
+
+TEST(Faults, ReadBeforeTheDataIsValidAndPulsesInReadModes) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.bus.LatchIdle(1);
+    rig.bus.LatchLow(0x00, 1);
+    rig.bus.LatchHigh(0xB0, 1);
+    rig.bus.SetControl(control::kInput);
+    rig.bus.SetControl(control::kInputEnable);
+    rig.bus.GetData();
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("after address or enable changed"));
+
+    rig.adapter.clearFaults();
+    rig.bus.SetControl(control::kPulseEnable);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kInputEnable);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse in read code byte"));
+}
+
+}  // namespace
+}  // namespace lpt51::sim::test
