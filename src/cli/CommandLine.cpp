@@ -265,7 +265,11 @@ int Session::signature() {
     }
     out_ << "Signature: " << shown << '\n';
     out_ << "Device: " << (type == chip::kChipNone ? std::string("none") : type) << '\n';
-    if (type == chip::kDevice12V || type == chip::kDevice5V) return persist(kExitDone);
+    // Judged by the bytes, not by ChipType: after a Yes to the questions the
+    // window takes any chip whose third byte is FF for a 12 V part.
+    const bool known = bytes.size() == 3 && bytes[0] == 0x1E && bytes[1] == 0x51 &&
+                       (bytes[2] == 0xFF || bytes[2] == 0x05);
+    if (known) return persist(kExitDone);
     if (allFF || all00) {
         err_ << "lpt51: no chip answers (bytes " << shown
              << "): the socket is empty, the chip has no power, or the adapter is not "

@@ -1,0 +1,258 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "CliTestSupport.h"
+#include "cli/CliPrompts.h"
+#include "cli/CommandLine.h"
+#include "cli/ProgressBar.h"
+
+namespace lpt51::cli {
+namespace {
+
+using test::kEnd;
+using test::Record;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CommandLineTest : public ::testing::Test {
+  protected:
+    // Every run uses the virtual adapter on virtual time with this test's chip file.
+    Outcome run(std::vector<std::string> args, const std::string& chip = "12v",
+                const std::string& portKind = "bidi") {
+        std::vector<std::string> all{
+            "--port", "sim:" + state(chip), "--sim-chip", chip, "--sim-port",
+            portKind, "--sim-timing",       "virtual"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::ostringstream out, err;
+        Outcome r;
+        r.code = RunCommandLine(all, out, err);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+
+    // The state file keeps the chip kind, so each kind gets its own.
+    std::string state(const std::string& chip = "12v") {
+        return dir.path("chip-" + chip + ".state");
+    }
+
+    std::string image() {
+        return dir.write("prog.hex",
+                         {Record(0, {0x02, 0x00, 0x30}), Record(0x30, {0x80, 0xFE}), kEnd});
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(CommandLineTest, UsageErrorsExitTwoWithoutTouchingThePort) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"frobnicate"},
+             {"--bogus", "info"},
+             {"write"},
+             {"erase", "extra"},
+             {"--device", "3v", "erase"},
+             {"--device"},
+             {"lock", "4"},
+             {"lock", "1,,2"},
+             {"--sim-chip", "x", "info"},
+         }) {
+        const Outcome r = run(args);
+        EXPECT_EQ(r.code, kExitUsage) << ::testing::PrintToString(args);
+        EXPECT_THAT(r.err, HasSubstr("--help"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(state()));
+
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.code, kExitDone);
+    EXPECT_THAT(help.out, HasSubstr("3    port cannot be used"));
+}
+
+TEST_F(CommandLineTest, PortThatCannotBeOpenedExitsThree) {
+    std::ostringstream out, err;
+    const int code = RunCommandLine({"--port", "/dev/lpt51-no-such-port", "info"}, out, err);
+    EXPECT_EQ(code, kExitPort);
+    EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
+    Outcome r = run({"info"});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("CPU clock: 1000 MHz"));
+    EXPECT_THAT(r.out, HasSubstr("DelayUnit: 10000"));
+    EXPECT_THAT(r.out, HasSubstr("Port mode: Bidirectional"));
+    EXPECT_THAT(r.out, HasSubstr("virtual adapter"));
+    r = run({"info"}, "12v", "spp");
+    EXPECT_THAT(r.out, HasSubstr("Port mode: SPP (Normal)"));
+}
+
+TEST_F(CommandLineTest, SignatureNamesTheDeviceOrSaysWhyNone) {
+    Outcome r = run({"signature"});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Signature: 1E 51 FF"));
+    EXPECT_THAT(r.out, HasSubstr("Device: AT89C51-12V"));
+
+    r = run({"signature"}, "5v");
+    EXPECT_THAT(r.out, HasSubstr("Device: AT89C51-5V"));
+
+    r = run({"signature"}, "empty");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("no chip answers"));
+    EXPECT_THAT(r.err, HasSubstr("Probably you have not the Atmel mikroprocessor"));
+
+    r = run({"--yes", "signature"}, "foreign");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.out, HasSubstr("Signature: 1E 52 FF"));
+    EXPECT_THAT(r.err, HasSubstr("another kind"));
+}
+
+TEST_F(CommandLineTest, WrittenChipIsTheNextRunsChip) {
+    const std::string hex = image();
+    Outcome r = run({"--device", "12v", "write", hex});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("File was burn !"));
+    EXPECT_THAT(r.err, HasSubstr("Writing: 5 bytes"));  // stderr is no terminal here
+
+    r = run({"verify", hex});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("File Check successful!"));
+
+    const std::string out = dir.path("back.hex");
+    r = run({"--quiet", "read", out});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("Reading")));
+    std::vector<std::string> lines;
+    std::istringstream text(test::ReadAll(out));
+    for (std::string l; std::getline(text, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 257u);
+    EXPECT_EQ(lines[0].substr(0, 15),
+              ":1000000002003"
+              "0");
+    EXPECT_EQ(lines[256], kEnd);
+
+    // An existing file is kept unless --force.
+    r = run({"read", out});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("--force"));
+    r = run({"--force", "--quiet", "read", out});
+    EXPECT_EQ(r.code, kExitDone);
+}
+
+TEST_F(CommandLineTest, VerifyListsDifferencesAndSuspectsAMissingErase) {
+    ASSERT_EQ(run({"--device", "12v", "write", image()}).code, kExitDone);
+    // 0x02 on the chip, 0x03 wanted: a 0 bit the file wants as 1.
+    const std::string other =
+        dir.write("other.hex", {Record(0, {0x03, 0x00, 0x30}), Record(0x30, {0x80, 0xFE}), kEnd});
+    const Outcome r = run({"verify", other});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.out, HasSubstr("0000: chip 02, file 03"));
+    EXPECT_THAT(r.out, HasSubstr("1 byte differs"));
+    EXPECT_THAT(r.out, HasSubstr("probably not erased"));
+    EXPECT_THAT(r.err, HasSubstr("Verifing not correct !!!"));
+
+    // cwv erases first, so the same file then goes through.
+    const Outcome c = run({"--device", "12v", "cwv", other});
+    EXPECT_EQ(c.code, kExitDone) << c.err;
+    EXPECT_THAT(c.err, HasSubstr("Task complete !"));
+    EXPECT_EQ(run({"verify", other}).code, kExitDone);
+}
+
+TEST_F(CommandLineTest, BadFilesAreRefusedBeforeThePortIsOpened) {
+    std::string bad = Record(0, {1, 2});
+    bad[9] = 'Q';
+    const std::string badHex = dir.write("bad.hex", {bad, kEnd});
+    const std::string high = dir.write("high.hex", {Record(0x1000, {1}), kEnd});
+    for (const char* cmd : {"write", "verify", "cwv"}) {
+        Outcome r = run({"--device", "12v", cmd, badHex});
+        EXPECT_EQ(r.code, kExitFailed);
+        EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! "));
+        r = run({"--device", "12v", cmd, high});
+        EXPECT_EQ(r.code, kExitFailed) << cmd;
+        r = run({"--device", "12v", cmd, dir.path("missing.hex")});
+        EXPECT_EQ(r.code, kExitFailed);
+    }
+    // Nothing was opened, so no chip file came into being.
+    EXPECT_FALSE(std::filesystem::exists(state()));
+
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine({"check", high}, out, err), kExitFailed);
+    EXPECT_THAT(out.str(), HasSubstr("Code size: 1 bytes"));
+    std::ostringstream out2, err2;
+    EXPECT_EQ(RunCommandLine({"check", image()}, out2, err2), kExitDone);
+    EXPECT_THAT(out2.str(), HasSubstr("Code size: 5 bytes"));
+    std::ostringstream out3, err3;
+    EXPECT_EQ(RunCommandLine({"check", badHex}, out3, err3), kExitFailed);
+}
+
+TEST_F(CommandLineTest, DeviceCheckNeedsADeviceAndAYesForTheOtherVariant) {
+    const std::string hex = image();
+    Outcome r = run({"write", hex});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("Select processor in device menu"));
+
+    // A 5 V chip with the 12 V device selected: asked, answered No, nothing written.
+    r = run({"--device", "12v", "write", hex}, "5v");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("Have you realy AT89C51-12V processor ?"));
+    r = run({"--device", "12v", "erase"}, "5v");
+    EXPECT_EQ(r.code, kExitFailed);
+    r = run({"--device", "12v", "lock", "1"}, "5v");
+    EXPECT_EQ(r.code, kExitFailed);
+    r = run({"--quiet", "read", dir.path("blank.hex")}, "5v");
+    ASSERT_EQ(r.code, kExitDone);
+    const std::string blank = test::ReadAll(dir.path("blank.hex"));
+    EXPECT_THAT(blank, HasSubstr(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00"));
+    EXPECT_THAT(blank, Not(HasSubstr("020030")));
+
+    // With the right device it goes through.
+    r = run({"--device", "5v", "write", hex}, "5v");
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+}
+
+TEST_F(CommandLineTest, OutputOnlyPortRefusesEverythingThatReads) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"signature"}, {"verify", image()}, {"read", dir.path("r.hex")}}) {
+        const Outcome r = run(args, "12v", "spp");
+        EXPECT_EQ(r.code, kExitPort) << args[0];
+        EXPECT_THAT(r.err, HasSubstr("cannot read the chip"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path("r.hex")));
+    // Writing needs no read-back.
+    const Outcome w = run({"--device", "12v", "write", image()}, "12v", "spp");
+    EXPECT_EQ(w.code, kExitDone) << w.err;
+}
+
+TEST_F(CommandLineTest, LockBitsAreBurnt) {
+    const Outcome r = run({"--device", "12v", "lock", "1,3"});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("burn successful."));
+}
+
+TEST(CliPrompts, AnswersNoUnlessYesAndShowsLineBreaks) {
+    std::ostringstream err;
+    CliPrompts no(err, false);
+    EXPECT_EQ(no.ask(QuestionKind::Warning, "a\rb"), Answer::No);
+    EXPECT_THAT(err.str(), HasSubstr("Warning: a\nb"));
+    CliPrompts yes(err, true);
+    EXPECT_EQ(yes.ask(QuestionKind::Information, "q"), Answer::Yes);
+    no.setVerifying(true);
+    EXPECT_EQ(no.ask(QuestionKind::Error, "mismatch"), Answer::Yes);
+}
+
+TEST(ProgressBar, BarShowsShareAndTime) {
+    EXPECT_EQ(BarText("Writing", 61, 100, 10.44),
+              "Writing |##################            |  61% 10.4 s");
+    EXPECT_EQ(BarText("Reading", 0, 0, 0), "Reading |" + std::string(30, '#') + "| 100% 0.0 s");
+}
+
+}  // namespace
+}  // namespace lpt51::cli
