@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "image/HexField.h"
+
+namespace lpt51::image {
+
+inline constexpr std::int32_t kCodeMemorySize = 4096;
+inline constexpr const char* kIllegalCharMessage = "File contains illegal char =  ";
+inline constexpr const char* kCorruptMessage = "File is corrupt   !!! \rControl sum is incorrect .";
+inline constexpr const char* kTooLargeMessage = "File has more than 4096 Byte !!";
+
+struct OpenResult {
+    enum class Outcome { Accepted, Rejected, TooLarge };
+    Outcome outcome = Outcome::Rejected;
+    // Sum of the byte counts of the examined records; saturates instead of
+    // wrapping on absurdly large inputs.
+    std::int32_t codeSize = 0;
+    // The one message the walk itself shows (illegal field or bad checksum);
+    // empty when the walk ended without error. TooLarge carries no walk
+    // message: the caller shows kTooLargeMessage.
+    std::string message;
+    bool checksumMismatch = false;
+    std::size_t errorLine = 0;  // index of the offending line when Rejected
+};
+
+// Open's validation walk over the lines of a loaded file. Stops at the first
+// error or at an end record; linear in the size of the text.
+OpenResult ValidateImage(const Lines& lines);
+
+}  // namespace lpt51::image

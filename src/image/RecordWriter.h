@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "image/HexField.h"
+
+namespace lpt51::image {
+
+inline constexpr const char* kEndRecordLine = ":00000001FF";
+inline constexpr std::size_t kRecordBytes = 16;
+inline constexpr std::size_t kImageBytes = 4096;
+
+// The 43-character data record of 16 bytes starting at `address` (0x000 to
+// 0xFF0), upper-case digits.
+std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRecordBytes> data);
+
+// All 4096 bytes as 256 records and the end record: 257 lines.
+Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image);
+
+}  // namespace lpt51::image
