@@ -1,0 +1,182 @@
+#include "sim/ChipStateFile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace lpt51::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+class StateFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "lpt51-simstate-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        path = (dir / "chip.state").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static std::string slurp(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void put(const std::string& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
+    }
+
+    static ChipState sample() {
+        ChipState chip = ChipState::erased(ChipKind::Part5V);
+        for (std::size_t a = 0; a < chip.code.size(); ++a) {
+            chip.code[a] = static_cast<std::uint8_t>(0xA5 ^ (a * 3));
+        }
+        chip.lockBits = {true, false, true};
+        chip.weakCells = {0x000, 0x7FF, 0xFFF};
+        chip.stuckMask = 0x81;
+        return chip;
+    }
+
+    fs::path dir;
+    std::string path;
+};
+
+void expectSame(const ChipState& a, const ChipState& b) {
+    EXPECT_EQ(a.kind, b.kind);
+    EXPECT_EQ(a.code, b.code);
+    EXPECT_EQ(a.lockBits, b.lockBits);
+    EXPECT_EQ(a.weakCells, b.weakCells);
+    EXPECT_EQ(a.stuckMask, b.stuckMask);
+}
+
+TEST_F(StateFile, RoundTripAndAtomicReplace) {
+    ASSERT_EQ(saveChipState(path, ChipState::erased(ChipKind::Part12V)), std::nullopt);
+    const ChipState chip = sample();
+    ASSERT_EQ(saveChipState(path, chip), std::nullopt);  // replaces a valid state file
+    EXPECT_EQ(entries(), 1u) << "no temporary file left behind";
+
+    const ChipStateLoad loaded = loadChipState(path, ChipKind::Empty);
+    ASSERT_TRUE(loaded.chip) << loaded.error;
+    EXPECT_TRUE(loaded.fileExisted);
+    expectSame(*loaded.chip, chip);
+    EXPECT_EQ(slurp(path).rfind("lpt51 virtual chip state\nversion 1\nkind 5V\n", 0), 0u);
+}
+
+TEST_F(StateFile, MissingFileGivesAnErasedChipOfTheCallersKind) {
+    const ChipStateLoad loaded = loadChipState(path, ChipKind::Foreign);
+    ASSERT_TRUE(loaded.chip);
+    EXPECT_FALSE(loaded.fileExisted);
+    expectSame(*loaded.chip, ChipState::erased(ChipKind::Foreign));
+    EXPECT_FALSE(fs::exists(path)) << "loading creates nothing";
+}
+
+TEST_F(StateFile, DamagedAndForeignFilesAreRefusedAndLeftUntouched) {
+    const std::string good = formatChipState(sample());
+    std::string flipped = good;
+    flipped[good.find("\n100 ") + 7] ^= 0x01;  // one code digit, layout intact
+    std::string badKind = good;
+    badKind.replace(badKind.find("kind 5V"), 7, "kind 9V");
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"one digit changed", flipped, "is damaged (the crc32 check does not match"},
+        {"cut short", good.substr(0, good.size() / 2), "is damaged (the file does not end"},
+        {"lost its check line", good.substr(0, good.find("crc32")), "is damaged (the last line"},
+        {"bad kind", badKind, "is damaged (the crc32"},
+        {"other version", "lpt51 virtual chip state\nversion 2\n", "is damaged (line 2"},
+        {"foreign", "hello, world\n", "is not a virtual chip state file (its first line"},
+        {"empty", "", "is not a virtual chip state file"},
+    };
+    for (const Case& c : cases) {
+        put(path, c.text);
+        const ChipStateLoad loaded = loadChipState(path, ChipKind::Part12V);
+        EXPECT_FALSE(loaded.chip) << c.name;
+        EXPECT_TRUE(loaded.fileExisted) << c.name;
+        EXPECT_THAT(loaded.error, HasSubstr(path)) << c.name;
+        EXPECT_THAT(loaded.error, HasSubstr(c.message)) << c.name;
+        EXPECT_THAT(loaded.error, HasSubstr("it is left as it is")) << c.name;
+
+        // Even a caller that ignores the refusal cannot save over it.
+        const auto saved = saveChipState(path, sample());
+        ASSERT_TRUE(saved) << c.name;
+        EXPECT_THAT(*saved, HasSubstr("Will not save the virtual chip state over " + path));
+        EXPECT_EQ(slurp(path), c.text) << c.name;
+        EXPECT_EQ(entries(), 1u) << c.name;
+    }
+}
+
+// The standard CRC-32 (IEEE 802.3), written out here so a file edited by
+// hand can be given a valid check line.
+std::string withCheck(const std::string& body) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : body) {
+        crc ^= c;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    char line[32];
+    std::snprintf(line, sizeof line, "crc32 %08X\n", ~crc);
+    return body + line;
+}
+
+TEST(StateText, LayoutIsCheckedBeyondTheChecksum) {
+    const std::string good = formatChipState(ChipState::erased(ChipKind::Part12V));
+    const std::string body = good.substr(0, good.find("crc32"));
+    std::string error;
+    ASSERT_TRUE(parseChipState(withCheck(body), error)) << "the check is the standard CRC-32";
+
+    struct Case {
+        std::string from, to, message;
+    };
+    const Case cases[] = {
+        {"\n0F0 ", "\n0F1 ", "line 23: expected address 0F0"},
+        {"kind 12V", "kind 9V", "line 3: unknown chip kind"},
+        {"lock 0 0 0", "lock 0 2 0", "line 4: a lock bit is neither"},
+        {"weak\n", "weak 1000\n", "line 6: a weak cell"},
+        {"code 4096", "code 8192", "line 7: the code size"},
+        {"\n000 FFFF", "\n000 FFFx", "line 8: a code byte"},
+    };
+    for (const Case& c : cases) {
+        std::string edited = body;
+        edited.replace(edited.find(c.from), c.from.size(), c.to);
+        EXPECT_FALSE(parseChipState(withCheck(edited), error)) << c.message;
+        EXPECT_THAT(error, HasSubstr(c.message));
+    }
+    EXPECT_FALSE(parseChipState(withCheck(body + "extra\n"), error));
+    EXPECT_THAT(error, HasSubstr("unexpected text after the code"));
+}
+
+TEST_F(StateFile, SystemErrorsNameTheFileAndTheReason) {
+    const std::string nowhere = (dir / "gone" / "chip.state").string();
+    const auto saved = saveChipState(nowhere, sample());
+    ASSERT_TRUE(saved);
+    EXPECT_THAT(*saved, HasSubstr("Cannot save the virtual chip state to " + nowhere +
+                                  ": No such file or directory"));
+
+    // A directory where the file should be is neither read nor replaced.
+    fs::create_directory(path);
+    const ChipStateLoad loaded = loadChipState(path, ChipKind::Part12V);
+    EXPECT_FALSE(loaded.chip);
+    EXPECT_THAT(loaded.error, HasSubstr(path + " is not a regular file"));
+    EXPECT_TRUE(saveChipState(path, sample()));
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_EQ(entries(), 1u);
+}
+
+}  // namespace
+}  // namespace lpt51::sim
