@@ -126,6 +126,7 @@ class WindowTest : public ::testing::Test {
     }
     void TearDown() override {
         window.reset();
+        realBackend.reset();
         std::filesystem::remove_all(appDir);
     }
 
@@ -144,6 +145,7 @@ class WindowTest : public ::testing::Test {
         context.backend = backend.get();
         context.dialogs = &dialogs;
         context.appDir = appDir;
+        context.appDirectory = [dir = appDir] { return dir; };
         context.measureCpuMHz = [mhz] { return mhz; };
         context.locale = locale;
         window = std::make_unique<Form1>(std::move(context));
@@ -151,7 +153,25 @@ class WindowTest : public ::testing::Test {
         return *window;
     }
 
+    // Builds and starts the window on the virtual adapter.
+    Form1& startOn(std::unique_ptr<Backend> adapter) {
+        backend.reset();
+        port.reset();
+        realBackend = std::move(adapter);
+        WindowContext context;
+        context.backend = realBackend.get();
+        context.dialogs = &dialogs;
+        context.appDir = appDir;
+        context.appDirectory = [dir = appDir] { return dir; };
+        context.measureCpuMHz = [] { return 1000.0; };
+        context.locale = locale;
+        window = std::make_unique<Form1>(std::move(context));
+        window->FormCreate();
+        return *window;
+    }
+
     std::string appDir;
+    std::unique_ptr<Backend> realBackend;
     QLocale locale{QLocale::English};
     ScriptedDialogs dialogs;
     std::unique_ptr<ProbeModelPort> port;

@@ -1,0 +1,84 @@
+#include <fstream>
+
+#include "WindowFixture.h"
+#include "app/ViewText.h"
+#include "sim/VirtualAdapter.h"
+
+namespace lpt51::app::testing {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// 02 00 03 | 7E FF 7E at 0x0000 and 0x0003: neither erased nor zero.
+const image::Lines kImage{":03000000020003F8", ":030003007EFF7E00", ":00000001FF"};
+
+std::unique_ptr<Backend> virtualAdapter(sim::PortKind portKind) {
+    BackendOptions options;
+    options.port = "sim";
+    options.simChip = sim::ChipKind::Part12V;
+    options.simPort = portKind;
+    options.virtualTiming = true;
+    return Backend::open(options);
+}
+
+TEST_F(WindowTest, WriteVerifyAndReadBackOnTheVirtualChip) {
+    Form1& w = startOn(virtualAdapter(sim::PortKind::Bidirectional));
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" [virtual adapter]")));
+    EXPECT_TRUE(w.caption().isEmpty());
+
+    w.AT89C5112V1->trigger();
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(WriteTextLines(file, kImage));
+    w.currentImageFile = file;
+    SetViewLines(*w.RichEdit1, kImage);
+    w.write->setEnabled(true);
+
+    w.clear->click();
+    w.write->click();
+    EXPECT_EQ(dialogs.messages, (Messages{"Chip is clear", "File was burn !"}));
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.verify->isEnabled());
+    EXPECT_TRUE(w.Ve->isEnabled());
+
+    dialogs.messages.clear();
+    w.verify->click();
+    EXPECT_EQ(dialogs.messages, Messages{"File Check successful!"});
+    EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+
+    dialogs.messages.clear();
+    w.read->click();
+    const image::Lines read = ViewLines(*w.RichEdit1);
+    ASSERT_EQ(read.size(), 257u);
+    EXPECT_EQ(read[0].substr(0, 21),
+              ":10000000020003"
+              "7EFF7E");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(WindowTest, VerifyOfADifferentChipAsksAndReportsTheFailure) {
+    Form1& w = startOn(virtualAdapter(sim::PortKind::Bidirectional));
+    SetViewLines(*w.RichEdit1, kImage);  // the chip is erased: the first byte differs
+    w.verify->setEnabled(true);
+    // Going on past every difference reaches the end and the verdict; the
+    // cell at 0x0004 already reads FF.
+    dialogs.answers = {Answer::Yes, Answer::Yes, Answer::Yes, Answer::Yes, Answer::Yes};
+    w.verify->click();
+    ASSERT_EQ(dialogs.messages.size(), 6u);
+    EXPECT_EQ(dialogs.messages[0].rfind("Not correct on adress (Hex): 0000\r", 0), 0u);
+    EXPECT_EQ(dialogs.messages[5], "Verifing not correct !!!");
+    EXPECT_EQ(w.state.VerifyFailed, 0);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.verify->isEnabled());
+
+    // Stopping at the first difference leaves the verdict unsaid.
+    dialogs.messages.clear();
+    w.verify->click();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.isEnabled());
+}
+
+}  // namespace
+}  // namespace lpt51::app::testing
