@@ -1,25 +1,13 @@
 #include "chip/ReadOut.h"
 
-#include "chip/HexText.h"
+#include "image/RecordWriter.h"
 
 namespace lpt51::chip {
 
 namespace {
 
-constexpr std::size_t kRecordBytes = 16;
-constexpr std::size_t kRecords = 4096 / kRecordBytes;
-
-// ":10" + address + "00" + 16 bytes + checksum, 43 characters.
-std::string RecordLine(unsigned address, const std::uint8_t* bytes) {
-    unsigned sum = 0x10 + (address >> 8) + (address & 0xFF);
-    std::string line = ":10" + Hex2(address >> 8) + Hex2(address & 0xFF) + "00";
-    for (std::size_t k = 0; k < kRecordBytes; ++k) {
-        line += Hex2(bytes[k]);
-        sum += bytes[k];
-    }
-    line += Hex2((0x100 - (sum & 0xFF)) & 0xFF);
-    return line;
-}
+constexpr std::size_t kRecordBytes = image::kRecordBytes;
+constexpr std::size_t kRecords = image::kImageBytes / kRecordBytes;
 
 // The read-out's per-byte sequence: four-times delays and the long strobe.
 std::uint8_t ReadCodeByte(ChipContext& ctx) {
@@ -57,10 +45,12 @@ image::Lines ReadChip(ChipContext& ctx, ProgressObserver* observer) {
     image::Lines lines;
     lines.reserve(kRecords + 1);
     ReadAll(ctx, observer, [&](unsigned address, const std::uint8_t* bytes) {
-        lines.push_back(RecordLine(address, bytes));
+        lines.push_back(
+            image::RecordLine(static_cast<std::uint16_t>(address),
+                              std::span<const std::uint8_t, kRecordBytes>(bytes, kRecordBytes)));
         if (observer) observer->lineAppended(lines.back());
     });
-    lines.emplace_back(":00000001FF");
+    lines.emplace_back(image::kEndRecordLine);
     if (observer) observer->lineAppended(lines.back());
     ctx.bus.ReleaseBus();
     return lines;
