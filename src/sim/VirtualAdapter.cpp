@@ -335,12 +335,16 @@ void VirtualAdapter::programCodeByte(Clock::Duration width) {
               ": nothing programmed");
         return;
     }
-    if (width < kMinPulse || width > kMaxPulse) {
+    if (width < kMinPulse) {
         fault("PROG pulse of " + micros(width) + " for code byte " + hex(address, 3) +
               " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed("a code byte write")) return;
+    if (width > kMaxPulse) {
+        fault("PROG pulse of " + micros(width) + " for code byte " + hex(address, 3) +
+              " (1 to 110 us): programmed, but beyond the datasheet");
+    }
     if (chip_.lockBits[0]) {
         fault("programming while locked (LB1 set): code byte " + hex(address, 3) + " unchanged");
         return;
@@ -356,12 +360,16 @@ void VirtualAdapter::programCodeByte(Clock::Duration width) {
 }
 
 void VirtualAdapter::programLockBit(std::size_t bit, Clock::Duration width) {
-    if (width < kMinPulse || width > kMaxPulse) {
+    if (width < kMinPulse) {
         fault("PROG pulse of " + micros(width) + " for lock bit " + std::to_string(bit + 1) +
               " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed("a lock bit write")) return;
+    if (width > kMaxPulse) {
+        fault("PROG pulse of " + micros(width) + " for lock bit " + std::to_string(bit + 1) +
+              " (1 to 110 us): programmed, but beyond the datasheet");
+    }
     chip_.lockBits[bit] = true;
 }
 

@@ -57,10 +57,23 @@ struct Fault {
 // What the model decides where the datasheet leaves it open:
 // - Reading the code memory with LB1 and LB2 set returns the fixed pattern
 //   lockedReadPattern(address), not the content.
-// - A code-byte or lock-bit pulse outside 1 to 110 us, an erase pulse shorter
+// - A code-byte or lock-bit pulse shorter than 1 us, an erase pulse shorter
 //   than 10 ms, a pulse during the write cycle, a pulse with the programming
-//   voltage wrong for the variant, and a code-byte pulse while LB1 is set each
-//   log a fault and change nothing.
+//   voltage wrong for the variant or set up less than 10 us before it, a
+//   pulse in a mode that programs nothing, and a code-byte pulse while LB1
+//   is set each log a fault and change nothing.
+// - A code-byte or lock-bit pulse longer than 110 us logs a fault but does
+//   program: a longer pulse over-stresses the cell rather than failing to
+//   program it, and with real timing a pre-empted busy wait must not turn
+//   into a silently missing byte.
+// - Programming voltage removed less than 10 us after a pulse logs a fault;
+//   the pulse itself stands.
+// - An empty socket and a foreign chip take no pulse and log nothing: the
+//   host cannot tell, except from what it reads back.
+// - P0 is open drain: on a port without pull-ups the chip cannot make a one,
+//   so everything read from it reads 0x00, as undriven lines do.
+// - A read less than 4 us (48 periods at 12 MHz) after the address, mode or
+//   output enable changed logs a fault.
 // - During the 2 ms write cycle that follows a code-byte pulse, a read of the
 //   code memory returns the byte being written with bit 7 inverted (the
 //   chip's data polling) and logs a fault.
