@@ -63,6 +63,31 @@ TEST(Signature, OutputOnlyPortFightsTheChipWhenReadAnyway) {
     EXPECT_TRUE(anyFault(rig.adapter, "bus contention")) << faultText(rig.adapter);
 }
 
+TEST(Latches, TakeWhatTheLinesCarryNotTheDataRegister) {
+    struct Case {
+        PortKind port;
+        std::uint8_t latched;
+    };
+    const Case cases[] = {
+        {PortKind::Bidirectional, 0xFF}, {PortKind::NoPullUps, 0x00}, {PortKind::OutputOnly, 0x4C}};
+    for (const Case& c : cases) {
+        Rig rig(c.port, ChipKind::Part12V);
+        rig.bus.SetControl(control::kInput);
+        rig.bus.PutData(0x4C);
+        rig.bus.SetControl(control::kLowStrobe);
+        rig.bus.SetControl(control::kHighStrobe);
+        EXPECT_EQ(rig.adapter.lowLatch(), c.latched);
+        EXPECT_EQ(rig.adapter.highLatch(), c.latched);
+        // Closing the latch in the same write that turns the lines around
+        // keeps what the lines carried before it.
+        rig.bus.SetControlOut(control::kRest);
+        rig.bus.SetControl(control::kLowStrobe);
+        rig.bus.SetControl(control::kInput);
+        EXPECT_EQ(rig.adapter.lowLatch(), 0x4C);
+        EXPECT_EQ(rig.adapter.highLatch(), c.latched);
+    }
+}
+
 TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
     for (ChipKind kind : {ChipKind::Part12V, ChipKind::Part5V}) {
         for (PortKind port : {PortKind::Bidirectional, PortKind::NoPullUps}) {
