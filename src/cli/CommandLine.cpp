@@ -456,14 +456,31 @@ int Session::run() {
 
     InterruptGuard guard;
     try {
-        if (c == "info") return info();
-        if (c == "signature") return signature();
-        if (c == "erase") return erase();
-        if (c == "write") return write(lines);
-        if (c == "verify") return verify(lines);
-        if (c == "read") return read();
-        if (c == "lock") return lock();
-        return cwv(lines);
+        int code = kExitDone;
+        if (c == "info")
+            code = info();
+        else if (c == "signature")
+            code = signature();
+        else if (c == "erase")
+            code = erase();
+        else if (c == "write")
+            code = write(lines);
+        else if (c == "verify")
+            code = verify(lines);
+        else if (c == "read")
+            code = read();
+        else if (c == "lock")
+            code = lock();
+        else
+            code = cwv(lines);
+        // Erase and lock are not broken off halfway: a pulse cut short would
+        // leave the chip in a worse state than one that has finished.
+        if (const int sig = PendingSignal()) {
+            err_ << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
+            ClearInterruptFlag();
+            return sig == SIGTERM ? kExitSigTerm : kExitSigInt;
+        }
+        return code;
     } catch (const Interrupted& i) {
         prompts_.setVerifying(false);
         bus_->ReleaseBus();
