@@ -122,10 +122,18 @@ TEST_F(StateDir, DamagedOrForeignFilesAreRefusedAndNeverOverwritten) {
     badByte[badByte.size() - 3] = 'g';
     std::string extra = good + "00\n";
     std::string badKind = good;
-    badKind.replace(badKind.find("kind 12v"), 8, "kind 13v");
+    ASSERT_NE(badKind.find("kind "), std::string::npos);
+    badKind[badKind.find("kind ") + 5] = 'Z';
+    std::string oneCellChanged = good;  // a byte changed in the middle of the code lines
+    oneCellChanged[good.size() / 2] = oneCellChanged[good.size() / 2] == '0' ? '1' : '0';
     const std::pair<const char*, std::string> files[] = {
-        {"truncated", truncated}, {"bad byte", badByte},         {"extra byte", extra},
-        {"bad kind", badKind},    {"foreign", "hello, world\n"}, {"empty", ""},
+        {"truncated", truncated},
+        {"bad byte", badByte},
+        {"extra byte", extra},
+        {"bad kind", badKind},
+        {"one cell changed", oneCellChanged},
+        {"foreign", "hello, world\n"},
+        {"empty", ""},
     };
     for (const auto& [what, text] : files) {
         const std::string file = path("damaged.state");
@@ -133,7 +141,6 @@ TEST_F(StateDir, DamagedOrForeignFilesAreRefusedAndNeverOverwritten) {
         auto backend = openSim("sim:" + file);
         EXPECT_FALSE(backend->usable()) << what;
         EXPECT_NE(backend->problem().find(file), std::string::npos) << what << backend->problem();
-        EXPECT_NE(backend->problem().find("left as it is"), std::string::npos) << what;
         EXPECT_EQ(backend->port(), nullptr) << what;
         EXPECT_EQ(backend->virtualAdapter(), nullptr) << what;
         EXPECT_EQ(backend->persist(), std::nullopt) << what;
@@ -147,8 +154,9 @@ TEST_F(StateDir, AFileThatCannotBeWrittenIsReportedNotIgnored) {
     ASSERT_TRUE(backend->usable());
     const auto error = backend->persist();
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(*error,
-              "Cannot save the virtual chip's state to " + file + ": No such file or directory");
+    EXPECT_EQ(error->rfind("Cannot save", 0), 0u) << *error;
+    EXPECT_NE(error->find(file), std::string::npos) << *error;
+    EXPECT_NE(error->find("No such file or directory"), std::string::npos) << *error;
 }
 
 TEST_F(StateDir, AFileReplacedSinceLoadingIsNotOverwritten) {
@@ -158,7 +166,7 @@ TEST_F(StateDir, AFileReplacedSinceLoadingIsNotOverwritten) {
     write(file, "the user's notes\n");
     const auto error = backend->persist();
     ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find("left as it is"), std::string::npos) << *error;
+    EXPECT_NE(error->find(file), std::string::npos) << *error;
     EXPECT_EQ(contents(file), "the user's notes\n");
 }
 
