@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
     state.CwvActive = 1;
     chip::ClearChip(ctx, chip::kDevice12V);
     state.CwvActive = 0;
+    const std::size_t eraseFaults = adapter.faults().size();
+    if (eraseFaults != 0) std::printf("erase: %zu faults\n", eraseFaults);
 
     chip::WriteResult w;
     const double tw = Time([&] { w = chip::WriteImage(ctx, chip::kDevice12V, image, nullptr); });
