@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace lpt51::image {
@@ -90,7 +91,17 @@ std::optional<std::string> LoadLines(const std::string& path, Lines& lines) {
     return std::nullopt;
 }
 
-std::optional<std::string> SaveLines(const std::string& path, const Lines& lines) {
+std::optional<std::string> SaveLines(const std::string& requested, const Lines& lines) {
+    // Saving through a symbolic link writes the file it points to; renaming
+    // over the link itself would silently cut it loose.
+    std::string path = requested;
+    struct stat link {};
+    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = ::realpath(requested.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
     struct stat old {};
     const bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return Failure("Cannot write", path, EISDIR);

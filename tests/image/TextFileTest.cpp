@@ -92,6 +92,14 @@ TEST_F(TextFileTest, SaveWritesLfLinesAndReplacesTheOldFile) {
     EXPECT_EQ(back, (Lines{":00000001FF", "x"}));
 }
 
+TEST_F(TextFileTest, SaveThroughALinkWritesTheLinkedFile) {
+    Write("target.hex", "old\n");
+    fs::create_symlink(dir_ / "target.hex", dir_ / "link.hex");
+    ASSERT_FALSE(SaveLines(Path("link.hex"), {"new"}).has_value());
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.hex"));
+    EXPECT_EQ(Read("target.hex"), "new\n");
+}
+
 TEST_F(TextFileTest, FailedSavesLeaveTheOldFileAlone) {
     const auto noDir = SaveLines(Path("missing/out.hex"), {"x"});
     ASSERT_TRUE(noDir.has_value());
