@@ -63,6 +63,11 @@ constexpr const char* kUsage =
     "  3    port cannot be used (not opened, or it cannot read the chip)\n"
     "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)\n";
 
+constexpr const char* kNoPullUps =
+    "I can not correctly detect your LPT1 port.\rYou probably have not any pull up resistors on "
+    "your LPT1 !! \rI suggest to you connect eight pieces of 4K7 resistors between pins 2 to 9 "
+    "and +5V .";
+
 struct Options {
     BackendOptions backend;
     std::string device = chip::kNoSelect;
@@ -214,7 +219,13 @@ int Session::openPort() {
     }
     bus_ = std::make_unique<Bus>(*backend_->port(), backend_->clock(), unit);
     probe_ = ProbePort(*bus_);
-    state_.BidiMode = probe_ == kProbeBidirectional ? 1 : 0;
+    // Only a port that still reads its own 3 is known not to turn around; a
+    // port without pull-ups is warned about and otherwise taken as bidirectional.
+    state_.BidiMode = probe_ == kProbeOutputOnly ? 0 : 1;
+    bus_->SetControlOut(7);
+    bus_->PutData(0);
+    if (probe_ != kProbeOutputOnly && probe_ != kProbeBidirectional)
+        prompts_.showMessage(kNoPullUps);
     return kExitDone;
 }
 
@@ -239,7 +250,10 @@ int Session::info() {
     out_ << "CPU clock: " << mhz_ << " MHz\n";
     out_ << "DelayUnit: " << bus_->delayUnit() << '\n';
     out_ << "Delay unit length: " << MeasureDelayUnitNs(*bus_) << " ns\n";
-    out_ << "Port mode: " << (state_.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)") << '\n';
+    out_ << "Port mode: " << (state_.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)");
+    if (probe_ != kProbeOutputOnly && probe_ != kProbeBidirectional)
+        out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
+    out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
     return kExitDone;
 }

@@ -93,6 +93,11 @@ TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
     EXPECT_THAT(r.out, HasSubstr("virtual adapter"));
     r = run({"info"}, "12v", "spp");
     EXPECT_THAT(r.out, HasSubstr("Port mode: SPP (Normal)"));
+    // No pull-ups: warned about, then treated as bidirectional.
+    r = run({"info"}, "12v", "nopullups");
+    EXPECT_EQ(r.code, kExitDone);
+    EXPECT_THAT(r.out, HasSubstr("Port mode: Bidirectional (probe read 00"));
+    EXPECT_THAT(r.err, HasSubstr("You probably have not any pull up resistors on your LPT1 !! \n"));
 }
 
 TEST_F(CommandLineTest, SignatureNamesTheDeviceOrSaysWhyNone) {
