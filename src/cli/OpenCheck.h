@@ -15,14 +15,13 @@ struct OpenCheckResult {
     std::string message;  // the window's own text when !ok
 };
 
-// The Open command's validation walk and size limit over a copy of the lines.
+// The Open command's validation walk and size limit, as one verdict.
 OpenCheckResult CheckLikeOpen(const image::Lines& lines);
 
-// Loads a file's lines; on failure returns a message naming the file and why.
+// The file's lines as Open loads them; on failure a message naming the file and why.
 std::optional<std::string> LoadTextFile(const std::string& path, image::Lines& lines);
 
-// Writes lines (each ended by "\n") to a temporary file beside `path` and then
-// renames it over `path`, so a failed write leaves no half-written file.
+// Saves lines atomically: a failed save leaves the old file as it was.
 std::optional<std::string> SaveTextFile(const std::string& path, const image::Lines& lines);
 
 }  // namespace lpt51::cli
