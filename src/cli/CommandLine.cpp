@@ -278,11 +278,14 @@ int Session::signature() {
         all00 = all00 && b == 0x00;
     }
     out_ << "Signature: " << shown << '\n';
-    out_ << "Device: " << (type == chip::kChipNone ? std::string("none") : type) << '\n';
     // Judged by the bytes, not by ChipType: after a Yes to the questions the
     // window takes any chip whose third byte is FF for a 12 V part.
     const bool known = bytes.size() == 3 && bytes[0] == 0x1E && bytes[1] == 0x51 &&
                        (bytes[2] == 0xFF || bytes[2] == 0x05);
+    out_ << "Device: " << (type == chip::kChipNone ? std::string("none") : type)
+         << (known || type == chip::kChipNone ? ""
+                                              : " (taken so after Yes; not an AT89C51 signature)")
+         << '\n';
     if (known) return persist(kExitDone);
     if (allFF || all00) {
         err_ << "lpt51: no chip answers (bytes " << shown
