@@ -4,7 +4,6 @@
 
 namespace lpt51::app {
 
-void Form1::SpeedButton1Click() {}
 void Form1::saveClick() {}
 void Form1::Hexa1Click() {}
 void Form1::DisaClick() {}

@@ -9,6 +9,7 @@
 #include "chip/Signature.h"
 #include "chip/Verify.h"
 #include "chip/Write.h"
+#include "image/TextFile.h"
 
 namespace lpt51::app {
 namespace {
@@ -44,7 +45,7 @@ void Form1::reloadView(const image::Lines& before) {
         return;
     }
     image::Lines lines;
-    if (std::optional<std::string> error = ReadTextLines(currentImageFile, lines)) {
+    if (std::optional<std::string> error = image::LoadLines(currentImageFile, lines)) {
         // Keep the text the command started from rather than a half-deleted view.
         SetViewLines(*RichEdit1, before);
         context_.dialogs->showMessage(*error);
@@ -151,7 +152,7 @@ void Form1::readClick() {
     std::error_code ignored;  // a missing listing is no error
     std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     const std::string tempHex = context_.appDir + "temxyzbg.hex";
-    if (std::optional<std::string> error = WriteTextLines(tempHex, lines)) {
+    if (std::optional<std::string> error = image::SaveLines(tempHex, lines)) {
         context_.dialogs->showMessage(*error);
     } else {
         currentImageFile = tempHex;

@@ -20,13 +20,4 @@ void DeleteMarker(const std::string& appDir, const char* name) {
     std::filesystem::remove(appDir + name, ec);
 }
 
-std::string ExecutableDirectory() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || !exe.has_parent_path()) return "./";
-    std::string dir = exe.parent_path().string();
-    if (dir.empty() || dir.back() != '/') dir += '/';
-    return dir;
-}
-
 }  // namespace lpt51::app

@@ -14,8 +14,4 @@ bool MarkerExists(const std::string& appDir, const char* name);
 void CreateMarker(const std::string& appDir, const char* name);
 void DeleteMarker(const std::string& appDir, const char* name);
 
-// The directory of the running executable with a trailing '/', or "./" when
-// /proc/self/exe cannot be read.
-std::string ExecutableDirectory();
-
 }  // namespace lpt51::app

@@ -2,9 +2,6 @@
 
 #include <QTextBlock>
 #include <QTextCursor>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 
 namespace lpt51::app {
 
@@ -38,29 +35,6 @@ void DeleteFirstViewLine(QPlainTextEdit& view) {
 
 void AppendViewLine(QPlainTextEdit& view, const std::string& line) {
     view.appendPlainText(QString::fromStdString(line));
-}
-
-std::optional<std::string> ReadTextLines(const std::string& path, image::Lines& lines) {
-    std::ifstream file(path);
-    if (!file) return "Cannot open " + path + ": " + std::strerror(errno);
-    image::Lines read;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        read.push_back(line);
-    }
-    if (file.bad()) return "Cannot read " + path + ": " + std::strerror(errno);
-    lines = std::move(read);
-    return std::nullopt;
-}
-
-std::optional<std::string> WriteTextLines(const std::string& path, const image::Lines& lines) {
-    std::ofstream file(path, std::ios::out | std::ios::trunc);
-    if (!file) return "Cannot write " + path + ": " + std::strerror(errno);
-    for (const std::string& line : lines) file << line << '\n';
-    file.close();
-    if (!file) return "Cannot write " + path + ": " + std::strerror(errno);
-    return std::nullopt;
 }
 
 }  // namespace lpt51::app

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/MainWindow.h"
-#include "app/Markers.h"
 #include "app/QtDialogs.h"
 #include "backend/Backend.h"
+#include "image/AppFiles.h"
 #include "port/Calibration.h"
 
 #ifdef LPT51_HAVE_CLI
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lpt51"));
-    const std::string appDir = lpt51::app::ExecutableDirectory();
+    const std::string appDir = lpt51::image::AppDirOfExecutable();
     app.setWindowIcon(QIcon(QString::fromStdString(appDir + "lpt51.svg")));
 
     std::unique_ptr<lpt51::Backend> backend = lpt51::Backend::open(options);
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     context.backend = backend.get();
     context.dialogs = &dialogs;
     context.appDir = appDir;
-    context.appDirectory = [] { return lpt51::app::ExecutableDirectory(); };
+    context.appDirectory = [] { return lpt51::image::AppDirOfExecutable(); };
     if (options.virtualTiming && backend->virtualAdapter() != nullptr) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
     } else {

@@ -2,6 +2,7 @@
 
 #include "WindowFixture.h"
 #include "app/ViewText.h"
+#include "image/TextFile.h"
 
 namespace lpt51::app::testing {
 namespace {

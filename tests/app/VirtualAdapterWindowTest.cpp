@@ -2,6 +2,7 @@
 
 #include "WindowFixture.h"
 #include "app/ViewText.h"
+#include "image/TextFile.h"
 #include "sim/VirtualAdapter.h"
 
 namespace lpt51::app::testing {
@@ -10,7 +11,7 @@ namespace {
 using Messages = std::vector<std::string>;
 
 // 02 00 03 | 7E FF 7E at 0x0000 and 0x0003: neither erased nor zero.
-const image::Lines kImage{":03000000020003F8", ":030003007EFF7E00", ":00000001FF"};
+const image::Lines kImage{":03000000020003F8", ":030003007EFF7EFF", ":00000001FF"};
 
 std::unique_ptr<Backend> virtualAdapter(sim::PortKind portKind) {
     BackendOptions options;
@@ -29,7 +30,7 @@ TEST_F(WindowTest, WriteVerifyAndReadBackOnTheVirtualChip) {
 
     w.AT89C5112V1->trigger();
     const std::string file = appDir + "image.hex";
-    ASSERT_FALSE(WriteTextLines(file, kImage));
+    ASSERT_FALSE(image::SaveLines(file, kImage));
     w.currentImageFile = file;
     SetViewLines(*w.RichEdit1, kImage);
     w.write->setEnabled(true);

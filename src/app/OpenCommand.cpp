@@ -1,0 +1,62 @@
+#include "app/MainWindow.h"
+#include "app/ViewText.h"
+#include "image/OpenWalk.h"
+#include "image/TextFile.h"
+
+namespace lpt51::app {
+
+void Form1::SpeedButton1Click() {
+    const std::optional<std::string> chosen =
+        context_.dialogs->chooseOpenFile("Intel HEX subory (*.hex)", context_.appDir);
+    if (!chosen) return;
+    image::Lines lines;
+    if (std::optional<std::string> error = image::LoadLines(*chosen, lines)) {
+        context_.dialogs->showMessage(*error);
+        return;
+    }
+    currentImageFile = *chosen;
+    SetViewLines(*RichEdit1, lines);
+    Disa->setEnabled(true);
+    dis51->setEnabled(true);
+    Hex->setEnabled(false);
+    Hexa1->setEnabled(false);
+    setCaption(QString::fromStdString(*chosen));
+
+    const image::OpenResult result = image::ValidateImage(lines);
+    if (!result.message.empty()) context_.dialogs->showMessage(result.message);
+    QPalette status = StaticText2->palette();
+    switch (result.outcome) {
+        case image::OpenResult::Outcome::Accepted:
+            Label4->setText(QString::number(result.codeSize));
+            status.setColor(QPalette::WindowText, Qt::black);
+            StaticText2->setPalette(status);
+            StaticText2->setText(QStringLiteral(" IntelHex File"));
+            for (QWidget* on : std::initializer_list<QWidget*>{Disa, save, write, Cwv})
+                on->setEnabled(true);
+            Save1->setEnabled(true);
+            Wr->setEnabled(true);
+            break;
+        case image::OpenResult::Outcome::Rejected: {
+            Disa->setEnabled(false);
+            write->setEnabled(false);
+            Wr->setEnabled(false);
+            StaticText2->setText(QStringLiteral("Incorrect File"));
+            status.setColor(QPalette::WindowText, Qt::red);
+            StaticText2->setPalette(status);
+            QFont font = StaticText2->font();
+            font.setPixelSize(18);
+            StaticText2->setFont(font);
+            Label4->clear();
+            break;
+        }
+        case image::OpenResult::Outcome::TooLarge:
+            context_.dialogs->showMessage(image::kTooLargeMessage);
+            setCaption(QString());
+            Label4->clear();
+            StaticText2->setText(QStringLiteral(" "));
+            RichEdit1->clear();
+            break;
+    }
+}
+
+}  // namespace lpt51::app
