@@ -4,10 +4,6 @@
 
 namespace lpt51::app {
 
-void Form1::saveClick() {}
-void Form1::Hexa1Click() {}
-void Form1::DisaClick() {}
-
 // The temporary files go with an exit command; closing the window any
 // other way leaves them for the next run to overwrite.
 void Form1::exitClick() {

@@ -148,7 +148,7 @@ void Form1::readClick() {
     Hexa1->setEnabled(false);
     Disa->setEnabled(true);
     dis51->setEnabled(true);
-    context_.appDir = context_.appDirectory ? context_.appDirectory() : context_.appDir;
+    refreshAppDir();
     std::error_code ignored;  // a missing listing is no error
     std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     const std::string tempHex = context_.appDir + "temxyzbg.hex";

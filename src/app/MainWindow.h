@@ -99,6 +99,7 @@ class Form1 final : public QMainWindow {
     chip::ChipContext chipContext();
     // Writes the virtual chip back to its state file; says so when that fails.
     void persistChip();
+    void refreshAppDir();
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
 

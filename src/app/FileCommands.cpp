@@ -1,0 +1,92 @@
+#include <filesystem>
+
+#include "app/MainWindow.h"
+#include "app/ViewText.h"
+#include "image/AppFiles.h"
+#include "image/RunAndWait.h"
+#include "image/SaveName.h"
+#include "image/TextFile.h"
+
+namespace lpt51::app {
+
+void Form1::refreshAppDir() {
+    if (context_.appDirectory) context_.appDir = context_.appDirectory();
+}
+
+void Form1::saveClick() {
+    // The view kind: the listing is shown exactly while Disa is disabled.
+    const bool listing = !Disa->isEnabled();
+    const std::string filter = listing ? "Dis51 file (*.d51)" : "Hex File (*.hex)";
+    for (;;) {
+        const std::optional<std::string> chosen =
+            context_.dialogs->chooseSaveFile(filter, context_.appDir);
+        if (!chosen) return;
+        const std::string target = image::ChangeExtension(*chosen, listing ? ".d51" : ".hex");
+        if (image::FileExists(target) &&
+            context_.dialogs->ask(QuestionKind::Warning,
+                                  "File is already exist!\r   Replace it ? ") == Answer::No) {
+            continue;
+        }
+        if (std::optional<std::string> error = image::SaveLines(target, ViewLines(*RichEdit1))) {
+            context_.dialogs->showMessage(*error);
+            return;
+        }
+        setCaption(QString::fromStdString(target));
+        return;
+    }
+}
+
+void Form1::DisaClick() {
+    refreshAppDir();
+    const std::string program = image::AppPath(context_.appDir, image::kDisassembler);
+    if (!image::FileExists(program)) {
+        context_.dialogs->showMessage("Can not find file " + program + " !");
+        return;
+    }
+    write->setEnabled(false);
+    Wr->setEnabled(false);
+    verify->setEnabled(false);
+    Disa->setEnabled(false);
+    dis51->setEnabled(false);
+    Hex->setEnabled(true);
+    Hexa1->setEnabled(true);
+
+    const std::string listingFile = image::AppPath(context_.appDir, image::kTempD51);
+    image::DeleteQuietly(listingFile);
+    const std::string hexFile = image::AppPath(context_.appDir, image::kTempHex);
+    if (std::optional<std::string> error = image::SaveLines(hexFile, ViewLines(*RichEdit1))) {
+        context_.dialogs->showMessage(*error);
+        return;
+    }
+    image::RunAndWait(program, {image::kTempBase}, context_.appDir);
+    image::Lines lines;
+    if (std::optional<std::string> error = image::LoadLines(listingFile, lines)) {
+        context_.dialogs->showMessage(*error);
+        return;
+    }
+    SetViewLines(*RichEdit1, lines);
+    DeleteFirstViewLine(*RichEdit1);
+    DeleteFirstViewLine(*RichEdit1);
+}
+
+void Form1::Hexa1Click() {
+    if (!currentImageFile.empty()) {
+        write->setEnabled(true);
+        Wr->setEnabled(true);
+    }
+    Disa->setEnabled(true);
+    dis51->setEnabled(true);
+    Hex->setEnabled(false);
+    Hexa1->setEnabled(false);
+    image::Lines lines;
+    if (image::LoadLines(currentImageFile, lines)) {
+        const std::string fallback = image::AppPath(context_.appDir, image::kTempHex);
+        if (std::optional<std::string> error = image::LoadLines(fallback, lines)) {
+            context_.dialogs->showMessage(*error);
+            return;
+        }
+    }
+    SetViewLines(*RichEdit1, lines);
+}
+
+}  // namespace lpt51::app
