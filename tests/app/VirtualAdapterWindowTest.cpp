@@ -81,5 +81,23 @@ TEST_F(WindowTest, VerifyOfADifferentChipAsksAndReportsTheFailure) {
     EXPECT_TRUE(w.isEnabled());
 }
 
+TEST_F(WindowTest, ClearWriteVerifyAfterOpenSaysOnlyThatTheTaskIsComplete) {
+    Form1& w = startOn(virtualAdapter(sim::PortKind::Bidirectional));
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kImage));
+    dialogs.files = {file};
+    w.SpeedButton1->click();
+    w.AT89C5112V1->trigger();
+    ASSERT_TRUE(w.Cwv->isEnabled());
+
+    w.Cwv->click();
+    EXPECT_EQ(dialogs.messages, Messages{"Task complete !"});
+    EXPECT_EQ(w.state.CwvActive, 0);
+    EXPECT_EQ(w.state.SkipSignature, 0);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[3], 0x7E);
+}
+
 }  // namespace
 }  // namespace lpt51::app::testing
