@@ -119,26 +119,7 @@ void Form1::readClick() {
     Repaint();
 
     ViewProgress progress(*RichEdit1);
-    // The view starts with one empty line; the first record replaces it.
-    class FirstLineFills final : public chip::ProgressObserver {
-      public:
-        FirstLineFills(QPlainTextEdit& view, ViewProgress& rest) : view_(view), rest_(rest) {}
-        void lineAppended(const std::string& line) override {
-            if (first_) {
-                view_.setPlainText(QString::fromStdString(line));
-                first_ = false;
-                Repaint();
-            } else {
-                rest_.lineAppended(line);
-            }
-        }
-
-      private:
-        QPlainTextEdit& view_;
-        ViewProgress& rest_;
-        bool first_ = true;
-    } observer(*RichEdit1, progress);
-    const image::Lines lines = chip::ReadChip(ctx, &observer);
+    const image::Lines lines = chip::ReadChip(ctx, &progress);
 
     setEnabled(true);
     read->setEnabled(true);

@@ -34,7 +34,12 @@ void DeleteFirstViewLine(QPlainTextEdit& view) {
 }
 
 void AppendViewLine(QPlainTextEdit& view, const std::string& line) {
-    view.appendPlainText(QString::fromStdString(line));
+    // A cleared view still has its one empty line: the first line fills it.
+    if (view.document()->isEmpty()) {
+        view.setPlainText(QString::fromStdString(line));
+    } else {
+        view.appendPlainText(QString::fromStdString(line));
+    }
 }
 
 }  // namespace lpt51::app
