@@ -25,15 +25,9 @@ void Form1::FormCreate() {
     }
 
     if (probe == kProbeOutputOnly) {
-        state.BidiMode = 0;
-        Test1->setEnabled(false);
+        // The port cannot read: the switch goes too, so the mode cannot be turned on.
         Disabled1->setEnabled(false);
-        Cwv->setText(QStringLiteral("Clear-Write"));
-        cpu->setText(QStringLiteral("   No Select"));
-        verify->setEnabled(false);
-        read->setEnabled(false);
-        Re->setEnabled(false);
-        Ve->setEnabled(false);
+        bidiOff();
     }
     if (MarkerExists(context_.appDir, kBidiOffMarker) && probe == kProbeBidirectional) {
         Disabled1->setText(QStringLiteral("&Enabled Bidi."));

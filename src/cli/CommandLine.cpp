@@ -178,6 +178,8 @@ class Session {
     int signature();
     int erase();
     int write(const image::Lines& lines);
+    // Programs the image with a progress bar and shows the final message.
+    bool programImage(chip::ChipContext& ctx, const image::Lines& lines);
     int verify(const image::Lines& lines);
     int read();
     int lock();
@@ -307,6 +309,10 @@ int Session::erase() {
 int Session::write(const image::Lines& lines) {
     chip::ChipContext ctx{*bus_, prompts_, state_};
     if (!chip::RunDeviceCheck(ctx, o_.device)) return persist(kExitFailed);
+    return persist(programImage(ctx, lines) ? kExitDone : kExitFailed);
+}
+
+bool Session::programImage(chip::ChipContext& ctx, const image::Lines& lines) {
     ProgressBar bar(err_, style(), backend_->clock(), "Writing");
     const chip::WriteResult r = chip::WriteImage(ctx, o_.device, lines, &bar);
     if (r.completed)
@@ -314,7 +320,7 @@ int Session::write(const image::Lines& lines) {
     else
         bar.abandon();
     if (auto m = chip::WriteFinalMessage(r, state_)) prompts_.showMessage(*m);
-    return persist(r.completed ? kExitDone : kExitFailed);
+    return r.completed;
 }
 
 void Session::reportDifferences(const ProgressBar& bar, std::size_t total) {
@@ -389,14 +395,7 @@ int Session::cwv(const image::Lines& lines) {
     };
     steps.write = [&] {
         if (!chip::RunDeviceCheck(ctx, o_.device)) throw StopSequence{};
-        ProgressBar bar(err_, style(), backend_->clock(), "Writing");
-        const chip::WriteResult r = chip::WriteImage(ctx, o_.device, lines, &bar);
-        if (r.completed)
-            bar.finish();
-        else
-            bar.abandon();
-        if (auto m = chip::WriteFinalMessage(r, state_)) prompts_.showMessage(*m);
-        written = r.completed;
+        written = programImage(ctx, lines);
         if (!written) throw StopSequence{};
     };
     steps.verify = [&] {
