@@ -44,7 +44,14 @@ int main(int argc, char** argv) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+#ifdef LPT51_HAVE_CLI
+            // The commands, their options and the exit codes.
+            std::fputs("\n", stdout);
+            std::fflush(stdout);
+            return lpt51::RunCommandLine({"--help"});
+#else
             return 0;
+#endif
         }
         if (arg == "--version") {
             std::printf("lpt51 %s\n", LPT51_VERSION);
