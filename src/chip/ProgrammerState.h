@@ -30,6 +30,15 @@ struct ChipContext {
     ProgrammerState& state;
 };
 
+// Steps the chip address by one byte: the carry out of AddrLow goes into
+// AddrHigh, so a record running over a 256-byte page continues on the next.
+inline void AdvanceAddress(ProgrammerState& st) {
+    if (++st.AddrLow == 0x100) {
+        st.AddrLow = 0;
+        ++st.AddrHigh;
+    }
+}
+
 // True when the caption selects the 12 V mode bytes (exact comparison).
 inline bool Is12V(const std::string& cpuCaption) {
     return cpuCaption == "AT89C51-12V";

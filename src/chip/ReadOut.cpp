@@ -18,12 +18,7 @@ std::uint8_t ReadCodeByte(ChipContext& ctx) {
     bus.LatchHigh(static_cast<std::uint8_t>(0xB0 | (st.AddrHigh & 0x0F)), 4);
     st.ChipByte = bus.ReadStrobe(10, 40);
     // The address stops at 0xFFF instead of wrapping to 0.
-    if (!(st.AddrLow == 0xFF && st.AddrHigh == 0x0F)) {
-        if (++st.AddrLow == 0x100) {
-            st.AddrLow = 0;
-            ++st.AddrHigh;
-        }
-    }
+    if (!(st.AddrLow == 0xFF && st.AddrHigh == 0x0F)) AdvanceAddress(st);
     return static_cast<std::uint8_t>(st.ChipByte);
 }
 

@@ -52,10 +52,7 @@ VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressOb
                     }
                 }
                 bus.Sleep(1);
-                if (++st.AddrLow == 0x100) {
-                    st.AddrLow = 0;
-                    ++st.AddrHigh;
-                }
+                AdvanceAddress(st);
                 ++done;
                 if (observer) observer->bytesDone(done, scan.dataBytes);
             }

@@ -6,17 +6,6 @@
 
 namespace lpt51::chip {
 
-namespace {
-
-void AdvanceAddress(ProgrammerState& st) {
-    if (++st.AddrLow == 0x100) {
-        st.AddrLow = 0;
-        ++st.AddrHigh;
-    }
-}
-
-}  // namespace
-
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                        ProgressObserver* observer) {
     WriteResult result;
