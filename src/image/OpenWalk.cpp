@@ -97,6 +97,12 @@ OpenResult ValidateImage(const Lines& lines) {
             result.outcome = OpenResult::Outcome::TooLarge;
         return result;
     };
+    auto reject = [&](const LineCheck& check, std::size_t line) {
+        result.message = check.message;
+        result.checksumMismatch = check.checksumMismatch;
+        result.errorLine = line;
+        return finish(OpenResult::Outcome::Rejected);
+    };
 
     // The counter starts at the number of lines and the walk ends when it
     // reaches 1. A view of one record therefore walks on past its end and
@@ -107,12 +113,7 @@ OpenResult ValidateImage(const Lines& lines) {
         const bool exists = index < lines.size();
         if (exists && IsEndRecord(lines[index])) break;
         const LineCheck check = CheckLine(lines, index, codeSize);
-        if (!check.ok) {
-            result.message = check.message;
-            result.checksumMismatch = check.checksumMismatch;
-            result.errorLine = index;
-            return finish(OpenResult::Outcome::Rejected);
-        }
+        if (!check.ok) return reject(check, index);
         ++index;
         --counter;
         if (counter == 1) {
@@ -123,12 +124,7 @@ OpenResult ValidateImage(const Lines& lines) {
             const std::string& last = lines[index];
             if (!IsEndRecord(last) && !IsBlank(last)) {
                 const LineCheck tail = CheckLine(lines, index, codeSize);
-                if (!tail.ok) {
-                    result.message = tail.message;
-                    result.checksumMismatch = tail.checksumMismatch;
-                    result.errorLine = index;
-                    return finish(OpenResult::Outcome::Rejected);
-                }
+                if (!tail.ok) return reject(tail, index);
             }
             break;
         }
