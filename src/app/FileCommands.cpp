@@ -38,7 +38,8 @@ void Form1::saveClick() {
 
 void Form1::DisaClick() {
     refreshAppDir();
-    const std::string program = image::AppPath(context_.appDir, image::kDisassembler);
+    const std::string program = image::DisassemblerPath(
+        context_.programDir.empty() ? context_.appDir : context_.programDir);
     if (!image::FileExists(program)) {
         context_.dialogs->showMessage("Can not find file " + program + " !");
         return;

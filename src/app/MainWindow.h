@@ -25,9 +25,14 @@ namespace lpt51::app {
 struct WindowContext {
     Backend* backend = nullptr;
     Dialogs* dialogs = nullptr;
-    std::string appDir;  // with a trailing '/'
-    // Finds the program's directory again (read-out does before it saves).
+    // Where the marker and temporary files are kept, with a trailing '/': the
+    // program's directory, or the user's state directory when that one is not
+    // writable.
+    std::string appDir;
+    // Finds that directory again (read-out does before it saves).
     std::function<std::string()> appDirectory;
+    // Where d51 is looked for; appDir when empty.
+    std::string programDir;
     std::function<double()> measureCpuMHz;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
 };

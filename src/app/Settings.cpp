@@ -63,6 +63,7 @@ void Form1::Info2Click() {
     text += " MHz.\r\rLPT mode is ";
     text += state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)";
     text += ".";
+    text += "\r\rSettings and temporary files are kept in " + context_.appDir + ".";
     text +=
         "\r\rThis programmer drives a passive adapter on the parallel port and programs "
         "AT89C51 chips at 12 V or 5 V.";

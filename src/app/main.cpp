@@ -1,8 +1,6 @@
 #include <QApplication>
 #include <QIcon>
-#include <algorithm>
-#include <array>
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,92 +10,54 @@
 #include "image/AppFiles.h"
 #include "port/Calibration.h"
 
-#ifdef LPT51_HAVE_CLI
 #include "cli/CommandLine.h"
+
+#ifndef LPT51_ICON_FROM_BIN
+#define LPT51_ICON_FROM_BIN "../share/icons/hicolor/scalable/apps/lpt51.svg"
 #endif
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: lpt51 [--port PORT] [--sim-chip 12v|5v|empty|foreign]\n"
-    "             [--sim-port bidi|spp|nopullups] [--sim-timing virtual|real]\n"
-    "             [--screenshot FILE.png]\n"
-    "       lpt51 COMMAND ...   (info, signature, erase, write, verify, read, lock, cwv, check)\n"
-    "\n"
-    "PORT is a base address (0x378), a port name (parport0, /dev/parport0),\n"
-    "or sim / sim:STATEFILE for the virtual adapter.\n";
 
 // A fixed clock for the virtual adapter with virtual timing: its waits take no
 // time, so the half-second measurement would only delay the start.
 constexpr double kVirtualCpuMHz = 1000.0;
 
-bool isCommandWord(const std::string& word) {
-    static const std::array<const char*, 9> kWords{"info", "signature", "erase", "write", "verify",
-                                                   "read", "lock",      "cwv",   "check"};
-    return std::any_of(kWords.begin(), kWords.end(), [&](const char* w) { return word == w; });
+// Beside the executable in the build tree, in the icon theme of the prefix
+// once installed.
+QIcon WindowIcon(const std::string& programDir) {
+    for (const std::string& path : {lpt51::image::AppPath(programDir, "lpt51.svg"),
+                                    lpt51::image::AppPath(programDir, LPT51_ICON_FROM_BIN)}) {
+        if (lpt51::image::FileExists(path)) return QIcon(QString::fromStdString(path));
+    }
+    return QIcon::fromTheme(QStringLiteral("lpt51"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-#ifdef LPT51_HAVE_CLI
-            // The commands, their options and the exit codes.
-            std::fputs("\n", stdout);
-            std::fflush(stdout);
-            return lpt51::RunCommandLine({"--help"});
-#else
-            return 0;
-#endif
-        }
-        if (arg == "--version") {
-            std::printf("lpt51 %s\n", LPT51_VERSION);
-            return 0;
-        }
-    }
-    if (std::any_of(args.begin(), args.end(), isCommandWord)) {
-#ifdef LPT51_HAVE_CLI
-        return lpt51::RunCommandLine(args);
-#else
-        std::fputs("lpt51: this build has no command-line commands.\n", stderr);
-        return 2;
-#endif
-    }
-
-    lpt51::BackendOptions options;
-    if (auto error = lpt51::TakeBackendOptions(args, options)) {
-        std::fprintf(stderr, "lpt51: %s\n%s", error->c_str(), kUsage);
-        return 2;
-    }
-    std::string screenshot;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--screenshot" && i + 1 < args.size()) {
-            screenshot = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                       args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-            break;
-        }
-    }
-    if (!args.empty()) {
-        std::fprintf(stderr, "lpt51: unknown argument '%s'\n%s", args.front().c_str(), kUsage);
-        return 2;
-    }
+    lpt51::cli::WindowArguments arguments;
+    if (const std::optional<int> code =
+            lpt51::cli::RunProgramLine(std::vector<std::string>(argv + 1, argv + argc), arguments))
+        return *code;
+    const lpt51::BackendOptions& options = arguments.backend;
+    const std::string& screenshot = arguments.screenshot;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lpt51"));
-    const std::string appDir = lpt51::image::AppDirOfExecutable();
-    app.setWindowIcon(QIcon(QString::fromStdString(appDir + "lpt51.svg")));
+    const lpt51::image::AppDirs dirs =
+        lpt51::image::ResolveAppDirs(lpt51::image::AppDirOfExecutable());
+    app.setWindowIcon(WindowIcon(dirs.program));
 
     std::unique_ptr<lpt51::Backend> backend = lpt51::Backend::open(options);
     lpt51::app::QtDialogs dialogs;
     lpt51::app::WindowContext context;
     context.backend = backend.get();
     context.dialogs = &dialogs;
-    context.appDir = appDir;
-    context.appDirectory = [] { return lpt51::image::AppDirOfExecutable(); };
+    context.appDir = dirs.files;
+    context.appDirectory = [] {
+        return lpt51::image::ResolveAppDirs(lpt51::image::AppDirOfExecutable()).files;
+    };
+    context.programDir = dirs.program;
     if (options.virtualTiming && backend->virtualAdapter() != nullptr) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
     } else {

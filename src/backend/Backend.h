@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "port/Clock.h"
@@ -16,13 +18,28 @@ struct BackendOptions {
     // "0x378" (a base address), "parport0" or "/dev/parport0" (a port name),
     // "sim" or "sim:STATEFILE" (the virtual adapter, its chip kept in STATEFILE).
     std::string port = "0x378";
-    sim::ChipKind simChip = sim::ChipKind::Part12V;    // --sim-chip 12v|5v|empty|foreign
+    sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
-    bool virtualTiming = false;                        // --sim-timing virtual|real
+    bool virtualTiming = false;                            // --sim-timing virtual|real
 };
 
-// Takes --port, --sim-chip, --sim-port and --sim-timing (as "--opt VALUE" or
-// "--opt=VALUE") out of args, leaving everything else in order. Returns an
+// One option that chooses or shapes the port.
+struct BackendOptionInfo {
+    std::string_view name;       // "--port"
+    std::string_view valueName;  // "PORT"
+    std::string_view help;       // one line for --help
+};
+
+// Every backend option, in the order --help lists them.
+std::span<const BackendOptionInfo> BackendOptionList();
+
+// Sets one backend option from its value; returns an error text that begins
+// with the option's name when the value is refused (`out` is then untouched).
+std::optional<std::string> ApplyBackendOption(const std::string& option, const std::string& value,
+                                              BackendOptions& out);
+
+// Takes the options of BackendOptionList() (as "--opt VALUE" or "--opt=VALUE")
+// out of args, leaving everything else in order. Returns an
 // error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
 std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
 
@@ -30,7 +47,7 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
 // still gives a Backend: usable() is false and problem() says what is wrong
 // and how to fix it; port() is then null and nothing is ever touched.
 class Backend {
-public:
+  public:
     static std::unique_ptr<Backend> open(const BackendOptions& options);
     virtual ~Backend() = default;
 

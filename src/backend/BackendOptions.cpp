@@ -41,10 +41,23 @@ std::optional<std::string> choose(const std::array<Choice<T>, N>& choices, const
     return option + ": unknown " + what + " '" + value + "' (use " + words + ")";
 }
 
-const char* const kOptionNames[] = {"--port", "--sim-chip", "--sim-port", "--sim-timing"};
+}  // namespace
 
-std::optional<std::string> apply(const std::string& option, const std::string& value,
-                                 BackendOptions& out) {
+// Each backend option once: the parsers, --help, and the tests that hold the
+// manual page and the shell completion to the options all read this table.
+constexpr BackendOptionInfo kBackendOptions[] = {
+    {"--port", "PORT", "0x378, parport0, /dev/parport0, sim or sim:STATEFILE"},
+    {"--sim-chip", "KIND", "virtual chip: 12v, 5v, empty or foreign"},
+    {"--sim-port", "KIND", "virtual port: bidi, spp or nopullups"},
+    {"--sim-timing", "KIND", "virtual or real"},
+};
+
+std::span<const BackendOptionInfo> BackendOptionList() {
+    return kBackendOptions;
+}
+
+std::optional<std::string> ApplyBackendOption(const std::string& option, const std::string& value,
+                                              BackendOptions& out) {
     if (option == "--port") {
         PortName name;
         if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
@@ -55,8 +68,6 @@ std::optional<std::string> apply(const std::string& option, const std::string& v
     if (option == "--sim-port") return choose(kPorts, value, out.simPort, option, "port kind");
     return choose(kTimings, value, out.virtualTiming, option, "timing");
 }
-
-}  // namespace
 
 std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out) {
     std::vector<std::string> rest;
@@ -70,8 +81,8 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
             break;
         }
         bool matched = false;
-        for (const char* name : kOptionNames) {
-            const std::string option = name;
+        for (const BackendOptionInfo& info : kBackendOptions) {
+            const std::string option(info.name);
             std::string value;
             if (arg == option) {
                 if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
@@ -83,7 +94,7 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
             } else {
                 continue;
             }
-            if (auto problem = apply(option, value, taken)) return problem;
+            if (auto problem = ApplyBackendOption(option, value, taken)) return problem;
             matched = true;
             break;
         }

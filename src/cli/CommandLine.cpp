@@ -19,10 +19,13 @@
 #include "chip/Signature.h"
 #include "chip/Verify.h"
 #include "chip/Write.h"
+#include "cli/Arguments.h"
 #include "cli/CliPrompts.h"
+#include "cli/ImageOperand.h"
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "cli/ProgressBar.h"
+#include "image/AppFiles.h"
 #include "port/Calibration.h"
 #include "port/Probe.h"
 #include "port/RecordingPort.h"
@@ -31,113 +34,10 @@ namespace lpt51::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: lpt51 [OPTIONS] COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  info          processor clock, delay unit, port mode and port in use\n"
-    "  signature     read the signature bytes and name the device\n"
-    "  erase         erase the chip\n"
-    "  write FILE    program an Intel HEX file\n"
-    "  verify FILE   compare the chip with an Intel HEX file\n"
-    "  read FILE     read the whole chip into an Intel HEX file\n"
-    "  lock BITS     program lock bits, e.g. 1 or 1,2,3\n"
-    "  cwv FILE      erase, write and verify in one go\n"
-    "  check FILE    check an Intel HEX file as Open does (no port needed)\n"
-    "\n"
-    "Options:\n"
-    "  --port PORT          0x378, parport0, /dev/parport0, sim or sim:STATEFILE\n"
-    "  --sim-chip KIND      virtual chip: 12v, 5v, empty or foreign\n"
-    "  --sim-port KIND      virtual port: bidi, spp or nopullups\n"
-    "  --sim-timing KIND    virtual or real\n"
-    "  --device 12v|5v      the device in the socket (needed by erase, write, lock, cwv)\n"
-    "  --yes                answer Yes to the signature and device questions\n"
-    "  --force              let read replace an existing FILE\n"
-    "  --quiet              no progress display\n"
-    "  --help               this text\n"
-    "\n"
-    "Exit codes:\n"
-    "  0    done\n"
-    "  1    operation failed or refused (a difference, the device check, a bad file)\n"
-    "  2    usage error\n"
-    "  3    port cannot be used (not opened, or it cannot read the chip)\n"
-    "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)\n";
-
 constexpr const char* kNoPullUps =
     "I can not correctly detect your LPT1 port.\rYou probably have not any pull up resistors on "
     "your LPT1 !! \rI suggest to you connect eight pieces of 4K7 resistors between pins 2 to 9 "
     "and +5V .";
-
-struct Options {
-    BackendOptions backend;
-    std::string device = chip::kNoSelect;
-    bool yes = false;
-    bool force = false;
-    bool quiet = false;
-    bool help = false;
-    std::string command;
-    std::vector<std::string> operands;
-};
-
-struct UsageError {
-    std::string text;
-};
-
-std::size_t OperandsOf(const std::string& command) {
-    if (command == "info" || command == "signature" || command == "erase") return 0;
-    if (command == "write" || command == "verify" || command == "read" || command == "lock" ||
-        command == "cwv" || command == "check")
-        return 1;
-    throw UsageError{"unknown command '" + command + "'"};
-}
-
-Options Parse(std::vector<std::string> args) {
-    Options o;
-    if (auto e = TakeBackendOptions(args, o.backend)) throw UsageError{*e};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--force") {
-            o.force = true;
-        } else if (a == "--quiet") {
-            o.quiet = true;
-        } else if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--device" || a.rfind("--device=", 0) == 0) {
-            std::string v;
-            if (a == "--device") {
-                if (i + 1 >= args.size()) throw UsageError{"--device needs a value (12v or 5v)"};
-                v = args[++i];
-            } else {
-                v = a.substr(9);
-            }
-            if (v == "12v") {
-                o.device = chip::kDevice12V;
-            } else if (v == "5v") {
-                o.device = chip::kDevice5V;
-            } else {
-                throw UsageError{"--device: unknown device '" + v + "' (use 12v or 5v)"};
-            }
-        } else if (a.size() > 1 && a[0] == '-' && o.command.empty()) {
-            throw UsageError{"unknown option '" + a + "'"};
-        } else if (o.command.empty()) {
-            o.command = a;
-        } else {
-            o.operands.push_back(a);
-        }
-    }
-    if (o.help) return o;
-    if (o.command.empty()) throw UsageError{"no command given"};
-    const std::size_t want = OperandsOf(o.command);
-    if (o.operands.size() < want)
-        throw UsageError{"'" + o.command + "' needs " +
-                         (o.command == "lock" ? std::string("the lock bits, e.g. 1,2,3")
-                                              : std::string("a FILE"))};
-    if (o.operands.size() > want)
-        throw UsageError{"unexpected argument '" + o.operands[want] + "'"};
-    return o;
-}
 
 std::optional<chip::LockSelection> ParseLockBits(const std::string& text) {
     chip::LockSelection bits;
@@ -182,6 +82,7 @@ class Session {
     bool programImage(chip::ChipContext& ctx, const image::Lines& lines);
     int verify(const image::Lines& lines);
     int read();
+    int blank();
     int lock();
     int cwv(const image::Lines& lines);
 
@@ -257,6 +158,7 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
+    out_ << "Files: " << image::ResolveAppDirs(image::AppDirOfExecutable()).files << '\n';
     return kExitDone;
 }
 
@@ -364,13 +266,22 @@ int Session::read() {
     if (refuseOutputOnly("Reading the chip")) return kExitPort;
     chip::ChipContext ctx{*bus_, prompts_, state_};
     ProgressBar bar(err_, style(), backend_->clock(), "Reading");
-    const image::Lines lines = chip::ReadChip(ctx, &bar);
+    const auto bytes = chip::ReadChipBytes(ctx, &bar);
     bar.finish();
-    if (auto e = SaveTextFile(o_.operands[0], lines)) {
+    if (auto e = SaveReadOut(o_.operands[0], bytes, out_)) {
         err_ << "lpt51: " << *e << '\n';
         return persist(kExitFailed);
     }
     return persist(kExitDone);
+}
+
+int Session::blank() {
+    if (refuseOutputOnly("The blank check")) return kExitPort;
+    chip::ChipContext ctx{*bus_, prompts_, state_};
+    ProgressBar bar(err_, style(), backend_->clock(), "Reading");
+    const auto bytes = chip::ReadChipBytes(ctx, &bar);
+    bar.finish();
+    return persist(ReportBlank(bytes, out_) ? kExitDone : kExitFailed);
 }
 
 int Session::lock() {
@@ -446,21 +357,21 @@ int Session::run() {
     const std::string& c = o_.command;
     image::Lines lines;
     if (c == "write" || c == "verify" || c == "cwv") {
-        if (auto e = LoadTextFile(o_.operands[0], lines)) {
-            err_ << "lpt51: " << *e << '\n';
-            return kExitFailed;
-        }
         const std::string op = c == "write"    ? "Write"
                                : c == "verify" ? "Verify"
                                                : "Clear-Write-Verify";
         const std::string nothing =
             c == "verify" ? "Nothing was compared." : "Nothing was programmed.";
+        if (auto e = LoadImageOperand(o_.operands[0], lines, nothing)) {
+            err_ << "lpt51: " << *e << '\n';
+            return kExitFailed;
+        }
         if (auto e = FileRefusal(lines, op, nothing)) {
-            err_ << "lpt51: " << o_.operands[0] << ": " << *e << '\n';
+            err_ << "lpt51: " << OperandName(o_.operands[0]) << ": " << *e << '\n';
             return kExitFailed;
         }
     }
-    if (c == "read" && !o_.force) {
+    if (c == "read" && !o_.force && !IsStandardStream(o_.operands[0])) {
         std::error_code ec;
         if (std::filesystem::exists(o_.operands[0], ec)) {
             err_ << "lpt51: " << o_.operands[0]
@@ -487,6 +398,8 @@ int Session::run() {
             code = read();
         else if (c == "lock")
             code = lock();
+        else if (c == "blank")
+            code = blank();
         else
             code = cwv(lines);
         // Erase and lock are not broken off halfway: a pulse cut short would
@@ -502,17 +415,19 @@ int Session::run() {
         bus_->ReleaseBus();
         (void)persist(kExitDone);
         err_ << "\nlpt51: interrupted. The port is at rest; the chip may be partly "
-             << (c == "read" || c == "verify" ? "read (it was not changed)."
-                                              : "programmed: erase and write it again.")
+             << (c == "read" || c == "verify" || c == "blank"
+                     ? "read (it was not changed)."
+                     : "programmed: erase and write it again.")
              << '\n';
         ClearInterruptFlag();
         return i.signal == SIGTERM ? kExitSigTerm : kExitSigInt;
     }
 }
 
-int CheckFile(const std::string& path, std::ostream& out, std::ostream& err) {
+int CheckFile(const std::string& operand, std::ostream& out, std::ostream& err) {
+    const std::string path = OperandName(operand);
     image::Lines lines;
-    if (auto e = LoadTextFile(path, lines)) {
+    if (auto e = LoadImageOperand(operand, lines, "Nothing can be programmed.")) {
         err << "lpt51: " << *e << '\n';
         return kExitFailed;
     }
@@ -532,12 +447,11 @@ int CheckFile(const std::string& path, std::ostream& out, std::ostream& err) {
     return kExitDone;
 }
 
-}  // namespace
-
-int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
-    Options o;
+// Runs what the words ask for; nullopt when they ask for the window.
+std::optional<int> Run(const std::vector<std::string>& args, CommandNeeded needed,
+                       std::ostream& out, std::ostream& err, Options& o) {
     try {
-        o = Parse(std::move(args));
+        o = ParseArguments(args, needed);
         if (o.command == "lock" && !ParseLockBits(o.operands[0]))
             throw UsageError{"lock: bits must be 1, 2 or 3 separated by commas, e.g. 1,2,3"};
     } catch (const UsageError& e) {
@@ -545,20 +459,35 @@ int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostrea
         return kExitUsage;
     }
     if (o.help) {
-        out << kUsage;
+        out << o.helpText;
         return kExitDone;
     }
+    if (o.version) {
+        out << "lpt51 " << LPT51_VERSION << '\n';
+        return kExitDone;
+    }
+    if (o.command.empty()) return std::nullopt;
     if (o.command == "check") return CheckFile(o.operands[0], out, err);
     Session session(o, out, err);
     return session.run();
 }
 
-}  // namespace lpt51::cli
+}  // namespace
 
-namespace lpt51 {
-
-int RunCommandLine(std::vector<std::string> args) {
-    return cli::RunCommandLine(std::move(args), std::cout, std::cerr);
+int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+    Options o;
+    return Run(args, CommandNeeded::Yes, out, err, o).value_or(kExitUsage);
 }
 
-}  // namespace lpt51
+std::optional<int> RunProgramLine(const std::vector<std::string>& args, WindowArguments& window) {
+    Options o;
+    const std::optional<int> code =
+        Run(args, CommandNeeded::NoWindowInstead, std::cout, std::cerr, o);
+    if (!code) {
+        window.backend = o.backend;
+        window.screenshot = o.screenshot;
+    }
+    return code;
+}
+
+}  // namespace lpt51::cli

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "backend/Backend.h"
 
 namespace lpt51::cli {
 
@@ -18,11 +21,15 @@ inline constexpr int kExitSigTerm = 143;
 // `out`, messages, questions and progress to `err`.
 int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostream& err);
 
+// What the program's words say about the window when they name no command.
+struct WindowArguments {
+    BackendOptions backend;
+    std::string screenshot;  // save the window as this PNG and quit
+};
+
+// The program's entry for all of its words: runs the command they name (or
+// prints help, the version or a usage error) and returns the exit code, or
+// returns nullopt with `window` filled when they name no command.
+std::optional<int> RunProgramLine(const std::vector<std::string>& args, WindowArguments& window);
+
 }  // namespace lpt51::cli
-
-namespace lpt51 {
-
-// The program's entry for a command word: results on stdout, the rest on stderr.
-int RunCommandLine(std::vector<std::string> args);
-
-}  // namespace lpt51

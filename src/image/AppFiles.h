@@ -4,7 +4,7 @@
 
 namespace lpt51::image {
 
-// Fixed file names; each lies in the program's own directory.
+// Fixed file names; each lies in the directory of AppDirs::files.
 inline constexpr const char* kTempHex = "temxyzbg.hex";
 inline constexpr const char* kTempD51 = "temxyzbg.d51";
 inline constexpr const char* kTempBase = "temxyzbg";  // what the disassembler is given
@@ -15,6 +15,28 @@ inline constexpr const char* kDefault12VMarker = "89c51_12.dat";
 // The directory of the running executable with a trailing '/', from
 // /proc/self/exe; "./" when that link cannot be read.
 std::string AppDirOfExecutable();
+
+// Where the program finds d51 and where it keeps its marker and temporary
+// files, each with a trailing '/'.
+struct AppDirs {
+    std::string program;  // the executable's directory
+    std::string files;    // `program` when the user can write there, else StateDirectory()
+};
+
+// A package installs the program where its users cannot write; their state
+// directory takes the files then, created (mode 0700) when missing. When no
+// state directory can be made, `files` stays `program` and the file
+// operations report why they fail.
+AppDirs ResolveAppDirs(const std::string& programDir);
+
+// $XDG_STATE_HOME/lpt51/, or ~/.local/state/lpt51/ when that variable is unset
+// or not absolute; empty when there is no home directory either.
+std::string StateDirectory();
+
+// The disassembler beside the executable, else where a package installs it
+// (the libexec directory of the executable's prefix); the first when neither
+// exists, so a message can name it.
+std::string DisassemblerPath(const std::string& programDir);
 
 // `appDir` (with its trailing '/') joined with a fixed name.
 std::string AppPath(const std::string& appDir, const std::string& name);

@@ -1,5 +1,7 @@
 #include "image/RecordWriter.h"
 
+#include <algorithm>
+
 namespace lpt51::image {
 namespace {
 
@@ -9,16 +11,17 @@ void AppendByte(std::string& out, std::uint32_t value) {
     out += kDigits[value & 0xF];
 }
 
-}  // namespace
-
-std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRecordBytes> data) {
+// A data record of up to 255 bytes.
+std::string DataRecord(std::uint16_t address, std::span<const std::uint8_t> data) {
     const std::uint32_t low = address & 0xFFu;
     const std::uint32_t high = (address >> 8) & 0xFFu;
-    // 0x10000 less the byte count 0x10, then less every other byte.
-    std::uint32_t acc = 0xFFF0u - low - high;
+    const auto count = static_cast<std::uint32_t>(data.size());
+    // 0x10000 less the byte count, then less every other byte.
+    std::uint32_t acc = 0x10000u - count - low - high;
     std::string line;
-    line.reserve(43);
-    line += ":10";
+    line.reserve(11 + 2 * data.size());
+    line += ':';
+    AppendByte(line, count);
     AppendByte(line, high);
     AppendByte(line, low);
     line += "00";
@@ -30,14 +33,24 @@ std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRec
     return line;
 }
 
-Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image) {
+}  // namespace
+
+std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRecordBytes> data) {
+    return DataRecord(address, data);
+}
+
+Lines RenderBytes(std::span<const std::uint8_t> bytes) {
     Lines lines;
-    lines.reserve(kImageBytes / kRecordBytes + 1);
-    for (std::size_t a = 0; a < kImageBytes; a += kRecordBytes)
-        lines.push_back(
-            RecordLine(static_cast<std::uint16_t>(a), image.subspan(a).first<kRecordBytes>()));
+    lines.reserve(bytes.size() / kRecordBytes + 2);
+    for (std::size_t a = 0; a < bytes.size(); a += kRecordBytes)
+        lines.push_back(DataRecord(static_cast<std::uint16_t>(a),
+                                   bytes.subspan(a, std::min(kRecordBytes, bytes.size() - a))));
     lines.emplace_back(kEndRecordLine);
     return lines;
+}
+
+Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image) {
+    return RenderBytes(image);
 }
 
 }  // namespace lpt51::image

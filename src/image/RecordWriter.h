@@ -17,6 +17,10 @@ inline constexpr std::size_t kImageBytes = 4096;
 // 0xFF0), upper-case digits.
 std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRecordBytes> data);
 
+// Bytes from address 0 as records of 16 (the last one shorter) and the end
+// record: what a raw binary image is as Intel HEX text. At most 0x10000 bytes.
+Lines RenderBytes(std::span<const std::uint8_t> bytes);
+
 // All 4096 bytes as 256 records and the end record: 257 lines.
 Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image);
 

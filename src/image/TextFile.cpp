@@ -39,7 +39,7 @@ class Fd {
     int fd_;
 };
 
-bool WriteAll(int fd, const std::string& data) {
+bool WriteAll(int fd, std::string_view data) {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -58,23 +58,11 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-std::optional<std::string> LoadLines(const std::string& path, Lines& lines) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return Failure("Cannot open", path, errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return Failure("Cannot read", path, errno);
-    if (S_ISDIR(st.st_mode)) return Failure("Cannot open", path, EISDIR);
-    if (!S_ISREG(st.st_mode)) return "Cannot open " + Quoted(path) + ": not a regular file";
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)
-        return "Cannot open " + Quoted(path) + ": file is larger than 64 MiB";
-
-    std::string text;
-    text.reserve(static_cast<std::size_t>(st.st_size));
+// Reads up to the text limit from an open descriptor into `text`.
+std::optional<std::string> ReadUpToLimit(int fd, const std::string& path, std::string& text) {
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
             return Failure("Cannot read", path, errno);
@@ -85,13 +73,64 @@ std::optional<std::string> LoadLines(const std::string& path, Lines& lines) {
         if (text.size() > kMaxTextFileBytes)
             return "Cannot open " + Quoted(path) + ": file is larger than 64 MiB";
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::string& text) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return Failure("Cannot open", path, errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return Failure("Cannot read", path, errno);
+    if (S_ISDIR(st.st_mode)) return Failure("Cannot open", path, EISDIR);
+    if (!S_ISREG(st.st_mode)) return "Cannot open " + Quoted(path) + ": not a regular file";
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)
+        return "Cannot open " + Quoted(path) + ": file is larger than 64 MiB";
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    return ReadUpToLimit(fd.get(), path, text);
+}
+
+std::optional<std::string> TextToLines(const std::string& path, const std::string& text,
+                                       Lines& lines) {
     if (text.find('\0') != std::string::npos)
         return "Cannot open " + Quoted(path) + ": not a text file (it contains NUL bytes)";
     lines = SplitLines(text);
     return std::nullopt;
 }
 
-std::optional<std::string> SaveLines(const std::string& requested, const Lines& lines) {
+}  // namespace
+
+std::optional<std::string> LoadLines(const std::string& path, Lines& lines) {
+    std::string text;
+    if (auto error = ReadRegularFile(path, text)) return error;
+    return TextToLines(path, text, lines);
+}
+
+std::optional<std::string> ReadLines(int fd, const std::string& name, Lines& lines) {
+    std::string text;
+    if (auto error = ReadUpToLimit(fd, name, text)) return error;
+    return TextToLines(name, text, lines);
+}
+
+std::optional<std::string> LoadBytes(const std::string& path, std::string& bytes) {
+    std::string data;
+    if (auto error = ReadRegularFile(path, data)) return error;
+    bytes = std::move(data);
+    return std::nullopt;
+}
+
+std::optional<std::string> SaveLines(const std::string& path, const Lines& lines) {
+    std::string data;
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 1;
+    data.reserve(size);
+    for (const auto& line : lines) {
+        data += line;
+        data += '\n';
+    }
+    return SaveBytes(path, data);
+}
+
+std::optional<std::string> SaveBytes(const std::string& requested, std::string_view data) {
     // Saving through a symbolic link writes the file it points to; renaming
     // over the link itself would silently cut it loose.
     std::string path = requested;
@@ -117,14 +156,6 @@ std::optional<std::string> SaveLines(const std::string& requested, const Lines& 
     const mode_t mode = exists ? (old.st_mode & 07777) : NewFileMode();
     if (::fchmod(fd.get(), mode) != 0) return fail(errno);
 
-    std::string data;
-    std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 1;
-    data.reserve(size);
-    for (const auto& line : lines) {
-        data += line;
-        data += '\n';
-    }
     if (!WriteAll(fd.get(), data)) return fail(errno);
     if (::fsync(fd.get()) != 0) return fail(errno);
     if (::close(fd.release()) != 0) return fail(errno);

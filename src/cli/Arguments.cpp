@@ -1,0 +1,263 @@
+#include "cli/Arguments.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <sstream>
+
+namespace lpt51::cli {
+
+namespace {
+
+using namespace std::string_literals;
+
+struct CommandInfo {
+    const char* name;
+    const char* operand;  // null: the command takes none
+    const char* help;
+};
+
+constexpr CommandInfo kCommands[] = {
+    {"info", nullptr, "processor clock, delay unit, port mode, port and files directory in use"},
+    {"signature", nullptr, "read the signature bytes and name the device"},
+    {"erase", nullptr, "erase the chip"},
+    {"blank", nullptr, "read the chip and say whether every byte is erased (FF)"},
+    {"write", "FILE", "program an Intel HEX file"},
+    {"verify", "FILE", "compare the chip with an Intel HEX file"},
+    {"read", "FILE", "read the whole chip into an Intel HEX file"},
+    {"lock", "BITS", "program lock bits, e.g. 1 or 1,2,3"},
+    {"cwv", "FILE", "erase, write and verify in one go"},
+    {"check", "FILE", "check an Intel HEX file as Open does (no port needed)"},
+};
+
+constexpr const char* kFileNote =
+    "FILE is Intel HEX text; a name ending in .bin is a raw image of at most 4096 bytes from "
+    "address 0 (read writes all 4096). FILE - is standard input, or standard output for read.";
+
+constexpr const char* kExitCodes =
+    "Exit codes:\n"
+    "  0    done\n"
+    "  1    operation failed or refused (a difference, the device check, a bad file, a chip "
+    "that is not blank)\n"
+    "  2    usage error\n"
+    "  3    port cannot be used (not opened, or it cannot read the chip)\n"
+    "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)";
+
+const CommandInfo* FindCommand(const std::string& name) {
+    for (const CommandInfo& c : kCommands) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+// Optimal string alignment distance: a swapped pair of letters counts once.
+std::size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+std::string WithSuggestion(std::string text, const std::string& word,
+                           const std::vector<std::string>& candidates) {
+    const std::string closest = ClosestWord(word, candidates);
+    if (!closest.empty()) text += "; did you mean '" + closest + "'?";
+    return text;
+}
+
+// CLI11 says "--port: 1 required TEXT missing"; the program keeps its own words.
+std::string MissingValueText(const std::string& cliText) {
+    const std::string option = cliText.substr(0, cliText.find(':'));
+    if (option == "--device") return "--device needs a value (12v or 5v)";
+    if (option.rfind("--", 0) == 0) return option + ": missing value";
+    return cliText;
+}
+
+}  // namespace
+
+std::vector<std::string> CommandNames() {
+    std::vector<std::string> names;
+    for (const CommandInfo& c : kCommands) names.emplace_back(c.name);
+    return names;
+}
+
+std::string ClosestWord(const std::string& word, const std::vector<std::string>& candidates) {
+    std::string best;
+    std::size_t bestDistance = 0;
+    for (const std::string& c : candidates) {
+        const std::size_t d = Distance(word, c);
+        if (best.empty() || d < bestDistance) {
+            best = c;
+            bestDistance = d;
+        }
+    }
+    // Close means at most a third of the word changed, and never all of it.
+    const std::size_t allowed = std::max<std::size_t>(1, word.size() / 3);
+    if (best.empty() || bestDistance > allowed || bestDistance >= word.size()) return {};
+    return best;
+}
+
+Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
+    const bool windowAllowed = needed == CommandNeeded::NoWindowInstead;
+    Options o;
+    CLI::App app(windowAllowed ? "Programs AT89C51 microcontrollers through a passive adapter on "
+                                 "the parallel port. Without a COMMAND the window opens."
+                               : "Programs AT89C51 microcontrollers through a passive adapter on "
+                                 "the parallel port.",
+                 "lpt51");
+    auto format = std::make_shared<CLI::Formatter>();
+    format->label("SUBCOMMAND", "COMMAND");
+    format->column_width(26);
+    app.formatter(format);
+    app.set_help_flag("-h,--help", "this text; COMMAND --help for one command");
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.allow_extras();
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    app.footer(std::string(kFileNote) + "\n\n" + kExitCodes);
+
+    const auto backendList = BackendOptionList();
+    std::vector<std::string> backendValues(backendList.size());
+    std::vector<CLI::Option*> backendOptions;
+    for (std::size_t i = 0; i < backendList.size(); ++i) {
+        backendOptions.push_back(app.add_option(std::string(backendList[i].name), backendValues[i],
+                                                std::string(backendList[i].help))
+                                     ->type_name(std::string(backendList[i].valueName)));
+    }
+    std::string device;
+    CLI::Option* deviceOption = app.add_option("--device", device,
+                                               "the device in the socket (needed by erase, write, "
+                                               "lock, cwv)")
+                                    ->type_name("12v|5v");
+    app.add_flag("--yes", o.yes, "answer Yes to the signature and device questions");
+    app.add_flag("--force", o.force, "let read replace an existing FILE");
+    app.add_flag("--quiet", o.quiet, "no progress display");
+    if (windowAllowed) {
+        app.add_option("--screenshot", o.screenshot, "open the window, save it as a PNG, quit")
+            ->type_name("FILE.png");
+    }
+    app.add_flag("--version", o.version, "print the version and exit");
+
+    std::vector<CLI::App*> commands;
+    std::vector<std::string> operands(std::size(kCommands));
+    for (std::size_t i = 0; i < std::size(kCommands); ++i) {
+        const CommandInfo& c = kCommands[i];
+        CLI::App* sub = app.add_subcommand(c.name, c.help);
+        sub->group("Commands");
+        sub->set_help_flag("-h,--help", "this text");
+        sub->allow_extras();
+        sub->footer(std::string(c.operand != nullptr && std::string(c.operand) == "FILE"
+                                    ? std::string(kFileNote) + "\n\n"
+                                    : std::string()) +
+                    "The options of lpt51 --help go before or after the command.");
+        if (c.operand != nullptr) {
+            sub->add_option(c.operand, operands[i],
+                            std::string(c.operand) == "BITS"
+                                ? "the lock bits: 1, 2 or 3, or several separated by commas"
+                                : "the image file, - for standard "s +
+                                      (std::string(c.name) == "read" ? "output" : "input"))
+                ->type_name("");
+        }
+        commands.push_back(sub);
+    }
+
+    // CLI11 takes the words without the program name, last word first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        const auto chosen = app.get_subcommands();
+        o.helpText = chosen.empty() ? app.help() : chosen.front()->help("lpt51");
+        return o;
+    } catch (const CLI::ArgumentMismatch& e) {
+        throw UsageError{MissingValueText(e.what())};
+    } catch (const CLI::ParseError& e) {
+        throw UsageError{e.what()};
+    }
+    if (o.version) return o;
+
+    std::vector<std::string> longNames;
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
+    }
+    const auto chosen = app.get_subcommands();
+    CLI::App* command = chosen.empty() ? nullptr : chosen.front();
+    // Words nobody took. CLI11 keeps a "--" among them; what follows it is
+    // never an option.
+    std::vector<std::string> extras;
+    const auto collect = [&](const std::vector<std::string>& words) {
+        bool ended = false;
+        for (const std::string& word : words) {
+            if (word == "--" && !ended) {
+                ended = true;
+                continue;
+            }
+            if (!ended && word.size() > 1 && word[0] == '-') {
+                throw UsageError{WithSuggestion("unknown option '" + word + "'",
+                                                word.substr(0, word.find('=')), longNames)};
+            }
+            extras.push_back(word);
+        }
+    };
+    collect(app.remaining());
+    if (command != nullptr) collect(command->remaining());
+
+    // CLI11 gives a value-taking option the next word even when that is an
+    // option; the program never took one as a value.
+    const auto takeValue = [](const std::string& option, const std::string& value) {
+        if (value.rfind("--", 0) == 0) {
+            throw UsageError{option == "--device" ? "--device needs a value (12v or 5v)"
+                                                  : option + ": missing value"};
+        }
+    };
+    for (std::size_t i = 0; i < backendOptions.size(); ++i) {
+        if (backendOptions[i]->count() == 0) continue;
+        takeValue(std::string(backendList[i].name), backendValues[i]);
+        if (auto e =
+                ApplyBackendOption(std::string(backendList[i].name), backendValues[i], o.backend))
+            throw UsageError{*e};
+    }
+    if (deviceOption->count() > 0) {
+        takeValue("--device", device);
+        if (device == "12v") {
+            o.device = chip::kDevice12V;
+        } else if (device == "5v") {
+            o.device = chip::kDevice5V;
+        } else {
+            throw UsageError{"--device: unknown device '" + device + "' (use 12v or 5v)"};
+        }
+    }
+
+    if (command == nullptr) {
+        if (!extras.empty()) {
+            throw UsageError{WithSuggestion("unknown command '" + extras.front() + "'",
+                                            extras.front(), CommandNames())};
+        }
+        if (!windowAllowed) throw UsageError{"no command given"};
+        return o;
+    }
+    o.command = command->get_name();
+    const CommandInfo& info = *FindCommand(o.command);
+    if (info.operand != nullptr) {
+        const std::size_t index = static_cast<std::size_t>(&info - kCommands);
+        if (command->get_option(info.operand)->count() == 0) {
+            throw UsageError{"'" + o.command + "' needs " +
+                             (o.command == "lock" ? std::string("the lock bits, e.g. 1,2,3")
+                                                  : std::string("a FILE"))};
+        }
+        o.operands.push_back(operands[index]);
+    }
+    if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
+    if (!o.screenshot.empty()) throw UsageError{"--screenshot is for the window, not a command"};
+    return o;
+}
+
+}  // namespace lpt51::cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backend/Backend.h"
+#include "chip/Devices.h"
+
+namespace lpt51::cli {
+
+// Everything the words after the program name ask for.
+struct Options {
+    BackendOptions backend;
+    std::string device = chip::kNoSelect;
+    bool yes = false;
+    bool force = false;
+    bool quiet = false;
+    bool help = false;     // helpText holds what to print
+    bool version = false;  // --version
+    std::string helpText;
+    std::string command;  // empty: no command (the window, where that is allowed)
+    std::vector<std::string> operands;
+    std::string screenshot;  // the window's --screenshot FILE.png
+};
+
+// A mistake in the words; `text` is shown after "lpt51: ", followed by a hint
+// to --help.
+struct UsageError {
+    std::string text;
+};
+
+// Whether the words may leave out the command: the program opens its window
+// then, and takes the window's own options.
+enum class CommandNeeded { Yes, NoWindowInstead };
+
+// Reads the words. Throws UsageError.
+Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed);
+
+// The command words, in the order --help lists them.
+std::vector<std::string> CommandNames();
+
+// Of `candidates`, the one a mistyped `word` most likely meant; empty when
+// none is close.
+std::string ClosestWord(const std::string& word, const std::vector<std::string>& candidates);
+
+}  // namespace lpt51::cli
