@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "CliTestSupport.h"
@@ -65,6 +66,7 @@ TEST_F(CommandLineTest, UsageErrorsExitTwoWithoutTouchingThePort) {
              {"lock", "4"},
              {"lock", "1,,2"},
              {"--sim-chip", "x", "info"},
+             {"--port", "--yes", "info"},  // an option is never taken for a value
          }) {
         const Outcome r = run(args);
         EXPECT_EQ(r.code, kExitUsage) << ::testing::PrintToString(args);
@@ -75,6 +77,64 @@ TEST_F(CommandLineTest, UsageErrorsExitTwoWithoutTouchingThePort) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.code, kExitDone);
     EXPECT_THAT(help.out, HasSubstr("3    port cannot be used"));
+    const Outcome writeHelp = run({"write", "--help"});
+    EXPECT_EQ(writeHelp.code, kExitDone);
+    EXPECT_THAT(writeHelp.out, HasSubstr("Usage: lpt51 write"));
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.code, kExitDone);
+    EXPECT_EQ(version.out.rfind("lpt51 ", 0), 0u) << version.out;
+}
+
+TEST_F(CommandLineTest, MistypedWordsGetTheNearestKnownOne) {
+    Outcome r = run({"--devcie=12v", "erase"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_THAT(r.err, HasSubstr("lpt51: unknown option '--devcie=12v'; did you mean '--device'?"));
+    r = run({"wrtie", image()});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_THAT(r.err, HasSubstr("unknown command 'wrtie'; did you mean 'write'?"));
+    r = run({"--frobnicate", "info"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_THAT(r.err, Not(HasSubstr("did you mean")));
+    // After "--" a word that looks like an option is a file name.
+    r = run({"--device", "12v", "write", "--", "-missing.hex"});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("-missing.hex"));
+}
+
+TEST_F(CommandLineTest, BlankCheckAndRawBinaryImages) {
+    Outcome r = run({"blank"});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("The chip is blank: all 4096 bytes are FF."));
+
+    // Neither erased nor zero, and different at every neighbouring address.
+    std::string bytes(4096, '\0');
+    for (std::size_t a = 0; a < bytes.size(); ++a) bytes[a] = static_cast<char>((a * 7 + 3) % 255);
+    const std::string in = dir.path("in.bin");
+    std::ofstream(in, std::ios::binary) << bytes;
+    r = run({"--device=12v", "write", in});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    r = run({"blank"});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.out, HasSubstr("4096 bytes are not FF, at 0000 0001 0002 0003 0004 0005 0006 "
+                                 "0007 ...\n"));
+    r = run({"verify", in});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    r = run({"--quiet", "read", dir.path("out.BIN")});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_EQ(test::ReadAll(dir.path("out.BIN")), bytes);
+
+    // One byte too many: refused before the port is opened; the chip keeps its code.
+    const std::string state = test::ReadAll(this->state());
+    const std::string big = dir.path("big.bin");
+    std::ofstream(big, std::ios::binary) << std::string(4097, '\0');
+    for (const char* cmd : {"write", "verify", "cwv"}) {
+        r = run({"--device", "12v", cmd, big});
+        EXPECT_EQ(r.code, kExitFailed) << cmd;
+        EXPECT_THAT(r.err, HasSubstr("big.bin: 4097 bytes, more than the chip's 4096."));
+    }
+    EXPECT_EQ(test::ReadAll(this->state()), state);
+    r = run({"--quiet", "--force", "read", dir.path("out.BIN")});
+    EXPECT_EQ(test::ReadAll(dir.path("out.BIN")), bytes);
 }
 
 TEST_F(CommandLineTest, PortThatCannotBeOpenedExitsThree) {
@@ -225,7 +285,7 @@ TEST_F(CommandLineTest, DeviceCheckNeedsADeviceAndAYesForTheOtherVariant) {
 
 TEST_F(CommandLineTest, OutputOnlyPortRefusesEverythingThatReads) {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"signature"}, {"verify", image()}, {"read", dir.path("r.hex")}}) {
+             {"signature"}, {"blank"}, {"verify", image()}, {"read", dir.path("r.hex")}}) {
         const Outcome r = run(args, "12v", "spp");
         EXPECT_EQ(r.code, kExitPort) << args[0];
         EXPECT_THAT(r.err, HasSubstr("cannot read the chip"));

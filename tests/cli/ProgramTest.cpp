@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -32,7 +33,10 @@ class ProgramTest : public ::testing::Test {
         if (!std::filesystem::exists(program)) GTEST_SKIP() << "no program at " << program;
     }
 
-    pid_t start(const std::vector<std::string>& args, const std::string& timing = "virtual") {
+    // Standard output goes to the file "out" unless `stdoutFd` is given, and
+    // standard input comes from `stdinFd` when it is given.
+    pid_t start(const std::vector<std::string>& args, const std::string& timing = "virtual",
+                int stdinFd = -1, int stdoutFd = -1) {
         std::vector<std::string> all{program, "--port", "sim:" + dir.path("chip.state"),
                                      "--sim-timing", timing};
         all.insert(all.end(), args.begin(), args.end());
@@ -41,8 +45,13 @@ class ProgramTest : public ::testing::Test {
         argv.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, dir.path("out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&fa, stdinFd, 0);
+        if (stdoutFd >= 0) {
+            posix_spawn_file_actions_adddup2(&fa, stdoutFd, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&fa, 1, dir.path("out").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
         posix_spawn_file_actions_addopen(&fa, 2, dir.path("err").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = -1;
@@ -68,7 +77,7 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, WriteInOneRunReadAndVerifyInTheNext) {
     const std::string hex = dir.write("p.hex", {Record(0x100, {1, 2, 3, 4}), kEnd});
-    ASSERT_EQ(run({"--device", "12v", "write", hex}), 0) << err();
+    ASSERT_EQ(run({"--device=12v", "write", hex}), 0) << err();
     ASSERT_EQ(run({"verify", hex}), 0) << err();
     ASSERT_EQ(run({"--quiet", "read", dir.path("back.hex")}), 0) << err();
     EXPECT_THAT(test::ReadAll(dir.path("back.hex")), HasSubstr(":10010000"
@@ -77,6 +86,29 @@ TEST_F(ProgramTest, WriteInOneRunReadAndVerifyInTheNext) {
     ASSERT_EQ(run({"--device", "12v", "erase"}), 0) << err();
     EXPECT_EQ(run({"verify", hex}), 1);
     EXPECT_THAT(out(), HasSubstr("4 bytes differ"));
+}
+
+TEST_F(ProgramTest, WriteFromAPipeAndReadIntoAPipe) {
+    int in[2], out[2];
+    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    const std::string hex = Record(0x100, {1, 2, 3, 4}) + "\r\n" + kEnd + "\r\n";
+    const pid_t writer = start({"--device", "12v", "write", "-"}, "virtual", in[0]);
+    close(in[0]);
+    ASSERT_EQ(::write(in[1], hex.data(), hex.size()), static_cast<ssize_t>(hex.size()));
+    close(in[1]);
+    ASSERT_EQ(wait(writer), 0) << err();
+
+    const pid_t reader = start({"--quiet", "read", "-"}, "virtual", -1, out[1]);
+    close(out[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(out[0]);
+    ASSERT_EQ(wait(reader), 0) << err();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 257);
+    EXPECT_THAT(text, HasSubstr("\n:1001000001020304FFFFFFFFFFFFFFFFFFFFFFFFF1\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("-")));
 }
 
 TEST_F(ProgramTest, EveryExitCode) {

@@ -1,0 +1,32 @@
+#include "app/ProgramContext.h"
+
+#include "image/AppFiles.h"
+#include "port/Calibration.h"
+
+namespace lpt51::app {
+
+namespace {
+
+// A fixed clock for the virtual adapter with virtual timing: its waits take no
+// time, so the half-second measurement would only delay the start.
+constexpr double kVirtualCpuMHz = 1000.0;
+
+}  // namespace
+
+WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
+                                   const std::string& programDir, bool virtualTiming) {
+    WindowContext context;
+    context.backend = &backend;
+    context.dialogs = &dialogs;
+    context.programDir = programDir;
+    context.appDir = image::ResolveAppDirs(programDir).files;
+    context.appDirectory = [programDir] { return image::ResolveAppDirs(programDir).files; };
+    if (virtualTiming && backend.virtualAdapter() != nullptr) {
+        context.measureCpuMHz = [] { return kVirtualCpuMHz; };
+    } else {
+        context.measureCpuMHz = [] { return MeasureCpuMHz(); };
+    }
+    return context;
+}
+
+}  // namespace lpt51::app

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "app/MainWindow.h"
+
+namespace lpt51::app {
+
+// The context the program builds its window on, for the executable in
+// `programDir`: d51 looked for there (or in the prefix's libexec directory),
+// settings and temporary files there when it is writable, else in the user's
+// state directory.
+WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
+                                   const std::string& programDir, bool virtualTiming);
+
+}  // namespace lpt51::app
