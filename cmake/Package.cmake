@@ -5,11 +5,11 @@ set(CPACK_PACKAGE_VENDOR "lpt51 developers")
 set(CPACK_PACKAGE_CONTACT "lpt51 developers <lpt51@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "AT89C51 programmer for a parallel-port adapter")
 set(CPACK_PACKAGE_DESCRIPTION
-    "lpt51 programs AT89C51 microcontrollers through a small passive adapter on the PC\n"
-    "parallel port: erase, program from Intel HEX or raw binary images, read back,\n"
-    "verify, blank check, lock bits and clear-write-verify, in a Qt window or from\n"
-    "the command line. A hex view and an 8051 disassembly view (d51) show the code.\n"
-    "Without hardware it runs on a virtual adapter with a modelled chip.")
+    "lpt51 programs AT89C51 microcontrollers through a small passive adapter on
+the PC parallel port: erase, program from Intel HEX or raw binary images, read
+back, verify, blank check, lock bits and clear-write-verify, in a Qt window or
+from the command line. A hex view and an 8051 disassembly view (d51) show the
+code. Without hardware it runs on a virtual adapter with a modelled chip.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

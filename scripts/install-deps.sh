@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libieee1284-3-dev
-  libcli11-dev
+  libcli11-dev groff-base
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
   xvfb xauth
