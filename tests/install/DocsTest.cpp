@@ -11,17 +11,14 @@
 #include <sstream>
 #include <string>
 
+#include "../cli/CliTestSupport.h"
+
 namespace {
+
+using lpt51::cli::test::ReadAll;
 
 using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs a shell command; its standard output and error, and its exit status.
 std::pair<std::string, int> Shell(const std::string& command) {

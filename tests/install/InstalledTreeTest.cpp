@@ -22,7 +22,11 @@
 #include <thread>
 #include <vector>
 
+#include "../cli/CliTestSupport.h"
+
 namespace {
+
+using lpt51::cli::test::ReadAll;
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
@@ -35,13 +39,6 @@ struct Outcome {
     std::string out;
     std::string err;
 };
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class InstalledTree : public ::testing::Test {
   protected:
