@@ -72,12 +72,20 @@ std::string WithSuggestion(std::string text, const std::string& word,
     return text;
 }
 
+std::string MissingValue(const std::string& option) {
+    return option == "--device" ? "--device needs a value (12v or 5v)" : option + ": missing value";
+}
+
 // CLI11 says "--port: 1 required TEXT missing"; the program keeps its own words.
 std::string MissingValueText(const std::string& cliText) {
     const std::string option = cliText.substr(0, cliText.find(':'));
-    if (option == "--device") return "--device needs a value (12v or 5v)";
-    if (option.rfind("--", 0) == 0) return option + ": missing value";
-    return cliText;
+    return option.rfind("--", 0) == 0 ? MissingValue(option) : cliText;
+}
+
+std::string DeviceNamed(const std::string& word) {
+    if (word == "12v") return chip::kDevice12V;
+    if (word == "5v") return chip::kDevice5V;
+    throw UsageError{"--device: unknown device '" + word + "' (use 12v or 5v)"};
 }
 
 }  // namespace
@@ -145,7 +153,6 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     }
     app.add_flag("--version", o.version, "print the version and exit");
 
-    std::vector<CLI::App*> commands;
     std::vector<std::string> operands(std::size(kCommands));
     for (std::size_t i = 0; i < std::size(kCommands); ++i) {
         const CommandInfo& c = kCommands[i];
@@ -165,7 +172,6 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                       (std::string(c.name) == "read" ? "output" : "input"))
                 ->type_name("");
         }
-        commands.push_back(sub);
     }
 
     // CLI11 takes the words without the program name, last word first.
@@ -213,10 +219,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     // CLI11 gives a value-taking option the next word even when that is an
     // option; the program never took one as a value.
     const auto takeValue = [](const std::string& option, const std::string& value) {
-        if (value.rfind("--", 0) == 0) {
-            throw UsageError{option == "--device" ? "--device needs a value (12v or 5v)"
-                                                  : option + ": missing value"};
-        }
+        if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
     };
     for (std::size_t i = 0; i < backendOptions.size(); ++i) {
         if (backendOptions[i]->count() == 0) continue;
@@ -227,13 +230,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     }
     if (deviceOption->count() > 0) {
         takeValue("--device", device);
-        if (device == "12v") {
-            o.device = chip::kDevice12V;
-        } else if (device == "5v") {
-            o.device = chip::kDevice5V;
-        } else {
-            throw UsageError{"--device: unknown device '" + device + "' (use 12v or 5v)"};
-        }
+        o.device = DeviceNamed(device);
     }
 
     if (command == nullptr) {
