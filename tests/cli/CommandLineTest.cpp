@@ -9,6 +9,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/CommandLine.h"
 #include "cli/ProgressBar.h"
+#include "image/AppFiles.h"
 
 namespace lpt51::cli {
 namespace {
@@ -151,6 +152,7 @@ TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
     EXPECT_THAT(r.out, HasSubstr("DelayUnit: 10000"));
     EXPECT_THAT(r.out, HasSubstr("Port mode: Bidirectional"));
     EXPECT_THAT(r.out, HasSubstr("virtual adapter"));
+    EXPECT_THAT(r.out, HasSubstr("Files: " + image::AppDirOfExecutable() + "\n"));
     r = run({"info"}, "12v", "spp");
     EXPECT_THAT(r.out, HasSubstr("Port mode: SPP (Normal)"));
     // No pull-ups: warned about, then treated as bidirectional.

@@ -2,8 +2,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 
 #include "image/AppFiles.h"
 #include "image/RunAndWait.h"
@@ -32,6 +35,38 @@ TEST(AppFiles, DirectoryOfTheRunningProgram) {
     EXPECT_TRUE(fs::is_directory(dir));
     EXPECT_EQ(AppPath(dir, kTempHex), dir + "temxyzbg.hex");
     EXPECT_EQ(AppPath("/opt/x", kTempD51), "/opt/x/temxyzbg.d51");
+    // A directory the program can write keeps its files.
+    EXPECT_EQ(ResolveAppDirs(dir).files, dir);
+}
+
+// Puts an environment variable back as it was when the test ends.
+class SavedVariable {
+  public:
+    explicit SavedVariable(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name)) saved_ = value;
+    }
+    ~SavedVariable() {
+        if (saved_) {
+            setenv(name_, saved_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(AppFiles, StateDirectoryFollowsXdgStateHomeOnlyWhenAbsolute) {
+    const SavedVariable home("HOME"), state("XDG_STATE_HOME");
+    setenv("HOME", "/home/someone", 1);
+    setenv("XDG_STATE_HOME", "/var/state", 1);
+    EXPECT_EQ(StateDirectory(), "/var/state/lpt51/");
+    setenv("XDG_STATE_HOME", "relative/state", 1);
+    EXPECT_EQ(StateDirectory(), "/home/someone/.local/state/lpt51/");
+    unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(StateDirectory(), "/home/someone/.local/state/lpt51/");
 }
 
 class ScratchDir : public ::testing::Test {
