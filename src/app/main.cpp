@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
     if (const std::optional<int> code =
             lpt51::cli::RunProgramLine(std::vector<std::string>(argv + 1, argv + argc), arguments))
         return *code;
+    if (!arguments.words.empty()) {
+        std::fprintf(stderr, "lpt51: unknown command '%s'\nTry 'lpt51 --help'.\n",
+                     arguments.words.front().c_str());
+        return lpt51::cli::kExitUsage;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lpt51"));

@@ -234,11 +234,16 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     }
 
     if (command == nullptr) {
-        if (!extras.empty()) {
+        // The window takes words of its own (a file to open); a word that
+        // looks like a mistyped command is taken for one.
+        const bool forWindow = windowAllowed && extras.size() == 1 &&
+                               ClosestWord(extras.front(), CommandNames()).empty();
+        if (!extras.empty() && !forWindow) {
             throw UsageError{WithSuggestion("unknown command '" + extras.front() + "'",
                                             extras.front(), CommandNames())};
         }
         if (!windowAllowed) throw UsageError{"no command given"};
+        o.operands = extras;
         return o;
     }
     o.command = command->get_name();

@@ -19,6 +19,7 @@ struct Options {
     bool version = false;  // --version
     std::string helpText;
     std::string command;  // empty: no command (the window, where that is allowed)
+    // The command's operand, or without a command the words left for the window.
     std::vector<std::string> operands;
     std::string screenshot;  // the window's --screenshot FILE.png
 };

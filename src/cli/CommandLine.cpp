@@ -486,6 +486,7 @@ std::optional<int> RunProgramLine(const std::vector<std::string>& args, WindowAr
     if (!code) {
         window.backend = o.backend;
         window.screenshot = o.screenshot;
+        window.words = o.operands;
     }
     return code;
 }

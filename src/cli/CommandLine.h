@@ -24,7 +24,8 @@ int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostrea
 // What the program's words say about the window when they name no command.
 struct WindowArguments {
     BackendOptions backend;
-    std::string screenshot;  // save the window as this PNG and quit
+    std::string screenshot;          // save the window as this PNG and quit
+    std::vector<std::string> words;  // what no option took: the window's own
 };
 
 // The program's entry for all of its words: runs the command they name (or
