@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "app/MainWindow.h"
+#include "app/ProgramContext.h"
 #include "app/ViewText.h"
 #include "image/AppFiles.h"
 #include "image/RunAndWait.h"
@@ -19,7 +20,7 @@ void Form1::saveClick() {
     const std::string filter = listing ? "Dis51 file (*.d51)" : "Hex File (*.hex)";
     for (;;) {
         const std::optional<std::string> chosen =
-            context_.dialogs->chooseSaveFile(filter, context_.appDir);
+            context_.dialogs->chooseSaveFile(filter, DialogDirectory(context_));
         if (!chosen) return;
         const std::string target = image::ChangeExtension(*chosen, listing ? ".d51" : ".hex");
         if (image::FileExists(target) &&

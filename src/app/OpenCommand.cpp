@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/ProgramContext.h"
 #include "app/ViewText.h"
 #include "image/OpenWalk.h"
 #include "image/TextFile.h"
@@ -7,7 +8,7 @@ namespace lpt51::app {
 
 void Form1::SpeedButton1Click() {
     const std::optional<std::string> chosen =
-        context_.dialogs->chooseOpenFile("Intel HEX subory (*.hex)", context_.appDir);
+        context_.dialogs->chooseOpenFile("Intel HEX subory (*.hex)", DialogDirectory(context_));
     if (!chosen) return;
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(*chosen, lines)) {

@@ -1,5 +1,7 @@
 #include "app/ProgramContext.h"
 
+#include <filesystem>
+
 #include "image/AppFiles.h"
 #include "port/Calibration.h"
 
@@ -27,6 +29,13 @@ WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
         context.measureCpuMHz = [] { return MeasureCpuMHz(); };
     }
     return context;
+}
+
+std::string DialogDirectory(const WindowContext& context) {
+    if (context.programDir.empty() || context.appDir == context.programDir) return context.appDir;
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    return ec ? context.appDir : here.string() + "/";
 }
 
 }  // namespace lpt51::app

@@ -13,4 +13,9 @@ namespace lpt51::app {
 WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
                                    const std::string& programDir, bool virtualTiming);
 
+// Where the Open and Save dialogs start: the directory the files are kept in
+// when that is the program's own, else (a state directory the user never
+// looks into) the working directory the program was started in.
+std::string DialogDirectory(const WindowContext& context);
+
 }  // namespace lpt51::app
