@@ -19,6 +19,7 @@
 #include "chip/Signature.h"
 #include "chip/Verify.h"
 #include "chip/Write.h"
+#include "cli/AdapterFaults.h"
 #include "cli/CliPrompts.h"
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
@@ -471,6 +472,7 @@ int Session::run() {
     if (const int e = openPort(); e != kExitDone) return e;
 
     InterruptGuard guard;
+    const AdapterFaults faults(backend_->virtualAdapter());
     try {
         int code = kExitDone;
         if (c == "info")
@@ -489,6 +491,7 @@ int Session::run() {
             code = lock();
         else
             code = cwv(lines);
+        code = faults.finish(err_, code);
         // Erase and lock are not broken off halfway: a pulse cut short would
         // leave the chip in a worse state than one that has finished.
         if (const int sig = PendingSignal()) {
