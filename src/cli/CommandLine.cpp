@@ -26,6 +26,7 @@
 #include "cli/ProgressBar.h"
 #include "port/Calibration.h"
 #include "port/Probe.h"
+#include "port/RealTime.h"
 #include "port/RecordingPort.h"
 
 namespace lpt51::cli {
@@ -258,6 +259,13 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
+    if (dynamic_cast<RealClock*>(&backend_->clock()) != nullptr) {
+        const std::optional<std::string> refusal = RealTimeRefusal();
+        out_ << "Operations: "
+             << (refusal ? TerminalText(*refusal)
+                         : std::string("at real-time priority, memory locked"))
+             << '\n';
+    }
     return kExitDone;
 }
 
@@ -473,6 +481,7 @@ int Session::run() {
 
     InterruptGuard guard;
     const AdapterFaults faults(backend_->virtualAdapter());
+    const RealTimeSection realTime(backend_->clock());
     try {
         int code = kExitDone;
         if (c == "info")

@@ -4,11 +4,14 @@
 #include <sched.h>
 
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "RegisterPort.h"
 #include "port/Bus.h"
 #include "port/Calibration.h"
+#include "port/RealTime.h"
 
 namespace lpt51 {
 namespace {
@@ -154,6 +157,56 @@ TEST(SystemCalibrationHost, RestoresWhateverPriorityItFound) {
     EXPECT_EQ(after.sched_priority, before.sched_priority);
     const std::uint64_t first = host.readTsc();
     EXPECT_LT(first, host.readTsc());
+}
+
+// Kilobytes of locked memory, from /proc/self/status.
+long LockedKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmLck:") {
+            long kib = -1;
+            status >> kib;
+            return kib;
+        }
+    }
+    return -1;
+}
+
+TEST(RealTimeSection, UndoesWhateverItWasGranted) {
+    int policyBefore = 0;
+    sched_param before{};
+    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyBefore, &before), 0);
+    ASSERT_NE(policyBefore, SCHED_FIFO);
+    const long lockedBefore = LockedKiB();
+    {
+        // Granted to root here; refused elsewhere, and then it must say why.
+        const RealClock clock;
+        const RealTimeSection section(clock);
+        EXPECT_EQ(section.scheduled(), section.scheduleError() == 0);
+        EXPECT_EQ(section.locked(), section.lockError() == 0);
+        int policy = 0;
+        sched_param now{};
+        ASSERT_EQ(pthread_getschedparam(pthread_self(), &policy, &now), 0);
+        EXPECT_EQ(policy == SCHED_FIFO, section.scheduled());
+        // An inner section leaves everything to the outer one.
+        const RealTimeSection inner(clock);
+        if (section.scheduled()) {
+            EXPECT_FALSE(inner.scheduled() || inner.locked());
+            EXPECT_EQ(inner.scheduleError(), 0);
+        }
+    }
+    int policyAfter = 0;
+    sched_param after{};
+    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policyAfter, &after), 0);
+    EXPECT_EQ(policyAfter, policyBefore);
+    EXPECT_EQ(after.sched_priority, before.sched_priority);
+    EXPECT_EQ(LockedKiB(), lockedBefore);
+
+    // Virtual time needs nothing.
+    const VirtualClock virtualClock;
+    const RealTimeSection none(virtualClock);
+    EXPECT_FALSE(none.scheduled() || none.locked() || none.scheduleError() || none.lockError());
 }
 
 }  // namespace

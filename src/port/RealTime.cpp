@@ -1,0 +1,58 @@
+#include "port/RealTime.h"
+
+#include <pthread.h>
+#include <sys/mman.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lpt51 {
+
+RealTimeSection::RealTimeSection(const Clock& clock) {
+    if (dynamic_cast<const RealClock*>(&clock) == nullptr) return;
+    if (pthread_getschedparam(pthread_self(), &savedPolicy_, &savedParam_) != 0) return;
+    if (savedPolicy_ == SCHED_FIFO) return;
+    // Halfway up: above the normal tasks and the kernel's threaded interrupt
+    // handlers' default, below the kernel's own watchdogs and migration.
+    sched_param raised{};
+    raised.sched_priority =
+        (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
+    scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised);
+    scheduled_ = scheduleError_ == 0;
+    // Pages are locked as they are touched, not all at once: mapped but
+    // untouched space (a sanitizer's shadow, thread stacks) stays untouched.
+    if (mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0) {
+        locked_ = true;
+    } else {
+        lockError_ = errno;
+    }
+}
+
+RealTimeSection::~RealTimeSection() {
+    // The program locks no memory of its own otherwise, so all of it goes.
+    if (locked_) munlockall();
+    if (scheduled_) pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_);
+}
+
+std::optional<std::string> RealTimeRefusal() {
+    const RealClock clock;
+    const RealTimeSection trial(clock);
+    if (trial.scheduleError() == 0 && trial.lockError() == 0) return std::nullopt;
+    std::string why;
+    if (trial.scheduleError() != 0)
+        why += std::string("real-time scheduling (SCHED_FIFO: ") +
+               std::strerror(trial.scheduleError()) + ")";
+    if (trial.lockError() != 0) {
+        if (!why.empty()) why += " and ";
+        why +=
+            std::string("locking its memory (mlockall: ") + std::strerror(trial.lockError()) + ")";
+    }
+    return "The system refuses this program " + why +
+           ", so other tasks and page faults may stretch a pulse beyond what the chip allows. "
+           "To allow both, give the program the capabilities: sudo setcap "
+           "cap_sys_nice,cap_ipc_lock+ep on its executable; or raise your user's limits in "
+           "/etc/security/limits.conf (\"USER - rtprio 50\" and \"USER - memlock unlimited\") "
+           "and log in again.";
+}
+
+}  // namespace lpt51
