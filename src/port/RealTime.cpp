@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +13,13 @@ RealTimeSection::RealTimeSection(const Clock& clock) {
     if (dynamic_cast<const RealClock*>(&clock) == nullptr) return;
     if (pthread_getschedparam(pthread_self(), &savedPolicy_, &savedParam_) != 0) return;
     if (savedPolicy_ == SCHED_FIFO) return;
+    // A limit on real-time CPU time (as rtkit sets) would kill the program
+    // in the middle of a read-out, which busy-waits for seconds on end.
+    rlimit cpu{};
+    if (getrlimit(RLIMIT_RTTIME, &cpu) == 0 && cpu.rlim_cur != RLIM_INFINITY) {
+        scheduleError_ = kTimeLimited;
+        return;
+    }
     // Halfway up: above the normal tasks and the kernel's threaded interrupt
     // handlers' default, below the kernel's own watchdogs and migration.
     sched_param raised{};
@@ -39,7 +47,12 @@ std::optional<std::string> RealTimeRefusal() {
     const RealTimeSection trial(clock);
     if (trial.scheduleError() == 0 && trial.lockError() == 0) return std::nullopt;
     std::string why;
-    if (trial.scheduleError() != 0)
+    if (trial.scheduleError() == RealTimeSection::kTimeLimited)
+        why +=
+            "real-time scheduling (RLIMIT_RTTIME limits its CPU time, and a read-out "
+            "busy-waits for seconds: start it with that limit unlimited, e.g. prlimit "
+            "--rttime=unlimited)";
+    else if (trial.scheduleError() != 0)
         why += std::string("real-time scheduling (SCHED_FIFO: ") +
                std::strerror(trial.scheduleError()) + ")";
     if (trial.lockError() != 0) {
@@ -49,7 +62,7 @@ std::optional<std::string> RealTimeRefusal() {
     }
     return "The system refuses this program " + why +
            ", so other tasks and page faults may stretch a pulse beyond what the chip allows. "
-           "To allow both, give the program the capabilities: sudo setcap "
+           "To allow them, give the program the capabilities: sudo setcap "
            "cap_sys_nice,cap_ipc_lock+ep on its executable; or raise your user's limits in "
            "/etc/security/limits.conf (\"USER - rtprio 50\" and \"USER - memlock unlimited\") "
            "and log in again.";

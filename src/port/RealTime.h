@@ -24,6 +24,9 @@ class RealTimeSection {
 
     bool scheduled() const { return scheduled_; }
     bool locked() const { return locked_; }
+    // scheduleError() when a limit on real-time CPU time forbids the raise.
+    static constexpr int kTimeLimited = -1;
+
     // errno of the refused call, 0 when it was granted or not tried.
     int scheduleError() const { return scheduleError_; }
     int lockError() const { return lockError_; }
