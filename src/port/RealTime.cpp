@@ -18,15 +18,15 @@ RealTimeSection::RealTimeSection(const Clock& clock) {
     rlimit cpu{};
     if (getrlimit(RLIMIT_RTTIME, &cpu) == 0 && cpu.rlim_cur != RLIM_INFINITY) {
         scheduleError_ = kTimeLimited;
-        return;
+    } else {
+        // Halfway up: level with the kernel's threaded interrupt handlers,
+        // below its watchdog and migration threads.
+        sched_param raised{};
+        raised.sched_priority =
+            (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
+        scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised);
+        scheduled_ = scheduleError_ == 0;
     }
-    // Halfway up: above the normal tasks and the kernel's threaded interrupt
-    // handlers' default, below the kernel's own watchdogs and migration.
-    sched_param raised{};
-    raised.sched_priority =
-        (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
-    scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised);
-    scheduled_ = scheduleError_ == 0;
     // Pages are locked as they are touched, not all at once: mapped but
     // untouched space (a sanitizer's shadow, thread stacks) stays untouched.
     if (mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0) {
