@@ -63,16 +63,9 @@ TEST(RealClock, ZeroDelayUnitDoesNotWrap) {
     EXPECT_LT(clock.now() - start, 1s);
 }
 
-TEST(RealClock, NeitherUnitNorSleepEndsEarly) {
-    // Lower bounds only, which the clock itself guarantees: a unit of one
-    // iteration (a loop far faster than its calibration) still lasts 10 us.
-    RegisterPort registers;
+TEST(RealClock, SleepLastsAtLeastItsMilliseconds) {
     RealClock clock;
-    Bus bus(registers, clock, 1);
-    auto start = std::chrono::steady_clock::now();
-    bus.BusDelay(5);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 50us);
-    start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     clock.sleepMs(15);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 15ms);
     EXPECT_GE(clock.now().count(), 0);
