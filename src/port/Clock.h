@@ -38,6 +38,11 @@ class RealClock final : public Clock {
     // ends within a few microseconds after it, never before.
     static constexpr Duration kSpinBeforeDeadline = std::chrono::microseconds(150);
 
+    // The steady clock every wait is timed by; tests give one they move.
+    using SteadyNow = std::chrono::steady_clock::time_point (*)();
+    explicit RealClock(SteadyNow steadyNow = &std::chrono::steady_clock::now)
+        : steadyNow_(steadyNow) {}
+
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
@@ -50,6 +55,7 @@ class RealClock final : public Clock {
     Duration sleepAsked() const { return sleepAsked_; }
 
   private:
+    SteadyNow steadyNow_;
     Duration busySpent_{0};
     Duration sleepAsked_{0};
 };

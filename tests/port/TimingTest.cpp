@@ -71,6 +71,27 @@ TEST(RealClock, SleepLastsAtLeastItsMilliseconds) {
     EXPECT_GE(clock.now().count(), 0);
 }
 
+// A steady clock that moves on 1 us each time it is read.
+std::int64_t ticks = 0;
+std::chrono::steady_clock::time_point Ticking() {
+    return std::chrono::steady_clock::time_point(std::chrono::microseconds(++ticks));
+}
+
+TEST(RealClock, UnitsLastTenMicrosecondsAndWaitsAddUpToTheFloor) {
+    // One iteration a unit: a loop that runs far faster than its count says.
+    RegisterPort registers;
+    RealClock clock(&Ticking);
+    Bus bus(registers, clock, 1);
+    bus.BusDelay(5);
+    EXPECT_GE(clock.busySpent(), 50us);
+    EXPECT_LE(clock.busySpent(), 52us);
+    const auto before = clock.now();
+    bus.Sleep(3);
+    EXPECT_GE(clock.now() - before, 3ms);
+    EXPECT_EQ(clock.sleepAsked(), 3ms);
+    EXPECT_LE(clock.busySpent(), 52us);  // a sleep is no busy wait
+}
+
 TEST(VirtualClock, AdvancesTenMicrosecondsPerUnitAndMillisecondsPerSleep) {
     RegisterPort registers;
     VirtualClock clock;
