@@ -37,7 +37,7 @@ constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0    done\n"
     "  1    operation failed or refused (a difference, the device check, a bad file, a chip "
-    "that is not blank)\n"
+    "that is not blank, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
     "  3    port cannot be used (not opened, or it cannot read the chip)\n"
     "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)";

@@ -19,6 +19,7 @@
 #include "chip/Signature.h"
 #include "chip/Verify.h"
 #include "chip/Write.h"
+#include "cli/AdapterFaults.h"
 #include "cli/Arguments.h"
 #include "cli/CliPrompts.h"
 #include "cli/ImageOperand.h"
@@ -28,6 +29,7 @@
 #include "image/AppFiles.h"
 #include "port/Calibration.h"
 #include "port/Probe.h"
+#include "port/RealTime.h"
 #include "port/RecordingPort.h"
 
 namespace lpt51::cli {
@@ -158,6 +160,13 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
+    if (dynamic_cast<RealClock*>(&backend_->clock()) != nullptr) {
+        const std::optional<std::string> refusal = RealTimeRefusal();
+        out_ << "Operations: "
+             << (refusal ? TerminalText(*refusal)
+                         : std::string("at real-time priority, memory locked"))
+             << '\n';
+    }
     out_ << "Files: " << image::ResolveAppDirs(image::AppDirOfExecutable()).files << '\n';
     return kExitDone;
 }
@@ -382,6 +391,11 @@ int Session::run() {
     if (const int e = openPort(); e != kExitDone) return e;
 
     InterruptGuard guard;
+    const AdapterFaults faults(backend_->virtualAdapter());
+    // Not for info, which reports whether operations may run at real-time
+    // priority: inside a section it would find everything granted already.
+    std::optional<RealTimeSection> realTime;
+    if (c != "info") realTime.emplace(backend_->clock());
     try {
         int code = kExitDone;
         if (c == "info")
@@ -402,6 +416,7 @@ int Session::run() {
             code = blank();
         else
             code = cwv(lines);
+        code = faults.finish(err_, code);
         // Erase and lock are not broken off halfway: a pulse cut short would
         // leave the chip in a worse state than one that has finished.
         if (const int sig = PendingSignal()) {
