@@ -58,10 +58,16 @@ void Form1::DisaClick() {
         context_.dialogs->showMessage(*error);
         return;
     }
-    image::RunAndWait(program, {image::kTempBase}, context_.appDir);
+    const image::RunResult run = image::RunAndWait(program, {image::kTempBase}, context_.appDir);
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(listingFile, lines)) {
-        context_.dialogs->showMessage(*error);
+        // The disassembler's own account (the line and column it stopped
+        // at) says more than the listing file it did not leave.
+        std::string reason = run.errorOutput;
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        context_.dialogs->showMessage(reason.empty() ? *error
+                                                     : "The listing could not be made:\r" + reason);
         return;
     }
     SetViewLines(*RichEdit1, lines);

@@ -29,6 +29,8 @@ struct WindowContext {
     // Finds the program's directory again (read-out does before it saves).
     std::function<std::string()> appDirectory;
     std::function<double()> measureCpuMHz;
+    // The clock above is a fixed figure, not a measurement (virtual timing).
+    bool nominalClock = false;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
 };
 
@@ -46,6 +48,16 @@ class Form1 final : public QMainWindow {
     // port is the virtual adapter.
     void setCaption(const QString& title);
     const QString& caption() const { return caption_; }
+
+    // Open's steps after the file choice, for a file named on the command line too.
+    void openFile(const std::string& path);
+
+    // A termination signal, delivered from the event loop. During a write,
+    // verify or read-out the operation finishes its byte, the port is put at
+    // rest and the program ends; otherwise it acts as the Exit command.
+    void signalArrived(int sig);
+    // The signal that is ending the program, or 0.
+    int endingSignal() const { return signalled_; }
 
     // Commands.
     void SpeedButton1Click();
@@ -102,12 +114,26 @@ class Form1 final : public QMainWindow {
     void refreshAppDir();
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
+    // Runs `operation` under `progress`; false when Cancel or a signal stopped
+    // it, with the port put at rest.
+    bool runOperation(class OperationProgress& progress, const std::function<void()>& operation);
+    // What the user is told after a stop; `chipState` says what the chip may hold.
+    void reportStop(const OperationProgress& progress, const std::string& chipState);
+    // Closes the open message boxes and file dialogs as if cancelled.
+    void closeModalDialogs();
+    // Once a signal has arrived: the Exit command, from the event loop.
+    void endIfSignalled();
 
     WindowContext context_;
     std::unique_ptr<Bus> bus_;
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal_;
     QString caption_;
+    bool operationRunning_ = false;
+    // The last write, verify or read-out was stopped: Clear-Write-Verify goes no further.
+    bool stopped_ = false;
+    int signalled_ = 0;
+    bool exitQueued_ = false;
 };
 
 }  // namespace lpt51::app

@@ -54,8 +54,12 @@ std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& filter,
 
 std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& filter,
                                                      const std::string& suggestedPath) {
+    // The Save command asks its own question before it replaces a file (it
+    // changes the extension first, so the dialog's name is not the target):
+    // a second question from the dialog would only double it.
     const QString path = QFileDialog::getSaveFileName(
-        parent_, QString(), QString::fromStdString(suggestedPath), QString::fromStdString(filter));
+        parent_, QString(), QString::fromStdString(suggestedPath), QString::fromStdString(filter),
+        nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }

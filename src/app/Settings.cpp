@@ -1,4 +1,6 @@
 #include <charconv>
+#include <string>
+#include <vector>
 
 #include "app/MainWindow.h"
 #include "app/Markers.h"
@@ -55,18 +57,34 @@ void Form1::Disabled1Click() {
 }
 
 void Form1::Info2Click() {
-    std::string text = "Your CPU speed is: ";
+    // One paragraph each, an empty line between them.
+    std::vector<std::string> paragraphs;
+    std::string speed = "Your CPU speed is: ";
     char mhz[32];
     const auto printed =
         std::to_chars(mhz, mhz + sizeof mhz, static_cast<double>(DelayUnit) / 10.0);
-    text.append(mhz, printed.ptr);
-    text += " MHz.\r\rLPT mode is ";
-    text += state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)";
-    text += ".";
-    text +=
-        "\r\rThis programmer drives a passive adapter on the parallel port and programs "
-        "AT89C51 chips at 12 V or 5 V.";
-    text += "\r\rUse it at your own risk; check the adapter's wiring before you insert a chip.";
+    speed.append(mhz, printed.ptr);
+    speed += " MHz.";
+    if (context_.nominalClock) {
+        speed += "\rThis is a nominal figure: with virtual timing the clock is not measured.";
+    }
+    paragraphs.push_back(speed);
+    paragraphs.push_back(std::string("LPT mode is ") +
+                         (state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)") + ".");
+    const std::string port =
+        context_.backend != nullptr ? context_.backend->description() : std::string("no port");
+    paragraphs.push_back("Port in use: " + port + ".");
+    paragraphs.push_back("lpt51 version " LPT51_VERSION ".");
+    paragraphs.push_back(
+        "This programmer drives a passive adapter on the parallel port and programs "
+        "AT89C51 chips at 12 V or 5 V.");
+    paragraphs.push_back(
+        "Use it at your own risk; check the adapter's wiring before you insert a chip.");
+    std::string text;
+    for (const std::string& paragraph : paragraphs) {
+        if (!text.empty()) text += "\r\r";
+        text += paragraph;
+    }
     context_.dialogs->showMessage(text);
 }
 

@@ -97,9 +97,11 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     Form1& bidi = start(Kind::PullUps, {}, 2993.7);
     bidi.Info2->trigger();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].rfind(
-                  "Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r", 0),
-              0u)
+    EXPECT_EQ(
+        dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
+                                  "Port in use: test port.\r\rlpt51 version " LPT51_VERSION ".\r\r",
+                                  0),
+        0u)
         << dialogs.messages[0];
 
     dialogs.messages.clear();

@@ -1,0 +1,89 @@
+#include "app/OperationProgress.h"
+
+#include <QCoreApplication>
+#include <chrono>
+
+#include "app/ViewText.h"
+
+namespace lpt51::app {
+namespace {
+
+QString MinutesSeconds(std::chrono::seconds s) {
+    const long long total = s.count();
+    return QStringLiteral("%1:%2").arg(total / 60).arg(total % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QString ProgressLabel(const QString& operation, std::size_t done, std::size_t total,
+                      Clock::Duration elapsed) {
+    const std::size_t percent = total == 0 || done >= total ? 100 : done * 100 / total;
+    QString text =
+        QStringLiteral("%1\n%2 of %3 bytes (%4 %)\nElapsed %5")
+            .arg(operation)
+            .arg(done)
+            .arg(total)
+            .arg(percent)
+            .arg(MinutesSeconds(std::chrono::duration_cast<std::chrono::seconds>(elapsed)));
+    if (done > 0 && done < total) {
+        // The bytes take equal time (the same pulses and sleeps for each),
+        // so the rate so far is a fair guess at the rest.
+        const auto left =
+            elapsed * static_cast<long long>(total - done) / static_cast<long long>(done);
+        text += QStringLiteral(", about %1 left")
+                    .arg(MinutesSeconds(std::chrono::ceil<std::chrono::seconds>(left)));
+    }
+    return text;
+}
+
+OperationProgress::OperationProgress(QWidget* window, QPlainTextEdit& view, const Clock& clock,
+                                     const QString& operation, std::function<int()> signalled)
+    : view_(view),
+      clock_(clock),
+      operation_(operation),
+      signalled_(std::move(signalled)),
+      start_(clock.now()),
+      dialog_(window) {
+    dialog_.setObjectName(QStringLiteral("progress"));
+    dialog_.setWindowTitle(operation);
+    dialog_.setWindowModality(Qt::WindowModal);
+    dialog_.setAutoClose(false);
+    dialog_.setAutoReset(false);
+    dialog_.setMinimumDuration(0);
+    dialog_.setRange(0, 100);
+    dialog_.setValue(0);
+    dialog_.setLabelText(ProgressLabel(operation_, 0, 0, Clock::Duration{0}));
+    dialog_.show();
+    QCoreApplication::processEvents();
+}
+
+void OperationProgress::recordFinished(std::size_t) {
+    DeleteFirstViewLine(view_);
+}
+
+void OperationProgress::lineAppended(const std::string& line) {
+    AppendViewLine(view_, line);
+}
+
+void OperationProgress::bytesDone(std::size_t done, std::size_t total) {
+    done_ = done;
+    total_ = total;
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent != dialog_.value()) dialog_.setValue(percent);
+    const QString label = ProgressLabel(operation_, done, total, clock_.now() - start_);
+    if (label != dialog_.labelText()) dialog_.setLabelText(label);
+    QCoreApplication::processEvents();
+    stopIfAsked();
+}
+
+void OperationProgress::stopIfAsked() {
+    if (dialog_.wasCanceled()) throw OperationStopped{0};
+    if (const int sig = signalled_ ? signalled_() : 0) throw OperationStopped{sig};
+}
+
+void OperationProgress::close() {
+    dialog_.reset();
+    dialog_.hide();
+}
+
+}  // namespace lpt51::app
