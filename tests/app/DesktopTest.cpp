@@ -184,21 +184,24 @@ class ModalAnswers {
     int fileDialogs = 0;
 
   private:
-    // What is pressed runs after the poll returns: a timer does not fire
-    // again while its own slot runs, and pressing may open the next dialog.
+    // What is pressed runs after the poll returns, from a timer of its own:
+    // a timer does not fire again while its own slot runs, and pressing may
+    // open the next dialog.
+    static constexpr int kPressDelayMs = 2;
     void poll() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr) return;
         if (--ticks_ < 0) {
             // Out of patience: everything still open is cancelled, one a tick.
-            QTimer::singleShot(0, modal, [modal] { modal->close(); });
+            QTimer::singleShot(kPressDelayMs, modal, [modal] { modal->close(); });
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.push_back(box->text().toStdString());
-            QTimer::singleShot(0, box, [box] { box->defaultButton()->click(); });
+            QTimer::singleShot(kPressDelayMs, box, [box] { box->defaultButton()->click(); });
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             ++fileDialogs;
             dialog->selectFile(file_);
-            QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+            QTimer::singleShot(kPressDelayMs, dialog,
+                               [dialog] { static_cast<QDialog*>(dialog)->accept(); });
         }
     }
     QString file_;
