@@ -1,11 +1,9 @@
 #include <QApplication>
 #include <QTimer>
-#include <cstdio>
 #include <filesystem>
 
 #include "app/MainWindow.h"
 #include "app/OperationProgress.h"
-#include "app/QtDialogs.h"
 #include "app/ViewText.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
@@ -37,7 +35,7 @@ void Form1::reloadView(const image::Lines& before) {
     if (std::optional<std::string> error = image::LoadLines(currentImageFile, lines)) {
         // Keep the text the command started from rather than a half-deleted view.
         SetViewLines(*RichEdit1, before);
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
         return;
     }
     SetViewLines(*RichEdit1, lines);
@@ -70,12 +68,7 @@ void Form1::reportStop(const OperationProgress& progress, const std::string& chi
         text += "after " + std::to_string(progress.done()) + " of " +
                 std::to_string(progress.total()) + " bytes.\r" + chipState;
     }
-    if (signalled_ != 0) {
-        // The program is ending: nobody may be there to close a box.
-        std::fprintf(stderr, "lpt51: %s\n", DisplayText(text).toLocal8Bit().constData());
-        return;
-    }
-    context_.dialogs->showMessage(text);
+    prompts_.showMessage(text);
 }
 
 void Form1::signalArrived(int sig) {
@@ -98,14 +91,18 @@ void Form1::closeModalDialogs() {
 void Form1::endIfSignalled() {
     if (signalled_ == 0 || exitQueued_) return;
     exitQueued_ = true;
-    QTimer::singleShot(0, this, &Form1::Exit1Click);
+    QTimer::singleShot(0, this, [this] {
+        // A box a handler opened after the signal must not hold up the end.
+        closeModalDialogs();
+        Exit1Click();
+    });
 }
 
 void Form1::writeClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
     if (std::optional<std::string> refusal = chip::WriteRefusal(lines)) {
-        context_.dialogs->showMessage(*refusal);
+        prompts_.showMessage(*refusal);
         return;
     }
     chip::ChipContext ctx = chipContext();
@@ -126,7 +123,7 @@ void Form1::writeClick() {
     if (!finished) {
         reportStop(progress, kPartlyProgrammed);
     } else if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
-        context_.dialogs->showMessage(*message);
+        prompts_.showMessage(*message);
     }
     write->setEnabled(true);
     if (state.BidiMode == 1 && result.completed) {
@@ -143,7 +140,7 @@ void Form1::verifyClick() {
     // changes: the view keeps its text and its kind.
     const image::Lines lines = ViewLines(*RichEdit1);
     if (std::optional<std::string> refusal = chip::VerifyRefusal(lines)) {
-        context_.dialogs->showMessage(*refusal);
+        prompts_.showMessage(*refusal);
         return;
     }
     chip::ChipContext ctx = chipContext();
@@ -158,7 +155,7 @@ void Form1::verifyClick() {
     if (!finished) {
         reportStop(progress, kNotChanged);
     } else if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
-        context_.dialogs->showMessage(*message);
+        prompts_.showMessage(*message);
     }
     state.VerifyFailed = 0;
     verify->setEnabled(true);
@@ -214,7 +211,7 @@ void Form1::readClick() {
     std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     const std::string tempHex = context_.appDir + "temxyzbg.hex";
     if (std::optional<std::string> error = image::SaveLines(tempHex, lines)) {
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
     } else {
         currentImageFile = tempHex;
     }

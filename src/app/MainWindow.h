@@ -14,12 +14,15 @@
 #include <string>
 
 #include "app/Dialogs.h"
+#include "app/EndingPrompts.h"
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
 #include "port/Bus.h"
 
 namespace lpt51::app {
+
+class OperationProgress;
 
 // What the window is built on; tests replace each part.
 struct WindowContext {
@@ -116,7 +119,7 @@ class Form1 final : public QMainWindow {
     void reloadView(const image::Lines& before);
     // Runs `operation` under `progress`; false when Cancel or a signal stopped
     // it, with the port put at rest.
-    bool runOperation(class OperationProgress& progress, const std::function<void()>& operation);
+    bool runOperation(OperationProgress& progress, const std::function<void()>& operation);
     // What the user is told after a stop; `chipState` says what the chip may hold.
     void reportStop(const OperationProgress& progress, const std::string& chipState);
     // Closes the open message boxes and file dialogs as if cancelled.
@@ -130,9 +133,11 @@ class Form1 final : public QMainWindow {
     std::string refusal_;
     QString caption_;
     bool operationRunning_ = false;
+    int signalled_ = 0;
+    // What the chip commands say and ask: the window's boxes until a signal ends the program.
+    EndingPrompts prompts_{*context_.dialogs, signalled_};
     // The last write, verify or read-out was stopped: Clear-Write-Verify goes no further.
     bool stopped_ = false;
-    int signalled_ = 0;
     bool exitQueued_ = false;
 };
 

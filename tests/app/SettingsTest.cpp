@@ -104,6 +104,17 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
         0u)
         << dialogs.messages[0];
 
+    // Virtual timing measures nothing: the figure is said to be nominal.
+    dialogs.messages.clear();
+    BackendOptions options;
+    options.port = "sim";
+    options.virtualTiming = true;
+    startOn(Backend::open(options)).Info2->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(
+        dialogs.messages[0].rfind("Your CPU speed is: 1000 MHz.\rThis is a nominal figure", 0), 0u)
+        << dialogs.messages[0];
+
     dialogs.messages.clear();
     Form1& spp = start(Kind::OutputOnly, {}, 800.2);
     spp.Info2->trigger();
