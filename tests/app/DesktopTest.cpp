@@ -3,7 +3,9 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QTimer>
 #include <csignal>
@@ -171,41 +173,61 @@ TEST_F(DesktopTest, RefusedVerifyLeavesTheListingAndTheCommandsAsTheyWere) {
     EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
 }
 
-// Answers whatever modal window comes up, for `ticks` polls: the file dialog
-// with `file`, a message box with its default button; after that it cancels
-// them. Every box seen is kept.
+// Answers each modal window once it has stood on screen for a few polls: the
+// file dialog with `file`, a message box with its default button. After
+// `polls` polls it cancels whatever is still open. Every box answered is kept.
 class ModalAnswers {
   public:
-    ModalAnswers(QString file, int ticks) : file_(std::move(file)), ticks_(ticks) {
+    ModalAnswers(QString file, int polls) : file_(std::move(file)), polls_(polls) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start(10);
     }
     std::vector<std::string> boxes;
-    int fileDialogs = 0;
 
   private:
-    // What is pressed runs after the poll returns, from a timer of its own:
-    // a timer does not fire again while its own slot runs, and pressing may
-    // open the next dialog.
-    static constexpr int kPressDelayMs = 2;
+    // A dialog pressed while exec() is still showing it would be hidden
+    // before its event loop starts and never return: wait until it stands.
+    static constexpr int kSettlePolls = 3;
+
     void poll() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr) return;
-        if (--ticks_ < 0) {
-            // Out of patience: everything still open is cancelled, one a tick.
-            QTimer::singleShot(kPressDelayMs, modal, [modal] { modal->close(); });
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (--polls_ < 0) {
+            if (modal != nullptr) {
+                modal->close();
+            } else if (auto* dialog = qobject_cast<QDialog*>(candidate_.data())) {
+                dialog->done(QDialog::Rejected);
+            }
+            return;
+        }
+        if (modal == nullptr || !modal->isVisible()) return;
+        // A QPointer notices a new box at the address of one just closed.
+        if (candidate_.data() != modal) {
+            candidate_ = modal;
+            stood_ = 0;
+        }
+        if (++stood_ != kSettlePolls) return;
+
+        // Pressed from a timer of its own: a timer does not fire again while
+        // its own slot runs, and pressing may open the next dialog.
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             boxes.push_back(box->text().toStdString());
-            QTimer::singleShot(kPressDelayMs, box, [box] { box->defaultButton()->click(); });
+            QTimer::singleShot(0, box, [box] { box->defaultButton()->click(); });
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            ++fileDialogs;
-            dialog->selectFile(file_);
-            QTimer::singleShot(kPressDelayMs, dialog,
-                               [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+            // Typed into the name field as a user would: selectFile() leaves
+            // a field that has the focus alone.
+            QTimer::singleShot(0, dialog, [dialog, file = file_] {
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(file);
+                }
+                static_cast<QDialog*>(dialog)->accept();
+            });
         }
     }
+
     QString file_;
-    int ticks_;
+    int polls_;
+    QPointer<QWidget> candidate_;
+    int stood_ = 0;
     QTimer timer_;
 };
 
@@ -227,7 +249,6 @@ TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
     ModalAnswers answers(QString::fromStdString(target), 300);
     real.saveClick();
 
-    EXPECT_EQ(answers.fileDialogs, 1);
     EXPECT_EQ(answers.boxes, std::vector<std::string>{"File is already exist!\n   Replace it ? "});
     image::Lines saved;
     ASSERT_FALSE(image::LoadLines(target, saved));
