@@ -1,9 +1,12 @@
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/MainWindow.h"
 #include "app/Markers.h"
+#include "port/Calibration.h"
 
 namespace lpt51::app {
 
@@ -59,11 +62,10 @@ void Form1::Disabled1Click() {
 void Form1::Info2Click() {
     // One paragraph each, an empty line between them.
     std::vector<std::string> paragraphs;
+    char number[32];
+    const auto printed = std::to_chars(number, number + sizeof number, std::trunc(CpuMHz));
     std::string speed = "Your CPU speed is: ";
-    char mhz[32];
-    const auto printed =
-        std::to_chars(mhz, mhz + sizeof mhz, static_cast<double>(DelayUnit) / 10.0);
-    speed.append(mhz, printed.ptr);
+    speed.append(number, printed.ptr);
     speed += " MHz.";
     if (context_.nominalClock) {
         speed += "\rThis is a nominal figure: with virtual timing the clock is not measured.";
@@ -74,6 +76,12 @@ void Form1::Info2Click() {
     const std::string port =
         context_.backend != nullptr ? context_.backend->description() : std::string("no port");
     paragraphs.push_back("Port in use: " + port + ".");
+    if (bus_) {
+        // Timed now, on the clock the commands use: what a pulse of one unit lasts.
+        std::snprintf(number, sizeof number, "%.1f", MeasureDelayUnitNs(*bus_, 20) / 1000.0);
+        paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +
+                             std::to_string(DelayUnit) + " turns of the busy wait).");
+    }
     paragraphs.push_back("lpt51 version " LPT51_VERSION ".");
     paragraphs.push_back(
         "This programmer drives a passive adapter on the parallel port and programs "

@@ -99,7 +99,9 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(
         dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
-                                  "Port in use: test port.\r\rlpt51 version " LPT51_VERSION ".\r\r",
+                                  "Port in use: test port.\r\r"
+                                  "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r"
+                                  "lpt51 version " LPT51_VERSION ".\r\r",
                                   0),
         0u)
         << dialogs.messages[0];
