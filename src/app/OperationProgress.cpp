@@ -17,7 +17,8 @@ QString MinutesSeconds(std::chrono::seconds s) {
 
 QString ProgressLabel(const QString& operation, std::size_t done, std::size_t total,
                       Clock::Duration elapsed) {
-    const std::size_t percent = total == 0 || done >= total ? 100 : done * 100 / total;
+    if (total == 0) return operation + QStringLiteral("\nStarting ...");
+    const std::size_t percent = done >= total ? 100 : done * 100 / total;
     QString text =
         QStringLiteral("%1\n%2 of %3 bytes (%4 %)\nElapsed %5")
             .arg(operation)

@@ -18,7 +18,8 @@ struct OperationStopped {
     int signal = 0;
 };
 
-// "Write Chip\n1024 of 4096 bytes (25 %)\nElapsed 0:05, about 0:15 left"
+// "Write Chip\n1024 of 4096 bytes (25 %)\nElapsed 0:05, about 0:15 left";
+// "Write Chip\nStarting ..." before the total is known.
 QString ProgressLabel(const QString& operation, std::size_t done, std::size_t total,
                       Clock::Duration elapsed);
 

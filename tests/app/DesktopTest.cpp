@@ -1,4 +1,3 @@
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -13,6 +12,7 @@
 
 #include "WindowFixture.h"
 #include "app/FileArgument.h"
+#include "app/OperationProgress.h"
 #include "app/QtDialogs.h"
 #include "app/TerminationSignals.h"
 #include "app/ViewText.h"
@@ -102,6 +102,17 @@ TEST_F(DesktopTest, CancelStopsAWriteBetweenBytesAndEndsClearWriteVerifyThere) {
     EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
     expectPortAtRest();
     EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+}
+
+TEST(ProgressLabel, SaysTheBytesDoneAndGuessesTheTimeLeftFromTheRateSoFar) {
+    using std::chrono::milliseconds;
+    EXPECT_EQ(
+        ProgressLabel(QStringLiteral("Write Chip"), 1024, 4096, milliseconds(5200)),
+        QStringLiteral("Write Chip\n1024 of 4096 bytes (25 %)\nElapsed 0:05, about 0:16 left"));
+    EXPECT_EQ(ProgressLabel(QStringLiteral("Read Chip"), 4096, 4096, milliseconds(61000)),
+              QStringLiteral("Read Chip\n4096 of 4096 bytes (100 %)\nElapsed 1:01"));
+    EXPECT_EQ(ProgressLabel(QStringLiteral("Verify Chip"), 0, 0, milliseconds(0)),
+              QStringLiteral("Verify Chip\nStarting ..."));
 }
 
 TEST_F(DesktopTest, CancelledReadOutPutsTheViewAndStatusBack) {
