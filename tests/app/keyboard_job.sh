@@ -42,9 +42,10 @@ if [ ! -s "$work/display" ]; then
 fi
 export DISPLAY=":$(head -n1 "$work/display")"
 unset QT_QPA_PLATFORM
-# Under the sanitizers: what the desktop libraries keep until exit (D-Bus,
-# fontconfig) is not this program's leak.
-printf 'leak:libdbus-1.so\nleak:libfontconfig.so\n' > "$work/lsan.supp"
+# Under the sanitizers: what the X and desktop libraries keep until exit is
+# not this program's leak.
+printf 'leak:%s\n' libdbus-1.so libfontconfig.so libxcb libX11.so libxkbcommon.so libglib-2.0.so \
+  > "$work/lsan.supp"
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$work/lsan.supp"
 
 fail() { echo "FAIL: $*"; cat "$work/app.log" 2>/dev/null; exit 1; }
