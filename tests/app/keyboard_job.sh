@@ -97,7 +97,7 @@ read_box() {
 cd "$work"
 ./lpt51 --port "sim:$work/chip.state" --sim-chip 12v --sim-timing virtual prog.hex >app.log 2>&1 &
 app_pid=$!
-main=$(window_named "^$work/prog.hex") || fail "the window did not show prog.hex in its title"
+main=$(window_named "$work/prog\\.hex") || fail "the window did not show prog.hex in its title"
 
 keys_to "$main" alt+d 1
 keys_to "$main" alt+a w
