@@ -43,7 +43,7 @@ void Form1::reloadView(const image::Lines& before) {
 
 bool Form1::runOperation(OperationProgress& progress, const std::function<void()>& operation) {
     stopped_ = false;
-    operationRunning_ = true;
+    byteLoopRunning_ = true;
     try {
         // A signal that came before the first byte leaves the chip alone.
         if (signalled_ != 0) throw OperationStopped{signalled_};
@@ -54,7 +54,7 @@ bool Form1::runOperation(OperationProgress& progress, const std::function<void()
         bus_->ReleaseBus();
         stopped_ = true;
     }
-    operationRunning_ = false;
+    byteLoopRunning_ = false;
     progress.close();
     return !stopped_;
 }
@@ -77,7 +77,7 @@ void Form1::signalArrived(int sig) {
     // the handler: it is answered No, a file dialog cancelled.
     closeModalDialogs();
     // A running operation stops at its next byte; its handler ends the program.
-    if (!operationRunning_) endIfSignalled();
+    if (!byteLoopRunning_) endIfSignalled();
 }
 
 void Form1::closeModalDialogs() {
@@ -105,6 +105,7 @@ void Form1::writeClick() {
         prompts_.showMessage(*refusal);
         return;
     }
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     const std::string caption = cpu->text().toStdString();
     if (!chip::RunDeviceCheck(ctx, caption)) {
@@ -143,6 +144,7 @@ void Form1::verifyClick() {
         prompts_.showMessage(*refusal);
         return;
     }
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     verify->setText(QString::fromLatin1(chip::kCheckingCaption));
     verify->setEnabled(false);
@@ -166,6 +168,7 @@ void Form1::verifyClick() {
 
 void Form1::readClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     // What a stopped read-out puts back.
     const QString titleBefore = caption_;
@@ -221,6 +224,7 @@ void Form1::readClick() {
 
 void Form1::CwvClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     // A stopped write or verify, or a signal after the erase, ends the
     // sequence there: no verify of a half-written chip, no "Task complete !".

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Dialogs.h"
@@ -19,6 +20,8 @@
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
 #include "port/Bus.h"
+#include "port/RealTime.h"
+#include "sim/FaultReport.h"
 
 namespace lpt51::app {
 
@@ -106,6 +109,23 @@ class Form1 final : public QMainWindow {
     QAction* Info2;
 
   private:
+    // One chip command from its start to its end: real-time priority while
+    // it runs, and afterwards, after the command's own message, the faults
+    // the virtual adapter noticed. A command that runs others
+    // (Clear-Write-Verify) does both once, around all of them.
+    class Operation {
+      public:
+        explicit Operation(Form1& window);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+      private:
+        Form1& window_;
+        std::optional<RealTimeSection> realTime_;
+        std::optional<sim::FaultReport> faults_;
+    };
+
     void buildControls();
     void buildMenus();
     void connectCommands();
@@ -133,7 +153,9 @@ class Form1 final : public QMainWindow {
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal_;
     QString caption_;
-    bool operationRunning_ = false;
+    int operationDepth_ = 0;
+    // A write, verify or read-out is between its bytes and can be stopped.
+    bool byteLoopRunning_ = false;
     int signalled_ = 0;
     // What the chip commands say and ask: the window's boxes until a signal ends the program.
     EndingPrompts prompts_{*context_.dialogs, signalled_};

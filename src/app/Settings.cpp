@@ -81,6 +81,10 @@ void Form1::Info2Click() {
         std::snprintf(number, sizeof number, "%.1f", MeasureDelayUnitNs(*bus_, 20) / 1000.0);
         paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +
                              std::to_string(DelayUnit) + " turns of the busy wait).");
+        if (dynamic_cast<const RealClock*>(&bus_->clock()) != nullptr) {
+            if (const std::optional<std::string> refusal = RealTimeRefusal())
+                paragraphs.push_back(*refusal);
+        }
     }
     paragraphs.push_back("lpt51 version " LPT51_VERSION ".");
     paragraphs.push_back(
