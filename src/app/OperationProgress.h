@@ -52,6 +52,7 @@ class OperationProgress final : public chip::ProgressObserver {
     QString operation_;
     std::function<int()> signalled_;
     Clock::Duration start_;
+    Clock::Duration shown_;  // when the dialog was last redrawn
     QProgressDialog dialog_;
     std::size_t done_ = 0;
     std::size_t total_ = 0;
