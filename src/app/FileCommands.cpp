@@ -43,14 +43,6 @@ void Form1::DisaClick() {
         context_.dialogs->showMessage("Can not find file " + program + " !");
         return;
     }
-    write->setEnabled(false);
-    Wr->setEnabled(false);
-    verify->setEnabled(false);
-    Disa->setEnabled(false);
-    dis51->setEnabled(false);
-    Hex->setEnabled(true);
-    Hexa1->setEnabled(true);
-
     const std::string listingFile = image::AppPath(context_.appDir, image::kTempD51);
     image::DeleteQuietly(listingFile);
     const std::string hexFile = image::AppPath(context_.appDir, image::kTempHex);
@@ -70,6 +62,16 @@ void Form1::DisaClick() {
                                                      : "The listing could not be made:\r" + reason);
         return;
     }
+    // The commands follow the view only once it shows the listing: after a
+    // failure the hex text stays, and so does everything that says so (Save
+    // takes the view kind from Disa).
+    write->setEnabled(false);
+    Wr->setEnabled(false);
+    verify->setEnabled(false);
+    Disa->setEnabled(false);
+    dis51->setEnabled(false);
+    Hex->setEnabled(true);
+    Hexa1->setEnabled(true);
     SetViewLines(*RichEdit1, lines);
     DeleteFirstViewLine(*RichEdit1);
     DeleteFirstViewLine(*RichEdit1);

@@ -74,6 +74,11 @@ TEST_F(FileCommandsTest, AFailingDisassemblerIsHeardInItsOwnWords) {
     EXPECT_EQ(dialogs.messages,
               Messages{"The listing could not be made:\rd51: temxyzbg.hex: line 2: field at "
                        "column 9 is not hexadecimal"});
+    // The view still shows the hex text, and the commands still say so.
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.Disa->isEnabled());
+    EXPECT_FALSE(w.Hex->isEnabled());
+    EXPECT_TRUE(w.write->isEnabled());
 }
 
 TEST_F(FileCommandsTest, SaveAsksBeforeReplacingAndTakesTheHexExtension) {
