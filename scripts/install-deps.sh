@@ -7,7 +7,7 @@ packages=(
   libcli11-dev groff-base
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
-  xvfb xauth
+  xvfb xauth xdotool xclip
 )
 missing=()
 for p in "${packages[@]}"; do

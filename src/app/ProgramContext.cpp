@@ -25,6 +25,7 @@ WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
     context.appDirectory = [programDir] { return image::ResolveAppDirs(programDir).files; };
     if (virtualTiming && backend.virtualAdapter() != nullptr) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
+        context.nominalClock = true;
     } else {
         context.measureCpuMHz = [] { return MeasureCpuMHz(); };
     }

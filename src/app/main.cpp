@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "app/FileArgument.h"
 #include "app/MainWindow.h"
 #include "app/ProgramContext.h"
 #include "app/QtDialogs.h"
+#include "app/TerminationSignals.h"
 #include "backend/Backend.h"
-#include "image/AppFiles.h"
-
 #include "cli/CommandLine.h"
+#include "image/AppFiles.h"
 
 #ifndef LPT51_ICON_FROM_BIN
 #define LPT51_ICON_FROM_BIN "../share/icons/hicolor/scalable/apps/lpt51.svg"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     if (const std::optional<int> code =
             lpt51::cli::RunProgramLine(std::vector<std::string>(argv + 1, argv + argc), arguments))
         return *code;
+    const std::optional<std::string> openAtStart = lpt51::app::TakeFileArgument(arguments.words);
     if (!arguments.words.empty()) {
         std::fprintf(stderr, "lpt51: unknown command '%s'\nTry 'lpt51 --help'.\n",
                      arguments.words.front().c_str());
@@ -54,11 +56,15 @@ int main(int argc, char** argv) {
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);
+    lpt51::app::TerminationSignals terminations([&window](int sig) { window.signalArrived(sig); });
     window.FormCreate();
     window.show();
+    if (openAtStart) window.openFile(*openAtStart);
     if (!arguments.screenshot.empty()) {
         QApplication::processEvents();
         return window.grab().save(QString::fromStdString(arguments.screenshot)) ? 0 : 1;
     }
-    return app.exec();
+    const int status = app.exec();
+    // Ended by a signal: the status a shell expects of it.
+    return window.endingSignal() != 0 ? 128 + window.endingSignal() : status;
 }

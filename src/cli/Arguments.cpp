@@ -115,10 +115,12 @@ std::string ClosestWord(const std::string& word, const std::vector<std::string>&
 Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
     const bool windowAllowed = needed == CommandNeeded::NoWindowInstead;
     Options o;
-    CLI::App app(windowAllowed ? "Programs AT89C51 microcontrollers through a passive adapter on "
-                                 "the parallel port. Without a COMMAND the window opens."
-                               : "Programs AT89C51 microcontrollers through a passive adapter on "
-                                 "the parallel port.",
+    CLI::App app(windowAllowed
+                     ? "Programs AT89C51 microcontrollers through a passive adapter on "
+                       "the parallel port. Without a COMMAND the window opens, with the Intel "
+                       "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
+                     : "Programs AT89C51 microcontrollers through a passive adapter on "
+                       "the parallel port.",
                  "lpt51");
     auto format = std::make_shared<CLI::Formatter>();
     format->label("SUBCOMMAND", "COMMAND");

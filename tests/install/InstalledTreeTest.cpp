@@ -149,11 +149,12 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
     for (const char* file :
          {"bin/lpt51", "libexec/lpt51/d51", "share/applications/lpt51.desktop",
           "share/icons/hicolor/scalable/apps/lpt51.svg", "share/man/man1/lpt51.1.gz",
-          "share/man/man1/d51.1.gz", "share/bash-completion/completions/lpt51"}) {
+          "share/man/man1/d51.1.gz", "share/bash-completion/completions/lpt51",
+          "share/mime/packages/lpt51-intel-hex.xml"}) {
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     }
     EXPECT_THAT(ReadAll(prefix + "/share/applications/lpt51.desktop"),
-                HasSubstr("Exec=" + prefix + "/bin/lpt51\n"));
+                HasSubstr("Exec=" + prefix + "/bin/lpt51 %f\n"));
 
     const std::string program = prefix + "/bin/lpt51";
     const std::string state = home + "/.local/state/lpt51/";
