@@ -83,6 +83,8 @@ class Session {
     // Programs the image with a progress bar and shows the final message.
     bool programImage(chip::ChipContext& ctx, const image::Lines& lines);
     int verify(const image::Lines& lines);
+    // All 4096 bytes, with a progress bar.
+    std::array<std::uint8_t, 4096> readWholeChip();
     int read();
     int blank();
     int lock();
@@ -271,12 +273,17 @@ int Session::verify(const image::Lines& lines) {
     return persist(ok ? kExitDone : kExitFailed);
 }
 
-int Session::read() {
-    if (refuseOutputOnly("Reading the chip")) return kExitPort;
+std::array<std::uint8_t, 4096> Session::readWholeChip() {
     chip::ChipContext ctx{*bus_, prompts_, state_};
     ProgressBar bar(err_, style(), backend_->clock(), "Reading");
     const auto bytes = chip::ReadChipBytes(ctx, &bar);
     bar.finish();
+    return bytes;
+}
+
+int Session::read() {
+    if (refuseOutputOnly("Reading the chip")) return kExitPort;
+    const auto bytes = readWholeChip();
     if (auto e = SaveReadOut(o_.operands[0], bytes, out_)) {
         err_ << "lpt51: " << *e << '\n';
         return persist(kExitFailed);
@@ -286,11 +293,7 @@ int Session::read() {
 
 int Session::blank() {
     if (refuseOutputOnly("The blank check")) return kExitPort;
-    chip::ChipContext ctx{*bus_, prompts_, state_};
-    ProgressBar bar(err_, style(), backend_->clock(), "Reading");
-    const auto bytes = chip::ReadChipBytes(ctx, &bar);
-    bar.finish();
-    return persist(ReportBlank(bytes, out_) ? kExitDone : kExitFailed);
+    return persist(ReportBlank(readWholeChip(), out_) ? kExitDone : kExitFailed);
 }
 
 int Session::lock() {
