@@ -12,6 +12,7 @@ namespace lpt51 {
 namespace {
 
 constexpr std::uint8_t kLineBits = 0x0F;      // strobe, auto feed, init, select in
+constexpr std::uint8_t kP27High = 0x04;       // init: the chip's P2.7
 constexpr std::uint8_t kDirectionBit = 0x20;  // set: the data lines are inputs
 
 std::string hex(unsigned long value) {
@@ -206,16 +207,30 @@ std::uint8_t Ieee1284Port::readControl() {
 
 void Ieee1284Port::writeControl(std::uint8_t value) {
     const bool toInput = (value & kDirectionBit) != 0;
-    const bool directionChanges = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
-    const auto lines = static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED);
-    // Turning to input, the drivers go off before the lines that may enable
-    // the chip's output change; turning to output, the chip's output is
-    // disabled first. Either way the port and the chip never drive together.
-    if (directionChanges && toInput) library_.dataDir(port_, 1);
-    library_.writeControl(port_, lines);
-    if (directionChanges && !toInput) library_.dataDir(port_, 0);
+    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
+    if (!turns) {
+        writeLines(value);
+        shadow_ = value;
+        return;
+    }
+    // The kernel and the library cannot change the direction and bits 0-3 in
+    // one register write: the direction call writes the register at once,
+    // with bits 0-3 as they were. So the value goes out in steps that leave
+    // nothing in between: first bits 0-3 with P2.7 held high, while the
+    // drivers are as they were (a latch closes on what the port drove, a
+    // pulse ends in the mode it ran in, the chip's output stays disabled);
+    // then the direction; then P2.7 low if the value asks for it, only once
+    // the port no longer drives.
+    const auto held = static_cast<std::uint8_t>(value | kP27High);
+    if (!directionKnown_ || ((held ^ shadow_) & kLineBits) != 0) writeLines(held);
+    library_.dataDir(port_, toInput ? 1 : 0);
+    if ((value & kP27High) == 0) writeLines(value);
     directionKnown_ = true;
     shadow_ = value;
+}
+
+void Ieee1284Port::writeLines(std::uint8_t value) {
+    library_.writeControl(port_, static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED));
 }
 
 }  // namespace lpt51
