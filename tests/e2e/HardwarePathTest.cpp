@@ -170,9 +170,9 @@ struct Access {
     const char* signature;
 };
 
-class ChipOperations : public HardwarePath, public ::testing::WithParamInterface<Access> {};
+class HardwarePathOperations : public HardwarePath, public ::testing::WithParamInterface<Access> {};
 
-TEST_P(ChipOperations, EachOperationReachesTheChipAndLeavesNoFault) {
+TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
     const Access& a = GetParam();
     machine = a.machine;
     const std::string image = path("image.hex");
@@ -205,7 +205,7 @@ TEST_P(ChipOperations, EachOperationReachesTheChipAndLeavesNoFault) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    , ChipOperations,
+    , HardwarePathOperations,
     ::testing::Values(
         // ppdev, with what the kernel adds at a claim: the IRQ enable and the ECR.
         Access{"Ppdev12V",
