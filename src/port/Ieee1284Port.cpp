@@ -1,6 +1,8 @@
 #include "port/Ieee1284Port.h"
 
+#include <fcntl.h>
 #include <ieee1284.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -47,13 +49,31 @@ std::string describe(const parport* p) {
     return text + " (direct I/O)";
 }
 
-// Why opening or claiming failed, from the library's code and errno.
-std::string openFailure(const parport* p, int code, int savedErrno) {
+// libieee1284 lists a port without its ppdev device when it could not open
+// that device while it looked, and keeps no reason. Asking the device once
+// more (an open does nothing to the port) tells a refusal from no device:
+// the /dev/parportN path when it refuses this user, or nothing.
+std::string refusingPpdevDevice(const parport* p) {
+    if (p->name == nullptr || std::strncmp(p->name, "parport", 7) != 0) return "";
+    const std::string device = std::string("/dev/") + p->name;
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "";
+    }
+    return errno == EACCES || errno == EPERM ? device : "";
+}
+
+// Why opening or claiming failed, from the library's code and errno;
+// `refusing` is a device that refused this user, if known.
+std::string openFailure(const parport* p, int code, int savedErrno,
+                        const std::string& refusing = "") {
     const std::string label = portLabel(p);
     const std::string head = "Cannot open the parallel port " + label + ": ";
+    if (!refusing.empty()) savedErrno = EACCES;
     if (savedErrno == EACCES || savedErrno == EPERM) {
-        return head +
-               "permission denied.\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
+        return head + "permission denied" + (refusing.empty() ? "" : " on " + refusing) +
+               ".\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
                "then log in again), make sure the ppdev module is loaded (sudo modprobe "
                "ppdev), or run the program as root.";
     }
@@ -131,7 +151,9 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     errno = 0;
     int code = library.open(chosen, 0, &capabilities);
     if (code != E1284_OK) {
-        problem = openFailure(chosen, code, errno);
+        const int err = errno;
+        problem =
+            openFailure(chosen, code, err, isPpdev(chosen) ? "" : refusingPpdevDevice(chosen));
         library.freePorts(list);
         delete list;
         return nullptr;

@@ -255,7 +255,7 @@ TEST_F(HardwarePath, APortThatCannotBeUsedIsExplainedAndNeverTouched) {
     // A user who is not in the group lp.
     machine = {{"LPT51_EMU_DENY", "1"}};
     EXPECT_EQ(run({"info"}), 3);
-    EXPECT_THAT(err(), HasSubstr("/dev/parport0"));
+    EXPECT_THAT(err(), HasSubstr("permission denied on /dev/parport0"));
     EXPECT_THAT(err(), HasSubstr("group 'lp'"));
     EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
 }
