@@ -38,33 +38,27 @@ static void* next_definition(const char* name, const char* version) {
         }                                                 \
     } while (0)
 
-int open(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list args;
-        va_start(args, flags);
-        mode = (mode_t)va_arg(args, int);
-        va_end(args);
-    }
-    if (lpt51_emu_emulates(path)) return lpt51_emu_open(path, flags);
-    NEXT(real, "open", NULL);
-    return real(path, flags, mode);
+/* open() and open64() take a mode only when they create a file. */
+static mode_t mode_argument(int flags, va_list args) {
+    const int creates = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+    return creates ? (mode_t)va_arg(args, int) : 0;
 }
 
-int open64(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list args;
-        va_start(args, flags);
-        mode = (mode_t)va_arg(args, int);
-        va_end(args);
+/* open() and open64(), the same but for the name of the next definition. */
+#define DEFINE_OPEN(function)                                             \
+    int function(const char* path, int flags, ...) {                      \
+        static int (*real)(const char*, int, ...);                        \
+        va_list args;                                                     \
+        va_start(args, flags);                                            \
+        const mode_t mode = mode_argument(flags, args);                   \
+        va_end(args);                                                     \
+        if (lpt51_emu_emulates(path)) return lpt51_emu_open(path, flags); \
+        NEXT(real, #function, NULL);                                      \
+        return real(path, flags, mode);                                   \
     }
-    if (lpt51_emu_emulates(path)) return lpt51_emu_open(path, flags);
-    NEXT(real, "open64", NULL);
-    return real(path, flags, mode);
-}
+
+DEFINE_OPEN(open)
+DEFINE_OPEN(open64)
 
 /* What libieee1284 built against an older C library calls for stat(). */
 int __xstat(int version, const char* path, struct stat* st);
