@@ -172,6 +172,10 @@ struct Access {
     const char* signature;
 };
 
+void PrintTo(const Access& access, std::ostream* out) {
+    *out << access.name;
+}
+
 class HardwarePathOperations : public HardwarePath, public ::testing::WithParamInterface<Access> {};
 
 TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
