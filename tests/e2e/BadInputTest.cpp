@@ -4,8 +4,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,7 +13,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "../SpawnProgram.h"
 
 namespace lpt51::e2e {
 namespace {
@@ -61,23 +59,7 @@ class BadInputTest : public ::testing::Test {
         std::vector<std::string> all{program_, "--port", "sim:" + path(state), "--sim-timing",
                                      "virtual"};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 1, path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&fa, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, program_.c_str(), &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return test::SpawnProgram(all, {}, path("out"), path("err"));
     }
     std::string out() const { return ReadAll(path("out")); }
     std::string err() const { return ReadAll(path("err")); }
