@@ -43,7 +43,12 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     }
     BackendOptions options;
     if (auto wrong = TakeBackendOptions(words, options)) {
+        // Named after the variable, not the option.
         problem = *wrong;
+        for (const auto& [option, name] : {std::pair{"--sim-chip", "LPT51_EMU_CHIP"},
+                                           std::pair{"--sim-port", "LPT51_EMU_PORT"}}) {
+            if (problem.rfind(option, 0) == 0) problem = name + problem.substr(10);
+        }
         return std::nullopt;
     }
     s.chip = options.simChip;
