@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -125,11 +126,21 @@ class HardwarePath : public ::testing::Test {
         // A sanitized program finds the emulator ahead of its runtime.
         const char* asan = std::getenv("ASAN_OPTIONS");
         env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + ":verify_asan_link_order=0";
-        fs::remove(path("registers.log"));
-        fs::remove(path("faults.log"));
-        // The adapter judges pulse widths on the real clock: no other process
-        // may stretch a busy wait where that can be prevented.
-        const int code = test::SpawnProgram(command, env, path("out"), path("err"), true);
+        int code = -1;
+        for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+            fs::remove(path("registers.log"));
+            fs::remove(path("faults.log"));
+            // The adapter judges pulse widths on the real clock: no other
+            // process may stretch a busy wait where that can be prevented.
+            code = test::SpawnProgram(command, env, path("out"), path("err"), true);
+            if (!clean || !onlyStretchedPulses(faults())) break;
+            // The process was held up inside a pulse (by the system or, on a
+            // virtual machine, its host): the bytes are programmed, only the
+            // width is out of the datasheet. Every command here may run
+            // again, so it does; a sequence whose pulses are too long fails
+            // every time.
+            std::cerr << "stretched pulse, attempt " << attempt << ":\n" << faults();
+        }
         if (clean) {
             std::string shown;
             for (std::size_t i = 1; i < command.size(); ++i) shown += " " + command[i];
@@ -142,6 +153,22 @@ class HardwarePath : public ::testing::Test {
         std::vector<std::string> command{program_, "--quiet"};
         command.insert(command.end(), args.begin(), args.end());
         return runProgram(command);
+    }
+
+    static constexpr int kAttempts = 3;
+
+    // Faults that are all over-long programming pulses, which only a process
+    // held up between the two control writes makes.
+    static bool onlyStretchedPulses(const std::string& faultLog) {
+        std::istringstream in(faultLog);
+        std::string line;
+        bool any = false;
+        while (std::getline(in, line)) {
+            if (line.find("programmed, but beyond the datasheet") == std::string::npos)
+                return false;
+            any = true;
+        }
+        return any;
     }
 
     std::string out() const { return ReadAll(path("out")); }

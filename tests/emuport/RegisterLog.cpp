@@ -4,7 +4,11 @@ namespace lpt51::emuport {
 
 RegisterLog::RegisterLog(const std::string& path, const Clock& clock)
     : clock_(clock), start_(clock.now()) {
-    if (!path.empty()) file_ = std::fopen(path.c_str(), "a");
+    if (path.empty()) return;
+    file_ = std::fopen(path.c_str(), "a");
+    // Written out only when the emulator persists: a write to the disk in the
+    // middle of a pulse would stretch it, and the adapter times it.
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, kBuffer);
 }
 
 RegisterLog::~RegisterLog() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -39,6 +40,9 @@ class RegisterLog {
     double microsAt(Clock::Duration time) const;
 
   private:
+    // A whole read-out's lines.
+    static constexpr std::size_t kBuffer = 8 * 1024 * 1024;
+
     const Clock& clock_;
     Clock::Duration start_;
     std::FILE* file_ = nullptr;
