@@ -105,6 +105,7 @@ class VirtualAdapter final : public Port {
     std::size_t driverPulses() const { return driverPulses_; }
 
     PortKind portKind() const { return portKind_; }
+    const Clock& clock() const { return clock_; }
     const ChipState& chip() const { return chip_; }
     ChipState& chip() { return chip_; }
 
