@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@
 extern char** environ;
 
 namespace lpt51::test {
+
+// A program the build made, by name ("lpt51"), in LPT51_BIN_DIR.
+inline std::string BuiltProgram(const std::string& name) {
+    const char* bin = std::getenv("LPT51_BIN_DIR");
+    return std::string(bin ? bin : "") + "/" + name;
+}
 
 // Returns the exit code; a signal counts as 128 + its number, so a crash
 // never looks like a refusal. -1 when the program could not be started.

@@ -38,8 +38,7 @@ const std::string kHex = ":0401000001020304F1\r\n:00000001FF\r\n";
 class BadInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* bin = std::getenv("LPT51_BIN_DIR");
-        program_ = std::string(bin ? bin : "") + "/lpt51";
+        program_ = test::BuiltProgram("lpt51");
         if (!fs::exists(program_)) GTEST_SKIP() << "no program at " << program_;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() / ("lpt51_e2e_" + std::string(info->name()));

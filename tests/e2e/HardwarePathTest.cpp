@@ -97,8 +97,7 @@ std::string StrayControlWrites(const std::string& registerLog) {
 class HardwarePath : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* bin = std::getenv("LPT51_BIN_DIR");
-        program_ = std::string(bin ? bin : "") + "/lpt51";
+        program_ = test::BuiltProgram("lpt51");
         if (!fs::exists(program_)) GTEST_SKIP() << "no program at " << program_;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
