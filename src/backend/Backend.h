@@ -16,12 +16,15 @@ struct BackendOptions {
     // "0x378" (a base address), "parport0" or "/dev/parport0" (a port name),
     // "sim" or "sim:STATEFILE" (the virtual adapter, its chip kept in STATEFILE).
     std::string port = "0x378";
-    sim::ChipKind simChip = sim::ChipKind::Part12V;    // --sim-chip 12v|5v|empty|foreign
+    sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
-    bool virtualTiming = false;                        // --sim-timing virtual|real
+    bool virtualTiming = false;                            // --sim-timing virtual|real
+    // --trace FILE: every register access, busy wait and sleep of the run,
+    // as a Value Change Dump if FILE ends in ".vcd", as text otherwise.
+    std::string trace;
 };
 
-// Takes --port, --sim-chip, --sim-port and --sim-timing (as "--opt VALUE" or
+// Takes --port, --sim-chip, --sim-port, --sim-timing and --trace (as "--opt VALUE" or
 // "--opt=VALUE") out of args, leaving everything else in order. Returns an
 // error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
 std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
@@ -30,7 +33,7 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
 // still gives a Backend: usable() is false and problem() says what is wrong
 // and how to fix it; port() is then null and nothing is ever touched.
 class Backend {
-public:
+  public:
     static std::unique_ptr<Backend> open(const BackendOptions& options);
     virtual ~Backend() = default;
 
@@ -47,7 +50,8 @@ public:
     virtual sim::VirtualAdapter* virtualAdapter() = 0;
 
     // Writes the virtual chip to its state file (atomically) when there is
-    // one; call after every chip operation. Returns an error text on failure.
+    // one, then what the port trace has collected; call after every chip
+    // operation. Returns an error text on failure.
     virtual std::optional<std::string> persist() = 0;
 };
 

@@ -177,6 +177,13 @@ std::uint8_t VirtualAdapter::highLatch() const {
     return model_->high;
 }
 
+VirtualAdapter::ChipPins VirtualAdapter::pins() const {
+    const Model& m = *model_;
+    return ChipPins{m.address(),          (m.high & kP26) != 0,     (m.control & kP27High) != 0,
+                    (m.high & kP36) != 0, (m.high & kP37) != 0,     m.twelveVolts(),
+                    portDrives(),         chipOutput().has_value(), lines()};
+}
+
 bool VirtualAdapter::portDrives() const {
     return portKind_ == PortKind::OutputOnly || !(model_->control & kDriversOff);
 }
