@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 
@@ -67,10 +68,9 @@ std::unique_ptr<TraceFormat> MakeTextTrace(const std::string& description) {
 std::unique_ptr<TraceFormat> MakeTraceFormat(const std::string& path,
                                              const std::string& description,
                                              const sim::VirtualAdapter* adapter) {
-    const std::string vcd = ".vcd";
-    const bool isVcd =
-        path.size() > vcd.size() && path.compare(path.size() - vcd.size(), vcd.size(), vcd) == 0;
-    if (isVcd) return MakeVcdTrace(description, adapter);
+    std::string ending = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".vcd") return MakeVcdTrace(description, adapter);
     return MakeTextTrace(description);
 }
 

@@ -179,9 +179,17 @@ std::uint8_t VirtualAdapter::highLatch() const {
 
 VirtualAdapter::ChipPins VirtualAdapter::pins() const {
     const Model& m = *model_;
-    return ChipPins{m.address(),          (m.high & kP26) != 0,     (m.control & kP27High) != 0,
-                    (m.high & kP36) != 0, (m.high & kP37) != 0,     m.twelveVolts(),
-                    portDrives(),         chipOutput().has_value(), lines()};
+    ChipPins p{};
+    p.address = m.address();
+    p.p26 = m.high & kP26;
+    p.p27 = m.control & kP27High;
+    p.p36 = m.high & kP36;
+    p.p37 = m.high & kP37;
+    p.twelveVolts = m.twelveVolts();
+    p.portDrives = portDrives();
+    p.chipDrives = chipOutput().has_value();
+    p.lines = lines();
+    return p;
 }
 
 bool VirtualAdapter::portDrives() const {
