@@ -150,7 +150,8 @@ class VcdTrace final : public TraceFormat {
     }
     void end(std::string& out, Duration at) override {
         advance(out, at);
-        if (!emit(out, time_)) out += "#" + std::to_string(time_) + "\n";
+        // The dump lasts to the end of the trace, even if nothing changed then.
+        if (!emit(out, time_)) stamp(out, time_);
         // After the last change: the sigrok reader stops at a comment among
         // the changes, so nothing may follow it.
         if (!faults_.empty()) {
@@ -209,10 +210,16 @@ class VcdTrace final : public TraceFormat {
         time_ = us;
     }
 
+    void stamp(std::string& out, long long time) {
+        if (time == stamped_) return;
+        out += "#" + std::to_string(time) + "\n";
+        stamped_ = time;
+    }
+
     bool emit(std::string& out, long long time) {
         const std::uint64_t changed = (known_ ^ shownKnown_) | (value_ ^ shownValue_);
         if (changed == 0) return false;
-        out += "#" + std::to_string(time) + "\n";
+        stamp(out, time);
         for (unsigned i = 0; i < signalCount(); ++i) {
             if (changed & Bit(i)) out += Change(known_, value_, i);
         }
@@ -227,7 +234,8 @@ class VcdTrace final : public TraceFormat {
     std::uint64_t value_ = 0;
     std::uint64_t shownKnown_ = 0;
     std::uint64_t shownValue_ = 0;
-    long long time_ = 0;  // microseconds
+    long long time_ = 0;     // microseconds
+    long long stamped_ = 0;  // the last time written: the dump of the start is at #0
     std::string faults_;
 };
 
