@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "SilentPrompts.h"
 #include "chip/Devices.h"
 #include "chip/Erase.h"
 #include "chip/ReadOut.h"
@@ -25,14 +26,7 @@ namespace {
 using namespace lpt51;
 using Seconds = std::chrono::duration<double>;
 
-class SilentPrompts final : public Prompts {
-  public:
-    void showMessage(const std::string&) override {}
-    Answer ask(QuestionKind, const std::string& text) override {
-        std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
-        return Answer::Yes;
-    }
-};
+using bench::SilentPrompts;
 
 template <typename F>
 double Time(F&& f) {

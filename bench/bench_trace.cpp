@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "SilentPrompts.h"
 #include "backend/Backend.h"
 #include "chip/Devices.h"
 #include "chip/HexText.h"
@@ -22,11 +23,7 @@ namespace {
 using namespace lpt51;
 using Seconds = std::chrono::duration<double>;
 
-class SilentPrompts final : public Prompts {
-  public:
-    void showMessage(const std::string&) override {}
-    Answer ask(QuestionKind, const std::string&) override { return Answer::Yes; }
-};
+using bench::SilentPrompts;
 
 // 256 records of 16 bytes with correct checksums, every byte programmed.
 image::Lines FullImage() {
