@@ -12,7 +12,8 @@ void Form1::FormCreate() {
     state.VerifyFailed = 0;
     state.ChipType.clear();
 
-    DelayUnit = DelayUnitFromMHz(context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0);
+    CpuMHz = context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0;
+    DelayUnit = DelayUnitFromMHz(CpuMHz);
 
     Backend* backend = context_.backend;
     const bool usable = backend != nullptr && backend->usable() && backend->port() != nullptr;
