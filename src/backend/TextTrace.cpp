@@ -1,4 +1,3 @@
-#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 
@@ -63,15 +62,6 @@ class TextTrace final : public TraceFormat {
 
 std::unique_ptr<TraceFormat> MakeTextTrace(const std::string& description) {
     return std::make_unique<TextTrace>(description);
-}
-
-std::unique_ptr<TraceFormat> MakeTraceFormat(const std::string& path,
-                                             const std::string& description,
-                                             const sim::VirtualAdapter* adapter) {
-    std::string ending = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
-    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ending == ".vcd") return MakeVcdTrace(description, adapter);
-    return MakeTextTrace(description);
 }
 
 }  // namespace lpt51

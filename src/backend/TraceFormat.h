@@ -34,16 +34,11 @@ class TraceFormat {
     virtual void end(std::string& out, Duration at) = 0;
 };
 
-// A Value Change Dump for a file ending in ".vcd", a text log otherwise.
-// `description` names the port; `adapter` (may be null) adds the virtual
-// adapter's and the chip's side to a Value Change Dump.
-std::unique_ptr<TraceFormat> MakeTraceFormat(const std::string& path,
-                                             const std::string& description,
-                                             const sim::VirtualAdapter* adapter);
-
 // One line of text per access, wait, sleep or fault: "      12.500 write control 06".
 std::unique_ptr<TraceFormat> MakeTextTrace(const std::string& description);
 
+// Signals for the port's lines and, when `adapter` is not null, for the
+// virtual adapter's and the chip's side.
 std::unique_ptr<TraceFormat> MakeVcdTrace(const std::string& description,
                                           const sim::VirtualAdapter* adapter);
 

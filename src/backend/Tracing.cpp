@@ -1,6 +1,6 @@
 #include "backend/Tracing.h"
 
-#include <cstdio>
+#include <cctype>
 
 namespace lpt51 {
 
@@ -11,12 +11,21 @@ constexpr std::size_t kFlushSize = 64 * 1024;
 
 constexpr std::uint8_t kProgLowBit = 0x08;
 
+// A Value Change Dump for a file ending in ".vcd", a text log otherwise.
+std::unique_ptr<TraceFormat> FormatFor(const std::string& path, const std::string& description,
+                                       const sim::VirtualAdapter* adapter) {
+    std::string ending = path.size() > 4 ? path.substr(path.size() - 4) : std::string();
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".vcd") return MakeVcdTrace(description, adapter);
+    return MakeTextTrace(description);
+}
+
 }  // namespace
 
 std::unique_ptr<Tracer> Tracer::open(const std::string& path, const std::string& description,
                                      const Clock& clock, const sim::VirtualAdapter* adapter,
                                      std::string& problem) {
-    std::unique_ptr<TraceFormat> format = MakeTraceFormat(path, description, adapter);
+    std::unique_ptr<TraceFormat> format = FormatFor(path, description, adapter);
     std::unique_ptr<TraceFile> file =
         TraceFile::create(path, format->signature(), format->header(), problem);
     if (!file) return nullptr;
