@@ -69,7 +69,6 @@ constexpr std::uint64_t Bits(unsigned first, unsigned count) {
     return ((std::uint64_t{1} << count) - 1) << first;
 }
 
-constexpr std::uint64_t kPortBits = Bits(0, kPortSignals);
 constexpr std::uint64_t kAdapterBits = Bits(kPortSignals, kSignalCount - kPortSignals);
 
 // The control bits that reach a signal: 0-5, in signal order.
