@@ -128,6 +128,43 @@ TEST(PortTrace, TextOfSignatureEraseAndWriteIsTheirRegisterStepsAndWaitsInTime) 
     std::filesystem::remove_all(dir);
 }
 
+// A pulse in a mode that programs nothing, ending 30 us into the trace: the model's
+// fault shows in the text at that time, and in the dump as a pulse of the
+// fault signal there, with its text at the end.
+TEST(PortTrace, FaultsStandAtTheirTimeInBothFormats) {
+    const auto dir = ScratchDir();
+    const std::string fault = "PROG pulse in undefined mode (address 000): ignored";
+    for (const char* name : {"f.trace", "f.vcd"}) {
+        auto backend = OpenTraced((dir / name).string());
+        ASSERT_TRUE(backend->usable());
+        Bus bus(*backend->port(), backend->clock(), kDelayUnit);
+        bus.BusDelay(2);
+        bus.SetControl(0x0F);
+        bus.BusDelay(1);
+        bus.SetControl(0x07);
+        bus.BusDelay(1);
+        ASSERT_EQ(backend->virtualAdapter()->faults().size(), 1u);
+        EXPECT_EQ(backend->virtualAdapter()->faults()[0].what, fault);
+        backend.reset();
+    }
+    EXPECT_NE(ReadAll(dir / "f.trace").find("          30.000 fault: " + fault + "\n"),
+              std::string::npos);
+    const std::string vcd = ReadAll(dir / "f.vcd");
+    const std::string declared = " fault $end";
+    const std::size_t at = vcd.find(declared);
+    ASSERT_NE(at, std::string::npos);
+    const char id = vcd[at - 1];
+    const std::string changes = vcd.substr(vcd.find("$enddefinitions"));
+    const std::size_t rise = changes.find(std::string("\n1") + id + "\n");
+    const std::size_t fall = changes.find(std::string("\n0") + id + "\n", rise);
+    ASSERT_NE(rise, std::string::npos);
+    ASSERT_NE(fall, std::string::npos);
+    EXPECT_EQ(changes.rfind('#', rise), changes.find("#30\n"));
+    EXPECT_EQ(changes.rfind('#', fall), changes.find("#31\n"));
+    EXPECT_NE(vcd.find("$comment faults: 30.000 us: " + fault + " $end\n"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
 // Each way the file can fail: before any access the backend refuses to start;
 // during the run the operation still finishes and persist says so once.
 TEST(PortTrace, FileThatCannotBeWrittenNeverStopsAnOperation) {
