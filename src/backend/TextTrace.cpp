@@ -16,7 +16,7 @@ class TextTrace final : public TraceFormat {
     std::string signature() const override { return kSignature; }
     std::string header() const override {
         return std::string(kSignature) + ": " + description_ +
-               "\n# time in microseconds since the trace began; register values in hex\n";
+               "\n# time in microseconds since the first access or wait; register values in hex\n";
     }
 
     void access(std::string& out, Duration at, const PortAccess& a) override {

@@ -11,7 +11,7 @@
 namespace lpt51 {
 
 // How a port trace is written down. Each event carries its time since the
-// trace began and appends its text to `out`; the tracer decides when that
+// first event and appends its text to `out`; the tracer decides when that
 // text reaches the file.
 class TraceFormat {
   public:

@@ -38,12 +38,17 @@ Tracer::Tracer(std::unique_ptr<TraceFile> file, std::unique_ptr<TraceFormat> for
       format_(std::move(format)),
       clock_(clock),
       adapter_(adapter),
-      origin_(clock.now()),
       faultsSeen_(adapter != nullptr ? adapter->faults().size() : 0) {}
 
 Tracer::~Tracer() {
     format_->end(file_->buffer(), elapsed());
     file_->flush();
+}
+
+Clock::Duration Tracer::elapsed() {
+    const Clock::Duration now = clock_.now();
+    if (!origin_) origin_ = now;
+    return now - *origin_;
 }
 
 void Tracer::access(const PortAccess& access) {

@@ -36,14 +36,16 @@ class Tracer {
   private:
     Tracer(std::unique_ptr<TraceFile> file, std::unique_ptr<TraceFormat> format, const Clock& clock,
            const sim::VirtualAdapter* adapter);
-    Clock::Duration elapsed() const { return clock_.now() - origin_; }
+    // Time since the first event: the start-up's clock measurement may lie
+    // between opening the trace and the first access.
+    Clock::Duration elapsed();
     void flushBetweenSteps();
 
     std::unique_ptr<TraceFile> file_;
     std::unique_ptr<TraceFormat> format_;
     const Clock& clock_;
     const sim::VirtualAdapter* adapter_;
-    Clock::Duration origin_;
+    std::optional<Clock::Duration> origin_;
     std::size_t faultsSeen_ = 0;
     bool progLow_ = false;
     bool failureTold_ = false;
