@@ -75,6 +75,7 @@ class TracingClock final : public Clock {
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
     Duration now() const override { return inner_.now(); }
+    bool realTime() const override { return inner_.realTime(); }
 
   private:
     Clock& inner_;

@@ -125,6 +125,13 @@ TEST(PortTrace, TextOfSignatureEraseAndWriteIsTheirRegisterStepsAndWaitsInTime) 
     // Flushed by persist: everything is in the file while the port is still open.
     EXPECT_EQ(TranscriptOf(ReadAll(path)), e.text());
     backend.reset();
+
+    // Wrapped, a real clock is still taken for one: traced operations keep
+    // their real-time priority.
+    BackendOptions real;
+    real.port = "sim";
+    real.trace = (dir / "real.trace").string();
+    EXPECT_TRUE(Backend::open(real)->clock().realTime());
     std::filesystem::remove_all(dir);
 }
 
