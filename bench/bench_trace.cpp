@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "chip/HexText.h"
 #include "chip/Write.h"
 #include "port/Calibration.h"
+#include "port/RealTime.h"
 
 namespace {
 
@@ -72,8 +74,12 @@ Run WriteOnce(const std::string& trace, std::uint32_t delayUnit, const image::Li
     SilentPrompts prompts;
     chip::ProgrammerState state;
     chip::ChipContext ctx{bus, prompts, state};
+    // As the program runs an operation: unpre-empted where the system allows.
+    std::optional<RealTimeSection> realTime;
+    realTime.emplace(backend->clock());
     const auto t0 = std::chrono::steady_clock::now();
     const chip::WriteResult r = chip::WriteImage(ctx, chip::kDevice12V, image, nullptr);
+    realTime.reset();
     const bool persisted = !backend->persist().has_value();
     const std::vector<sim::Fault> faults = backend->virtualAdapter()->faults();
     backend.reset();  // the last of the trace reaches the file
