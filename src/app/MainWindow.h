@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/Dialogs.h"
+#include "app/EndingPrompts.h"
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
@@ -24,6 +25,8 @@
 
 namespace lpt51::app {
 
+class OperationProgress;
+
 // What the window is built on; tests replace each part.
 struct WindowContext {
     Backend* backend = nullptr;
@@ -32,6 +35,8 @@ struct WindowContext {
     // Finds the program's directory again (read-out does before it saves).
     std::function<std::string()> appDirectory;
     std::function<double()> measureCpuMHz;
+    // The clock above is a fixed figure, not a measurement (virtual timing).
+    bool nominalClock = false;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
 };
 
@@ -49,6 +54,16 @@ class Form1 final : public QMainWindow {
     // port is the virtual adapter.
     void setCaption(const QString& title);
     const QString& caption() const { return caption_; }
+
+    // Open's steps after the file choice, for a file named on the command line too.
+    void openFile(const std::string& path);
+
+    // A termination signal, delivered from the event loop. During a write,
+    // verify or read-out the operation finishes its byte, the port is put at
+    // rest and the program ends; otherwise it acts as the Exit command.
+    void signalArrived(int sig);
+    // The signal that is ending the program, or 0.
+    int endingSignal() const { return signalled_; }
 
     // Commands.
     void SpeedButton1Click();
@@ -123,6 +138,15 @@ class Form1 final : public QMainWindow {
     void refreshAppDir();
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
+    // Runs `operation` under `progress`; false when Cancel or a signal stopped
+    // it, with the port put at rest.
+    bool runOperation(OperationProgress& progress, const std::function<void()>& operation);
+    // What the user is told after a stop; `chipState` says what the chip may hold.
+    void reportStop(const OperationProgress& progress, const std::string& chipState);
+    // Closes the open message boxes and file dialogs as if cancelled.
+    void closeModalDialogs();
+    // Once a signal has arrived: the Exit command, from the event loop.
+    void endIfSignalled();
 
     WindowContext context_;
     std::unique_ptr<Bus> bus_;
@@ -130,6 +154,14 @@ class Form1 final : public QMainWindow {
     std::string refusal_;
     QString caption_;
     int operationDepth_ = 0;
+    // A write, verify or read-out is between its bytes and can be stopped.
+    bool byteLoopRunning_ = false;
+    int signalled_ = 0;
+    // What the chip commands say and ask: the window's boxes until a signal ends the program.
+    EndingPrompts prompts_{*context_.dialogs, signalled_};
+    // The last write, verify or read-out was stopped: Clear-Write-Verify goes no further.
+    bool stopped_ = false;
+    bool exitQueued_ = false;
 };
 
 }  // namespace lpt51::app
