@@ -45,6 +45,8 @@ class Ieee1284Port final : public Port {
   private:
     Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port,
                  std::string description);
+    // Bits 0-3 of `value` to the control lines; bit 5 stays as it is.
+    void writeLines(std::uint8_t value);
     static std::unique_ptr<Ieee1284Port> openMatching(
         const std::string& wanted, const std::function<bool(const parport*)>& matches,
         std::string& problem, Ieee1284Library& library);
