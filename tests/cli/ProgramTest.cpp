@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "../SpawnProgram.h"
 #include "CliTestSupport.h"
 
 extern char** environ;
@@ -38,11 +39,6 @@ class ProgramTest : public ::testing::Test {
         std::vector<std::string> all{program, "--port", "sim:" + dir.path("chip.state"),
                                      "--sim-timing", timing};
         all.insert(all.end(), args.begin(), args.end());
-        return spawn(all);
-    }
-
-    // Any program, its output going to out() and err().
-    pid_t spawn(std::vector<std::string> all) {
         std::vector<char*> argv;
         for (auto& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -53,7 +49,7 @@ class ProgramTest : public ::testing::Test {
         posix_spawn_file_actions_addopen(&fa, 2, dir.path("err").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = -1;
-        const int rc = posix_spawn(&pid, all[0].c_str(), &fa, nullptr, argv.data(), environ);
+        const int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
         EXPECT_EQ(rc, 0);
         return pid;
@@ -122,14 +118,18 @@ TEST_F(ProgramTest, TraceOfAWriteIsAValueChangeDumpThatSigrokReads) {
     const std::string vcd = dir.path("w.vcd");
     ASSERT_EQ(run({"--trace", vcd, "--device", "12v", "write", hex}), 0) << err();
 
-    ASSERT_EQ(wait(spawn({sigrok, "-i", vcd, "--show"})), 0) << err();
+    auto sigrokRun = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {sigrok, "-i", vcd});
+        return lpt51::test::SpawnProgram(args, {}, dir.path("out"), dir.path("err"));
+    };
+    ASSERT_EQ(sigrokRun({"--show"}), 0) << err();
     EXPECT_EQ(err(), "");
     EXPECT_THAT(out(), HasSubstr("Channels: 50\n"));
     for (const char* name : {"D0", "low_latch_strobe", "PROG", "data_direction", "read_D7", "A11",
                              "mode_P3_7", "VPP_12V", "chip_drives_P0", "P0_7", "fault"})
         EXPECT_THAT(out(), HasSubstr(std::string("- ") + name + ": logic\n"));
 
-    ASSERT_EQ(wait(spawn({sigrok, "-i", vcd, "-O", "csv"})), 0) << err();
+    ASSERT_EQ(sigrokRun({"-O", "csv"}), 0) << err();
     EXPECT_EQ(err(), "");
     std::istringstream csv(out());
     std::string line;
