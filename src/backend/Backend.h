@@ -21,6 +21,9 @@ struct BackendOptions {
     sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
     bool virtualTiming = false;                            // --sim-timing virtual|real
+    // --trace FILE: every register access, busy wait and sleep of the run,
+    // as a Value Change Dump if FILE ends in ".vcd", as text otherwise.
+    std::string trace;
 };
 
 // One option that chooses or shapes the port.
@@ -64,7 +67,8 @@ class Backend {
     virtual sim::VirtualAdapter* virtualAdapter() = 0;
 
     // Writes the virtual chip to its state file (atomically) when there is
-    // one; call after every chip operation. Returns an error text on failure.
+    // one, then what the port trace has collected; call after every chip
+    // operation. Returns an error text on failure.
     virtual std::optional<std::string> persist() = 0;
 };
 

@@ -50,6 +50,7 @@ constexpr BackendOptionInfo kBackendOptions[] = {
     {"--sim-chip", "KIND", "virtual chip: 12v, 5v, empty or foreign"},
     {"--sim-port", "KIND", "virtual port: bidi, spp or nopullups"},
     {"--sim-timing", "KIND", "virtual or real"},
+    {"--trace", "FILE", "record every port access to FILE (.vcd: Value Change Dump)"},
 };
 
 std::span<const BackendOptionInfo> BackendOptionList() {
@@ -62,6 +63,11 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
         PortName name;
         if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
         out.port = value;
+        return std::nullopt;
+    }
+    if (option == "--trace") {
+        if (value.empty()) return "--trace: missing file name";
+        out.trace = value;
         return std::nullopt;
     }
     if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");

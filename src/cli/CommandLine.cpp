@@ -162,7 +162,7 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
-    if (dynamic_cast<RealClock*>(&backend_->clock()) != nullptr) {
+    if (backend_->clock().realTime()) {
         const std::optional<std::string> refusal = RealTimeRefusal();
         out_ << "Operations: "
              << (refusal ? TerminalText(*refusal)
@@ -170,7 +170,7 @@ int Session::info() {
              << '\n';
     }
     out_ << "Files: " << image::ResolveAppDirs(image::AppDirOfExecutable()).files << '\n';
-    return kExitDone;
+    return persist(kExitDone);
 }
 
 int Session::signature() {

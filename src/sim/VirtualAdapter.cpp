@@ -178,6 +178,21 @@ std::uint8_t VirtualAdapter::highLatch() const {
     return model_->high;
 }
 
+VirtualAdapter::ChipPins VirtualAdapter::pins() const {
+    const Model& m = *model_;
+    ChipPins p{};
+    p.address = m.address();
+    p.p26 = m.high & kP26;
+    p.p27 = m.control & kP27High;
+    p.p36 = m.high & kP36;
+    p.p37 = m.high & kP37;
+    p.twelveVolts = m.twelveVolts();
+    p.portDrives = portDrives();
+    p.chipDrives = chipOutput().has_value();
+    p.lines = lines();
+    return p;
+}
+
 bool VirtualAdapter::portDrives() const {
     return portKind_ == PortKind::OutputOnly || !(model_->control & kDriversOff);
 }

@@ -127,6 +127,18 @@ class VirtualAdapter final : public Port {
     std::uint8_t lowLatch() const;
     std::uint8_t highLatch() const;
 
+    // The chip's programming pins as the adapter drives them, and who drives
+    // P0, for anything that shows the chip's side of the bus.
+    struct ChipPins {
+        std::uint16_t address;  // A0-A11: P1 and P2.0-P2.3
+        bool p26, p27, p36, p37;
+        bool twelveVolts;  // 12 V on EA/VPP; otherwise the logic-high 5 V
+        bool portDrives;   // the PC port drives the data lines (P0)
+        bool chipDrives;   // the chip drives P0 with its output
+        std::uint8_t lines;
+    };
+    ChipPins pins() const;
+
   private:
     struct Model;  // latches, lines, timing state
 

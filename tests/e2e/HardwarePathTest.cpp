@@ -317,5 +317,46 @@ TEST_F(HardwarePath, TheOldDirectionOrderErasedNothingWhereTheProgramErases) {
     EXPECT_EQ(chip().code, sim::ChipState::erased(sim::ChipKind::Part12V).code);
 }
 
+// The port trace on the emulated kernel port against the card's own log: the
+// same data register traffic in the same order, and each control value the
+// program set reached the card in order (a direction change arrives as
+// several writes; bit 4 is the kernel's).
+TEST_F(HardwarePath, ThePortTraceShowsTheValuesThatReachedTheCard) {
+    ASSERT_EQ(run({"--trace", path("run.trace"), "--device", "12v", "write", path("image.hex")}), 0)
+        << err();
+    std::vector<std::string> traceData, cardData;
+    std::vector<unsigned> traceControl, cardControl;
+    std::istringstream trace(ReadAll(path("run.trace")));
+    std::string line;
+    while (std::getline(trace, line)) {
+        std::istringstream fields(line);
+        std::string time, direction, reg, value;
+        fields >> time >> direction >> reg >> value;
+        if (time == "#" || (direction != "read" && direction != "write")) continue;
+        if (reg == "data") traceData.push_back(direction.substr(0, 1) + " " + value);
+        if (reg == "control" && direction == "write")
+            traceControl.push_back(std::stoul(value, nullptr, 16) & 0x2F);
+    }
+    std::istringstream card(registers());
+    while (std::getline(card, line)) {
+        std::istringstream fields(line);
+        std::string time, reg, direction, value, cause;
+        fields >> time >> reg >> direction >> value;
+        std::getline(fields >> std::ws, cause);
+        if (time == "#" || cause == "claim" || cause == "release") continue;
+        if (reg == "data") cardData.push_back(direction + " " + value);
+        if (reg == "control" && direction == "w")
+            cardControl.push_back(std::stoul(value, nullptr, 16) & 0x2F);
+    }
+    ASSERT_GT(traceData.size(), 50u);
+    EXPECT_EQ(traceData, cardData);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < traceControl.size(); ++i) {
+        while (next < cardControl.size() && cardControl[next] != traceControl[i]) ++next;
+        ASSERT_LT(next, cardControl.size())
+            << "control write " << i << " of the trace, " << std::hex << traceControl[i];
+    }
+}
+
 }  // namespace
 }  // namespace lpt51::e2e
