@@ -24,6 +24,10 @@ namespace lpt51::app {
 // What the window is built on; tests replace each part.
 struct WindowContext {
     Backend* backend = nullptr;
+    // Opens the port during start-up, after the clock measurement: a claim
+    // pulls PROG low until the port is put at rest, and the half-second
+    // measurement must never lie in between. When set, it replaces `backend`.
+    std::function<Backend*()> openBackend;
     Dialogs* dialogs = nullptr;
     std::string appDir;  // with a trailing '/'
     // Finds the program's directory again (read-out does before it saves).
@@ -39,11 +43,12 @@ class Form1 final : public QMainWindow {
   public:
     explicit Form1(WindowContext context);
 
-    // Start-up: clock measurement, port probe, marker files, port at rest.
+    // Start-up: clock measurement, then the port opened and probed, marker
+    // files, port at rest.
     void FormCreate();
 
-    // The title the commands set; the window shows it with a note when the
-    // port is the virtual adapter.
+    // The title the commands set; the window shows it followed by the port in
+    // use, or "[no port]".
     void setCaption(const QString& title);
     const QString& caption() const { return caption_; }
 
@@ -94,6 +99,9 @@ class Form1 final : public QMainWindow {
     void buildMenus();
     void connectCommands();
     void bidiOff();
+    // Without a usable port: the chip commands look unavailable, but still
+    // say why when pressed.
+    void showChipCommandsUnavailable();
     // False, after saying why, when there is no usable port.
     bool portReady();
     chip::ChipContext chipContext();
@@ -108,6 +116,7 @@ class Form1 final : public QMainWindow {
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal_;
     QString caption_;
+    QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
 };
 
 }  // namespace lpt51::app

@@ -91,14 +91,19 @@ int main(int argc, char** argv) {
     const std::string appDir = lpt51::image::AppDirOfExecutable();
     app.setWindowIcon(QIcon(QString::fromStdString(appDir + "lpt51.svg")));
 
-    std::unique_ptr<lpt51::Backend> backend = lpt51::Backend::open(options);
+    // Opened by the window's start-up, after the clock is measured; it
+    // outlives the window, which only borrows it.
+    std::unique_ptr<lpt51::Backend> backend;
     lpt51::app::QtDialogs dialogs;
     lpt51::app::WindowContext context;
-    context.backend = backend.get();
+    context.openBackend = [&backend, &options] {
+        backend = lpt51::Backend::open(options);
+        return backend.get();
+    };
     context.dialogs = &dialogs;
     context.appDir = appDir;
     context.appDirectory = [] { return lpt51::image::AppDirOfExecutable(); };
-    if (options.virtualTiming && backend->virtualAdapter() != nullptr) {
+    if (lpt51::TimedVirtually(options)) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
     } else {
         context.measureCpuMHz = [] { return lpt51::MeasureCpuMHz(); };

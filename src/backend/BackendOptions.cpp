@@ -49,6 +49,7 @@ std::optional<std::string> apply(const std::string& option, const std::string& v
         PortName name;
         if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
         out.port = value;
+        out.portNamed = true;
         return std::nullopt;
     }
     if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");
@@ -92,6 +93,12 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
     out = taken;
     args = std::move(rest);
     return std::nullopt;
+}
+
+bool TimedVirtually(const BackendOptions& options) {
+    PortName name;
+    return options.virtualTiming && !parsePortName(options.port, name) &&
+           name.kind == PortName::Kind::Virtual;
 }
 
 }  // namespace lpt51
