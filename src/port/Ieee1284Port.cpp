@@ -45,6 +45,10 @@ std::string portLabel(const parport* p) {
     return portName(p) + " (" + access + ")";
 }
 
+std::function<bool(const parport*)> atAddress(unsigned long baseAddress) {
+    return [baseAddress](const parport* p) { return p->base_addr == baseAddress; };
+}
+
 std::string portsFound(const parport_list& list) {
     if (list.portc == 0) return "No parallel port was found on this machine.";
     std::string text = "Ports found:";
@@ -169,17 +173,13 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByAddress(unsigned long baseAddress,
                                                           std::string& problem,
                                                           Ieee1284Library& library) {
-    return openMatching(
-        "at " + hex(baseAddress), [&](const parport* p) { return p->base_addr == baseAddress; },
-        false, problem, library);
+    return openMatching("at " + hex(baseAddress), atAddress(baseAddress), false, problem, library);
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openAtOrOnly(unsigned long baseAddress,
                                                          std::string& problem,
                                                          Ieee1284Library& library) {
-    return openMatching(
-        "at " + hex(baseAddress), [&](const parport* p) { return p->base_addr == baseAddress; },
-        true, problem, library);
+    return openMatching("at " + hex(baseAddress), atAddress(baseAddress), true, problem, library);
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
