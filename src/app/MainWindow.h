@@ -80,6 +80,7 @@ class Form1 final : public QMainWindow {
     // a file is opened or the chip read.
     std::string currentImageFile;
     std::uint32_t DelayUnit = 0;
+    double CpuMHz = 0;  // as measured; Info shows it
 
     // Controls, by the names the commands know them by.
     QToolButton *SpeedButton1, *save, *Hex, *Disa, *SpeedButton6;

@@ -1,7 +1,11 @@
 #include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "app/MainWindow.h"
 #include "app/Markers.h"
+#include "port/Calibration.h"
 
 namespace lpt51::app {
 
@@ -56,13 +60,19 @@ void Form1::Disabled1Click() {
 
 void Form1::Info2Click() {
     std::string text = "Your CPU speed is: ";
-    char mhz[32];
-    const auto printed =
-        std::to_chars(mhz, mhz + sizeof mhz, static_cast<double>(DelayUnit) / 10.0);
-    text.append(mhz, printed.ptr);
+    char number[32];
+    const auto printed = std::to_chars(number, number + sizeof number, std::trunc(CpuMHz));
+    text.append(number, printed.ptr);
     text += " MHz.\r\rLPT mode is ";
     text += state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)";
     text += ".";
+    if (bus_) {
+        // Timed now, on the clock the commands use: what a pulse of one unit lasts.
+        std::snprintf(number, sizeof number, "%.1f", MeasureDelayUnitNs(*bus_, 20) / 1000.0);
+        text += "\r\rOne delay unit lasts ";
+        text += number;
+        text += " us (" + std::to_string(DelayUnit) + " turns of the busy wait).";
+    }
     text +=
         "\r\rThis programmer drives a passive adapter on the parallel port and programs "
         "AT89C51 chips at 12 V or 5 V.";

@@ -14,7 +14,8 @@ void Form1::FormCreate() {
     state.VerifyFailed = 0;
     state.ChipType.clear();
 
-    DelayUnit = DelayUnitFromMHz(context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0);
+    CpuMHz = context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0;
+    DelayUnit = DelayUnitFromMHz(CpuMHz);
 
     // Only now is the port opened: opening puts it at rest right after the
     // claim, and the probe follows at once.

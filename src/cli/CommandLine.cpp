@@ -255,7 +255,7 @@ int Session::persist(int code) {
 int Session::info() {
     out_ << "CPU clock: " << mhz_ << " MHz\n";
     out_ << "DelayUnit: " << bus_->delayUnit() << '\n';
-    out_ << "Delay unit length: " << MeasureDelayUnitNs(*bus_) << " ns\n";
+    out_ << "Delay unit length: " << MeasureDelayUnitNs(*bus_, 20) / 1000.0 << " us\n";
     out_ << "Port mode: " << (state_.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)");
     if (probe_ != kProbeOutputOnly && probe_ != kProbeBidirectional)
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";

@@ -45,7 +45,8 @@ double MeasureCpuMHz();
 std::uint32_t DelayUnitFromMHz(double mhz);
 
 // The length in nanoseconds of one delay unit of `bus`, timed by its clock
-// over `units` units (real time on a RealClock, 10 us on a VirtualClock).
+// (real time on a RealClock, 10 us on a VirtualClock): the shortest of a few
+// waits of `units` units, since pre-emption only ever lengthens one.
 double MeasureDelayUnitNs(Bus& bus, std::uint32_t units = 100);
 
 }  // namespace lpt51

@@ -10,14 +10,15 @@ namespace lpt51 {
 // virtual clock only advances a counter, so tests and the virtual adapter see
 // exact times without waiting.
 class Clock {
-public:
+  public:
     using Duration = std::chrono::nanoseconds;
 
     virtual ~Clock() = default;
 
     // The busy wait of `units` delay units, `iterations` (units x DelayUnit)
     // decrements of `counter`. The real clock runs the loop on the counter in
-    // memory; an iteration count of 0 returns at once instead of wrapping.
+    // memory (an iteration count of 0 runs no loop instead of wrapping), and
+    // never ends it before units x 10 us.
     virtual void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                           std::uint32_t units) = 0;
 
@@ -30,7 +31,10 @@ public:
 
 // Busy waits on the CPU and sleeps in the operating system.
 class RealClock final : public Clock {
-public:
+  public:
+    // No delay unit ends sooner, however fast the loop ran its iterations.
+    static constexpr Duration kShortestUnit = std::chrono::microseconds(10);
+
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
@@ -39,7 +43,7 @@ public:
 
 // Nothing waits: virtual time advances by the amount each wait stands for.
 class VirtualClock final : public Clock {
-public:
+  public:
     static constexpr Duration kDelayUnit = std::chrono::microseconds(10);
 
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
@@ -49,7 +53,7 @@ public:
 
     void advance(Duration d) { now_ += d; }
 
-private:
+  private:
     Duration now_{0};
 };
 

@@ -98,7 +98,9 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     bidi.Info2->trigger();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].rfind(
-                  "Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r", 0),
+                  "Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
+                  "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r",
+                  0),
               0u)
         << dialogs.messages[0];
 
