@@ -18,6 +18,7 @@ void Form1::persistChip() {
 
 void Form1::clearClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     chip::ClearChip(ctx, cpu->text().toStdString());
     persistChip();
@@ -25,6 +26,7 @@ void Form1::clearClick() {
 
 void Form1::lockClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     chip::LockChip(ctx, cpu->text().toStdString(),
                    chip::LockSelection{l1->isChecked(), l2->isChecked(), l3->isChecked()});
@@ -33,6 +35,7 @@ void Form1::lockClick() {
 
 void Form1::SignatClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     cpu->setText(QString::fromStdString(chip::SignatureCommand(ctx)));
     persistChip();

@@ -56,6 +56,7 @@ void Form1::reloadView(const image::Lines& before) {
 
 void Form1::writeClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     const std::string caption = cpu->text().toStdString();
     if (!chip::RunDeviceCheck(ctx, caption)) {
@@ -85,6 +86,7 @@ void Form1::writeClick() {
 
 void Form1::verifyClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     verify->setText(QString::fromLatin1(chip::kCheckingCaption));
     verify->setEnabled(false);
@@ -106,6 +108,7 @@ void Form1::verifyClick() {
 
 void Form1::readClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     setCaption(QStringLiteral("noname"));
     Label4->setText(QStringLiteral("4096"));
@@ -143,6 +146,7 @@ void Form1::readClick() {
 
 void Form1::CwvClick() {
     if (!portReady()) return;
+    const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     chip::CwvSteps steps{[this] { clearClick(); }, [this] { writeClick(); },
                          [this] { verifyClick(); }};

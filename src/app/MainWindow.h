@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Dialogs.h"
@@ -18,6 +19,8 @@
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
 #include "port/Bus.h"
+#include "port/RealTime.h"
+#include "sim/FaultReport.h"
 
 namespace lpt51::app {
 
@@ -96,6 +99,23 @@ class Form1 final : public QMainWindow {
     QAction* Info2;
 
   private:
+    // One chip command from its start to its end: real-time priority while
+    // it runs, and afterwards, after the command's own message, the faults
+    // the virtual adapter noticed. A command that runs others
+    // (Clear-Write-Verify) does both once, around all of them.
+    class Operation {
+      public:
+        explicit Operation(Form1& window);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+      private:
+        Form1& window_;
+        std::optional<RealTimeSection> realTime_;
+        std::optional<sim::FaultReport> faults_;
+    };
+
     void buildControls();
     void buildMenus();
     void connectCommands();
@@ -118,6 +138,7 @@ class Form1 final : public QMainWindow {
     std::string refusal_;
     QString caption_;
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
+    int operationDepth_ = 0;
 };
 
 }  // namespace lpt51::app

@@ -72,6 +72,10 @@ void Form1::Info2Click() {
         text += "\r\rOne delay unit lasts ";
         text += number;
         text += " us (" + std::to_string(DelayUnit) + " turns of the busy wait).";
+        if (dynamic_cast<const RealClock*>(&bus_->clock()) != nullptr) {
+            if (const std::optional<std::string> refusal = RealTimeRefusal())
+                text += "\r\r" + *refusal;
+        }
     }
     text +=
         "\r\rThis programmer drives a passive adapter on the parallel port and programs "

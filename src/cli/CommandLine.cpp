@@ -19,12 +19,14 @@
 #include "chip/Signature.h"
 #include "chip/Verify.h"
 #include "chip/Write.h"
+#include "cli/AdapterFaults.h"
 #include "cli/CliPrompts.h"
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "cli/ProgressBar.h"
 #include "port/Calibration.h"
 #include "port/Probe.h"
+#include "port/RealTime.h"
 #include "port/RecordingPort.h"
 
 namespace lpt51::cli {
@@ -261,6 +263,13 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
+    if (dynamic_cast<RealClock*>(&backend_->clock()) != nullptr) {
+        const std::optional<std::string> refusal = RealTimeRefusal();
+        out_ << "Operations: "
+             << (refusal ? TerminalText(*refusal)
+                         : std::string("at real-time priority, memory locked"))
+             << '\n';
+    }
     return kExitDone;
 }
 
@@ -475,6 +484,11 @@ int Session::run() {
     if (const int e = openPort(); e != kExitDone) return e;
 
     InterruptGuard guard;
+    const AdapterFaults faults(backend_->virtualAdapter());
+    // Not for info, which reports whether operations may run at real-time
+    // priority: inside a section it would find everything granted already.
+    std::optional<RealTimeSection> realTime;
+    if (c != "info") realTime.emplace(backend_->clock());
     try {
         int code = kExitDone;
         if (c == "info")
@@ -493,6 +507,7 @@ int Session::run() {
             code = lock();
         else
             code = cwv(lines);
+        code = faults.finish(err_, code);
         // Erase and lock are not broken off halfway: a pulse cut short would
         // leave the chip in a worse state than one that has finished.
         if (const int sig = PendingSignal()) {

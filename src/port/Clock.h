@@ -34,11 +34,30 @@ class RealClock final : public Clock {
   public:
     // No delay unit ends sooner, however fast the loop ran its iterations.
     static constexpr Duration kShortestUnit = std::chrono::microseconds(10);
+    // A sleep wakes this long before its deadline and spins the rest, so it
+    // ends within a few microseconds after it, never before.
+    static constexpr Duration kSpinBeforeDeadline = std::chrono::microseconds(150);
+
+    // The steady clock every wait is timed by; tests give one they move.
+    using SteadyNow = std::chrono::steady_clock::time_point (*)();
+    explicit RealClock(SteadyNow steadyNow = &std::chrono::steady_clock::now)
+        : steadyNow_(steadyNow) {}
 
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
     Duration now() const override;
+
+    // What the waits add up to so far: the time actually spent in busy
+    // waits, and the sleeps asked for. Together they are the floor an
+    // operation's time is measured against.
+    Duration busySpent() const { return busySpent_; }
+    Duration sleepAsked() const { return sleepAsked_; }
+
+  private:
+    SteadyNow steadyNow_;
+    Duration busySpent_{0};
+    Duration sleepAsked_{0};
 };
 
 // Nothing waits: virtual time advances by the amount each wait stands for.

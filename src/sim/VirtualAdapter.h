@@ -96,6 +96,7 @@ class VirtualAdapter final : public Port {
     void writeControl(std::uint8_t value) override;
 
     PortKind portKind() const { return portKind_; }
+    const Clock& clock() const { return clock_; }
     const ChipState& chip() const { return chip_; }
     ChipState& chip() { return chip_; }
 

@@ -97,6 +97,24 @@ TEST_F(WindowTest, ClearWriteVerifyAfterOpenSaysOnlyThatTheTaskIsComplete) {
     EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
     EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(realBackend->virtualAdapter()->chip().code[3], 0x7E);
+
+    // A write to a locked chip: its own message claims success, and the
+    // adapter's findings follow it.
+    w.l1->setChecked(true);
+    w.lock->click();
+    dialogs.messages.clear();
+    w.write->click();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0], "File was burn !");
+    EXPECT_EQ(dialogs.messages[1].rfind("at 2.350 ms: programming while locked (LB1 set): code "
+                                        "byte 000 unchanged\rat 6.430 ms: ",
+                                        0),
+              0u)
+        << dialogs.messages[1];
+    EXPECT_TRUE(dialogs.messages[1].ends_with(
+        "byte 005 unchanged\r\rThe virtual adapter noticed 6 faults: real hardware may not "
+        "have done what the messages above say."))
+        << dialogs.messages[1];
 }
 
 }  // namespace

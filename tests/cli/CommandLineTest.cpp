@@ -5,6 +5,9 @@
 #include <sstream>
 
 #include "CliTestSupport.h"
+#include "chip/Devices.h"
+#include "chip/Erase.h"
+#include "cli/AdapterFaults.h"
 #include "cli/CliPrompts.h"
 #include "cli/CommandLine.h"
 #include "cli/ProgressBar.h"
@@ -236,10 +239,57 @@ TEST_F(CommandLineTest, OutputOnlyPortRefusesEverythingThatReads) {
     EXPECT_EQ(w.code, kExitDone) << w.err;
 }
 
-TEST_F(CommandLineTest, LockBitsAreBurnt) {
-    const Outcome r = run({"--device", "12v", "lock", "1,3"});
+TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
+    Outcome r = run({"--device", "12v", "lock", "1,3"});
     EXPECT_EQ(r.code, kExitDone) << r.err;
     EXPECT_THAT(r.err, HasSubstr("burn successful."));
+    // The write's own message claims success; the adapter knows better.
+    r = run({"--device", "12v", "--quiet", "write", image()});
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, HasSubstr("File was burn !\nlpt51: virtual adapter at 2.350 ms: "
+                                 "programming while locked (LB1 set): code byte 000 unchanged\n"));
+    EXPECT_THAT(r.err, HasSubstr("code byte 031 unchanged\nlpt51: the virtual adapter noticed 5 "
+                                 "faults: real hardware may not have done what the messages "
+                                 "above say\n"));
+}
+
+// Busy waits of 6 us a unit: 10 x MHz turns of the loop on a processor that
+// runs them faster than its time-stamp counter ticks, counted and nothing more.
+class CountingOnlyClock final : public Clock {
+  public:
+    void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
+                  std::uint32_t) override {
+        counter = 0;
+        now_ += std::chrono::nanoseconds(iterations * 6000ull / kDelayUnit);
+    }
+    void sleepMs(unsigned ms) override { now_ += std::chrono::milliseconds(ms); }
+    Duration now() const override { return now_; }
+    static constexpr std::uint32_t kDelayUnit = 20960;
+
+  private:
+    Duration now_{0};
+};
+
+TEST(AdapterFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
+    CountingOnlyClock clock;
+    sim::VirtualAdapter adapter(clock, sim::PortKind::Bidirectional,
+                                sim::ChipState::erased(sim::ChipKind::Part12V));
+    Bus bus(adapter, clock, CountingOnlyClock::kDelayUnit);
+    std::ostringstream err;
+    CliPrompts prompts(err, false);
+    chip::ProgrammerState state;
+    chip::ChipContext ctx{bus, prompts, state};
+    const AdapterFaults faults(&adapter);
+    const bool erased = chip::ClearChip(ctx, chip::kDevice12V);
+    EXPECT_EQ(faults.finish(err, erased ? kExitDone : kExitFailed), kExitFailed);
+    EXPECT_EQ(err.str(),
+              "Chip is clear\n"
+              "lpt51: virtual adapter at 10.918 ms: programming voltage held only 6.0 us after "
+              "PROG went high (10 us needed)\n"
+              "lpt51: the virtual adapter noticed 1 fault: real hardware may not have done what "
+              "the messages above say\n");
+    // Without the adapter (hardware) there is nothing to add.
+    EXPECT_EQ(AdapterFaults(nullptr).finish(err, kExitDone), kExitDone);
 }
 
 TEST(CliPrompts, AnswersNoUnlessYesAndShowsLineBreaks) {

@@ -253,6 +253,49 @@ TEST(Faults, PulseWidthsOutsideTheDatasheetWindow) {
     rig.bus.SetControlOut(control::kRest);
     EXPECT_THAT(faultText(rig.adapter), HasSubstr("erase pulse of 9000.0 us (10 ms needed)"));
     EXPECT_EQ(rig.adapter.chip().code[0], 0x00);
+
+    // A lock-bit pulse with no wait at all.
+    rig.adapter.clearFaults();
+    rig.bus.LatchIdle(1);
+    rig.bus.LatchHigh(0x70, 1);
+    rig.bus.Sleep(1);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse of 0.0 us for lock bit 1"));
+    EXPECT_FALSE(rig.adapter.chip().lockBits[0]);
+}
+
+TEST(Faults, AddressDataOrModeChangedDuringThePulseProgramNothing) {
+    Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
+    rig.bus.LatchIdle(1);
+    // The data lines change.
+    prepareByte(rig, 0x030, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.PutData(0x0F);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+    // The low latch opens and takes another address.
+    rig.bus.Sleep(3);
+    prepareByte(rig, 0x031, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(0x0E);  // still PROG low, and the low latch follows the lines (00)
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter),
+                HasSubstr("address or data changed during the PROG pulse for 030: nothing "
+                          "programmed\naddress or data changed during the PROG pulse for 031"));
+    // P2.7 falls: the pulse ends in reading mode, with address and data as they were.
+    rig.bus.Sleep(3);
+    prepareByte(rig, 0x032, 0x00);
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kPulseEnable);
+    rig.bus.SetControl(control::kInputEnable);
+    rig.bus.SetControl(control::kRest);
+    EXPECT_THAT(faultText(rig.adapter), HasSubstr("mode changed during the PROG pulse from write "
+                                                  "code byte to read code byte"));
+    for (std::uint16_t a = 0x030; a <= 0x032; ++a) EXPECT_EQ(rig.adapter.chip().code[a], 0xFF) << a;
+    EXPECT_EQ(rig.adapter.programPulses(), 0u);
 }
 
 TEST(Faults, PulseOrReadDuringTheWriteCycle) {
