@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libieee1284-3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
-  xvfb xauth
+  xvfb xauth xdotool xclip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,13 +6,13 @@
 namespace lpt51::app {
 
 chip::ChipContext Form1::chipContext() {
-    return chip::ChipContext{*bus_, *context_.dialogs, state};
+    return chip::ChipContext{*bus_, prompts_, state};
 }
 
 void Form1::persistChip() {
     if (context_.backend == nullptr) return;
     if (std::optional<std::string> error = context_.backend->persist()) {
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
     }
 }
 

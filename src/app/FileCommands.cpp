@@ -43,14 +43,6 @@ void Form1::DisaClick() {
         context_.dialogs->showMessage("Can not find file " + program + " !");
         return;
     }
-    write->setEnabled(false);
-    Wr->setEnabled(false);
-    verify->setEnabled(false);
-    Disa->setEnabled(false);
-    dis51->setEnabled(false);
-    Hex->setEnabled(true);
-    Hexa1->setEnabled(true);
-
     const std::string listingFile = image::AppPath(context_.appDir, image::kTempD51);
     image::DeleteQuietly(listingFile);
     const std::string hexFile = image::AppPath(context_.appDir, image::kTempHex);
@@ -58,12 +50,28 @@ void Form1::DisaClick() {
         context_.dialogs->showMessage(*error);
         return;
     }
-    image::RunAndWait(program, {image::kTempBase}, context_.appDir);
+    const image::RunResult run = image::RunAndWait(program, {image::kTempBase}, context_.appDir);
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(listingFile, lines)) {
-        context_.dialogs->showMessage(*error);
+        // The disassembler's own account (the line and column it stopped
+        // at) says more than the listing file it did not leave.
+        std::string reason = run.errorOutput;
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        context_.dialogs->showMessage(reason.empty() ? *error
+                                                     : "The listing could not be made:\r" + reason);
         return;
     }
+    // The commands follow the view only once it shows the listing: after a
+    // failure the hex text stays, and so does everything that says so (Save
+    // takes the view kind from Disa).
+    write->setEnabled(false);
+    Wr->setEnabled(false);
+    verify->setEnabled(false);
+    Disa->setEnabled(false);
+    dis51->setEnabled(false);
+    Hex->setEnabled(true);
+    Hexa1->setEnabled(true);
     SetViewLines(*RichEdit1, lines);
     DeleteFirstViewLine(*RichEdit1);
     DeleteFirstViewLine(*RichEdit1);

@@ -1,7 +1,9 @@
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
 #include <filesystem>
 
 #include "app/MainWindow.h"
+#include "app/OperationProgress.h"
 #include "app/ViewText.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
@@ -14,28 +16,13 @@
 namespace lpt51::app {
 namespace {
 
-// Lets the window paint between records, and nothing else: the window is
-// disabled, and user input must not start a second command meanwhile.
-void Repaint() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+// Thrown by a step of Clear-Write-Verify that was stopped, so that the
+// sequence goes no further.
+struct SequenceStopped {};
 
-// The view shrinks as records are done and grows as read-out lines arrive.
-class ViewProgress final : public chip::ProgressObserver {
-  public:
-    explicit ViewProgress(QPlainTextEdit& view) : view_(view) {}
-    void recordFinished(std::size_t) override {
-        DeleteFirstViewLine(view_);
-        Repaint();
-    }
-    void lineAppended(const std::string& line) override {
-        AppendViewLine(view_, line);
-        Repaint();
-    }
-
-  private:
-    QPlainTextEdit& view_;
-};
+constexpr const char* kPartlyProgrammed =
+    "The port is at rest; the chip may be partly programmed: erase it and write it again.";
+constexpr const char* kNotChanged = "The port is at rest; the chip was not changed.";
 
 }  // namespace
 
@@ -48,14 +35,76 @@ void Form1::reloadView(const image::Lines& before) {
     if (std::optional<std::string> error = image::LoadLines(currentImageFile, lines)) {
         // Keep the text the command started from rather than a half-deleted view.
         SetViewLines(*RichEdit1, before);
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
         return;
     }
     SetViewLines(*RichEdit1, lines);
 }
 
+bool Form1::runOperation(OperationProgress& progress, const std::function<void()>& operation) {
+    stopped_ = false;
+    byteLoopRunning_ = true;
+    try {
+        // A signal that came before the first byte leaves the chip alone.
+        if (signalled_ != 0) throw OperationStopped{signalled_};
+        operation();
+    } catch (const OperationStopped&) {
+        // Stopped between two bytes: nothing is half-latched, and the port
+        // goes to rest as at the end of a finished operation.
+        bus_->ReleaseBus();
+        stopped_ = true;
+    }
+    byteLoopRunning_ = false;
+    progress.close();
+    return !stopped_;
+}
+
+void Form1::reportStop(const OperationProgress& progress, const std::string& chipState) {
+    std::string text = progress.operation().toStdString() + " stopped ";
+    if (progress.done() == 0) {
+        text += "before the first byte.\r";
+        text += kNotChanged;
+    } else {
+        text += "after " + std::to_string(progress.done()) + " of " +
+                std::to_string(progress.total()) + " bytes.\r" + chipState;
+    }
+    prompts_.showMessage(text);
+}
+
+void Form1::signalArrived(int sig) {
+    signalled_ = sig;
+    // A question on screen (a verify mismatch) would hold the operation or
+    // the handler: it is answered No, a file dialog cancelled.
+    closeModalDialogs();
+    // A running operation stops at its next byte; its handler ends the program.
+    if (!byteLoopRunning_) endIfSignalled();
+}
+
+void Form1::closeModalDialogs() {
+    for (int i = 0; i < 8; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal->objectName() == QStringLiteral("progress")) return;
+        modal->close();
+    }
+}
+
+void Form1::endIfSignalled() {
+    if (signalled_ == 0 || exitQueued_) return;
+    exitQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        // A box a handler opened after the signal must not hold up the end.
+        closeModalDialogs();
+        Exit1Click();
+    });
+}
+
 void Form1::writeClick() {
     if (!portReady()) return;
+    const image::Lines lines = ViewLines(*RichEdit1);
+    if (std::optional<std::string> refusal = chip::WriteRefusal(lines)) {
+        prompts_.showMessage(*refusal);
+        return;
+    }
     const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     const std::string caption = cpu->text().toStdString();
@@ -65,51 +114,69 @@ void Form1::writeClick() {
     }
     write->setText(QString::fromLatin1(chip::kWritingCaption));
     write->setEnabled(false);
-    setEnabled(false);
-    Repaint();
-    const image::Lines lines = ViewLines(*RichEdit1);
-    ViewProgress progress(*RichEdit1);
-    const chip::WriteResult result = chip::WriteImage(ctx, caption, lines, &progress);
+    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
+                               QStringLiteral("Write Chip"), [this] { return signalled_; });
+    chip::WriteResult result;
+    const bool finished =
+        runOperation(progress, [&] { result = chip::WriteImage(ctx, caption, lines, &progress); });
     reloadView(lines);
     write->setText(QString::fromLatin1(chip::kWriteCaption));
-    if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
-        context_.dialogs->showMessage(*message);
+    if (!finished) {
+        reportStop(progress, kPartlyProgrammed);
+    } else if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
+        prompts_.showMessage(*message);
     }
-    setEnabled(true);
     write->setEnabled(true);
     if (state.BidiMode == 1 && result.completed) {
         Ve->setEnabled(true);
         verify->setEnabled(true);
     }
     persistChip();
+    endIfSignalled();
 }
 
 void Form1::verifyClick() {
     if (!portReady()) return;
+    // A text the walk refuses (the listing, say) is said before anything
+    // changes: the view keeps its text and its kind.
+    const image::Lines lines = ViewLines(*RichEdit1);
+    if (std::optional<std::string> refusal = chip::VerifyRefusal(lines)) {
+        prompts_.showMessage(*refusal);
+        return;
+    }
     const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
     verify->setText(QString::fromLatin1(chip::kCheckingCaption));
     verify->setEnabled(false);
-    setEnabled(false);
-    Repaint();
-    const image::Lines lines = ViewLines(*RichEdit1);
-    ViewProgress progress(*RichEdit1);
-    const chip::VerifyResult result = chip::VerifyImage(ctx, lines, &progress);
+    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
+                               QStringLiteral("Verify Chip"), [this] { return signalled_; });
+    chip::VerifyResult result;
+    const bool finished =
+        runOperation(progress, [&] { result = chip::VerifyImage(ctx, lines, &progress); });
     reloadView(lines);
-    if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
-        context_.dialogs->showMessage(*message);
+    if (!finished) {
+        reportStop(progress, kNotChanged);
+    } else if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
+        prompts_.showMessage(*message);
     }
-    setEnabled(true);
     state.VerifyFailed = 0;
     verify->setEnabled(true);
     verify->setText(QString::fromLatin1(chip::kVerifyCaption));
     persistChip();
+    endIfSignalled();
 }
 
 void Form1::readClick() {
     if (!portReady()) return;
     const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
+    // What a stopped read-out puts back.
+    const QString titleBefore = caption_;
+    const QString sizeBefore = Label4->text();
+    const QString statusBefore = StaticText2->text();
+    const QPalette statusPaletteBefore = StaticText2->palette();
+    const image::Lines viewBefore = ViewLines(*RichEdit1);
+
     setCaption(QStringLiteral("noname"));
     Label4->setText(QStringLiteral("4096"));
     QPalette palette = StaticText2->palette();
@@ -118,13 +185,23 @@ void Form1::readClick() {
     StaticText2->setText(QStringLiteral(" IntelHex File"));
     RichEdit1->clear();
     read->setEnabled(false);
-    setEnabled(false);
-    Repaint();
 
-    ViewProgress progress(*RichEdit1);
-    const image::Lines lines = chip::ReadChip(ctx, &progress);
+    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
+                               QStringLiteral("Read Chip"), [this] { return signalled_; });
+    image::Lines lines;
+    if (!runOperation(progress, [&] { lines = chip::ReadChip(ctx, &progress); })) {
+        setCaption(titleBefore);
+        Label4->setText(sizeBefore);
+        StaticText2->setText(statusBefore);
+        StaticText2->setPalette(statusPaletteBefore);
+        SetViewLines(*RichEdit1, viewBefore);
+        read->setEnabled(true);
+        reportStop(progress, std::string(kNotChanged) + " The view shows what it showed before.");
+        persistChip();
+        endIfSignalled();
+        return;
+    }
 
-    setEnabled(true);
     read->setEnabled(true);
     Save1->setEnabled(true);
     save->setEnabled(true);
@@ -137,21 +214,35 @@ void Form1::readClick() {
     std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     const std::string tempHex = context_.appDir + "temxyzbg.hex";
     if (std::optional<std::string> error = image::SaveLines(tempHex, lines)) {
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
     } else {
         currentImageFile = tempHex;
     }
     persistChip();
+    endIfSignalled();
 }
 
 void Form1::CwvClick() {
     if (!portReady()) return;
     const Operation operation(*this);
     chip::ChipContext ctx = chipContext();
-    chip::CwvSteps steps{[this] { clearClick(); }, [this] { writeClick(); },
-                         [this] { verifyClick(); }};
-    chip::RunClearWriteVerify(ctx, cpu->text().toStdString(), ViewLines(*RichEdit1), steps);
+    // A stopped write or verify, or a signal after the erase, ends the
+    // sequence there: no verify of a half-written chip, no "Task complete !".
+    auto step = [this](void (Form1::*handler)()) {
+        return [this, handler] {
+            stopped_ = false;
+            (this->*handler)();
+            if (stopped_ || signalled_ != 0) throw SequenceStopped{};
+        };
+    };
+    chip::CwvSteps steps{step(&Form1::clearClick), step(&Form1::writeClick),
+                         step(&Form1::verifyClick)};
+    try {
+        chip::RunClearWriteVerify(ctx, cpu->text().toStdString(), ViewLines(*RichEdit1), steps);
+    } catch (const SequenceStopped&) {
+    }
     persistChip();
+    endIfSignalled();
 }
 
 }  // namespace lpt51::app

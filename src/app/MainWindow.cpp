@@ -2,7 +2,9 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenuBar>
 #include <QStyle>
@@ -83,6 +85,11 @@ void Form1::buildControls() {
     Hex = glyph("Hex", QStyle::SP_FileDialogDetailedView, "Hex view", 88);
     Disa = glyph("Disa", QStyle::SP_FileDialogContentsView, "Dis51", 112);
     SpeedButton6 = glyph("SpeedButton6", QStyle::SP_DialogCloseButton, "Exit", 168);
+    // A flat button draws no frame of its own, so the desktop style's focus
+    // mark is all that shows where Tab has got to; draw a plain one instead.
+    client->setStyleSheet(
+        QStringLiteral("QPushButton:flat:focus, QToolButton:focus {"
+                       " border: 2px solid palette(highlight); border-radius: 3px; }"));
 
     auto label = [client](const char* name, const char* text, int left, int top, int width,
                           int height) {
@@ -112,7 +119,9 @@ void Form1::buildControls() {
     RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QFont viewFont = QApplication::font();
+    // Fixed pitch, so that hex fields and the listing's columns line up.
+    QFont viewFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    viewFont.setStyleHint(QFont::Monospace);
     viewFont.setBold(true);
     viewFont.setPointSize(8);
     RichEdit1->setFont(viewFont);
@@ -179,18 +188,18 @@ void Form1::buildMenus() {
         menu->addSeparator()->setObjectName(QString::fromLatin1(name));
     };
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File   "));
-    Open1 = item(file, "Open1", "Open", true);
-    Save1 = item(file, "Save1", "Save", false);
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File   "));
+    Open1 = item(file, "Open1", "&Open", true);
+    Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
-    Test1 = item(file, "Test1", "Test Port", true);
+    Test1 = item(file, "Test1", "&Test Port", true);
     Disabled1 = item(file, "Disabled1", "&Disabled Bidi.", true);
     separator(file, "Exit2");
-    Exit1 = item(file, "Exit1", "Exit", true);
+    Exit1 = item(file, "Exit1", "E&xit", true);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("View    "));
-    Hexa1 = item(view, "Hexa1", "Hexa", false);
-    dis51 = item(view, "dis51", "D51", false);
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View    "));
+    Hexa1 = item(view, "Hexa1", "&Hexa", false);
+    dis51 = item(view, "dis51", "&D51", false);
     auto* viewGroup = new QActionGroup(this);
     viewGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (QAction* a : {Hexa1, dis51}) {
@@ -198,17 +207,17 @@ void Form1::buildMenus() {
         viewGroup->addAction(a);
     }
 
-    QMenu* action = menuBar()->addMenu(QStringLiteral("Action   "));
+    QMenu* action = menuBar()->addMenu(QStringLiteral("&Action   "));
     actionMenu_ = action;
-    ClearChip1 = item(action, "ClearChip1", "Clear Chip", true);
-    Wr = item(action, "Wr", "Write Chip", false);
-    Ve = item(action, "Ve", "Verify Chip", false);
-    Re = item(action, "Re", "Read Chip", true);
-    LockChip1 = item(action, "LockChip1", "Lock Chip", true);
+    ClearChip1 = item(action, "ClearChip1", "&Clear Chip", true);
+    Wr = item(action, "Wr", "&Write Chip", false);
+    Ve = item(action, "Ve", "&Verify Chip", false);
+    Re = item(action, "Re", "&Read Chip", true);
+    LockChip1 = item(action, "LockChip1", "&Lock Chip", true);
 
-    QMenu* device = menuBar()->addMenu(QStringLiteral("Device     "));
-    AT89C5112V1 = item(device, "AT89C5112V1", "AT89C51-12V", true);
-    AT89C515V1 = item(device, "AT89C515V1", "AT89C51-5V", true);
+    QMenu* device = menuBar()->addMenu(QStringLiteral("&Device     "));
+    AT89C5112V1 = item(device, "AT89C5112V1", "AT89C51-&12V", true);
+    AT89C515V1 = item(device, "AT89C515V1", "AT89C51-&5V", true);
     separator(device, "N2");
     Def12 = item(device, "Def12", "&Set AT89C51-12V as def.", true);
     // Both may be unchecked (no device selected), so the group is optional.
@@ -219,8 +228,13 @@ void Form1::buildMenus() {
         deviceGroup->addAction(a);
     }
 
-    Info2 = menuBar()->addAction(QStringLiteral("Info    "));
+    Info2 = menuBar()->addAction(QStringLiteral("&Info    "));
     Info2->setObjectName(QStringLiteral("Info2"));
+
+    // The desktop's usual keys; a disabled item ignores its key as it ignores a click.
+    Open1->setShortcut(QKeySequence::Open);
+    Save1->setShortcut(QKeySequence::Save);
+    Exit1->setShortcut(QKeySequence::Quit);
 }
 
 void Form1::connectCommands() {

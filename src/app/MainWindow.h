@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/Dialogs.h"
+#include "app/EndingPrompts.h"
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
@@ -23,6 +24,8 @@
 #include "sim/FaultReport.h"
 
 namespace lpt51::app {
+
+class OperationProgress;
 
 // What the window is built on; tests replace each part.
 struct WindowContext {
@@ -36,6 +39,8 @@ struct WindowContext {
     // Finds the program's directory again (read-out does before it saves).
     std::function<std::string()> appDirectory;
     std::function<double()> measureCpuMHz;
+    // The clock above is a fixed figure, not a measurement (virtual timing).
+    bool nominalClock = false;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
 };
 
@@ -54,6 +59,16 @@ class Form1 final : public QMainWindow {
     // use, or "[no port]".
     void setCaption(const QString& title);
     const QString& caption() const { return caption_; }
+
+    // Open's steps after the file choice, for a file named on the command line too.
+    void openFile(const std::string& path);
+
+    // A termination signal, delivered from the event loop. During a write,
+    // verify or read-out the operation finishes its byte, the port is put at
+    // rest and the program ends; otherwise it acts as the Exit command.
+    void signalArrived(int sig);
+    // The signal that is ending the program, or 0.
+    int endingSignal() const { return signalled_; }
 
     // Commands.
     void SpeedButton1Click();
@@ -131,6 +146,15 @@ class Form1 final : public QMainWindow {
     void refreshAppDir();
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
+    // Runs `operation` under `progress`; false when Cancel or a signal stopped
+    // it, with the port put at rest.
+    bool runOperation(OperationProgress& progress, const std::function<void()>& operation);
+    // What the user is told after a stop; `chipState` says what the chip may hold.
+    void reportStop(const OperationProgress& progress, const std::string& chipState);
+    // Closes the open message boxes and file dialogs as if cancelled.
+    void closeModalDialogs();
+    // Once a signal has arrived: the Exit command, from the event loop.
+    void endIfSignalled();
 
     WindowContext context_;
     std::unique_ptr<Bus> bus_;
@@ -139,6 +163,14 @@ class Form1 final : public QMainWindow {
     QString caption_;
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
     int operationDepth_ = 0;
+    // A write, verify or read-out is between its bytes and can be stopped.
+    bool byteLoopRunning_ = false;
+    int signalled_ = 0;
+    // What the chip commands say and ask: the window's boxes until a signal ends the program.
+    EndingPrompts prompts_{*context_.dialogs, signalled_};
+    // The last write, verify or read-out was stopped: Clear-Write-Verify goes no further.
+    bool stopped_ = false;
+    bool exitQueued_ = false;
 };
 
 }  // namespace lpt51::app

@@ -8,19 +8,22 @@ namespace lpt51::app {
 void Form1::SpeedButton1Click() {
     const std::optional<std::string> chosen =
         context_.dialogs->chooseOpenFile("Intel HEX subory (*.hex)", context_.appDir);
-    if (!chosen) return;
+    if (chosen) openFile(*chosen);
+}
+
+void Form1::openFile(const std::string& path) {
     image::Lines lines;
-    if (std::optional<std::string> error = image::LoadLines(*chosen, lines)) {
+    if (std::optional<std::string> error = image::LoadLines(path, lines)) {
         context_.dialogs->showMessage(*error);
         return;
     }
-    currentImageFile = *chosen;
+    currentImageFile = path;
     SetViewLines(*RichEdit1, lines);
     Disa->setEnabled(true);
     dis51->setEnabled(true);
     Hex->setEnabled(false);
     Hexa1->setEnabled(false);
-    setCaption(QString::fromStdString(*chosen));
+    setCaption(QString::fromStdString(path));
 
     const image::OpenResult result = image::ValidateImage(lines);
     if (!result.message.empty()) context_.dialogs->showMessage(result.message);

@@ -30,7 +30,7 @@ Form1::Operation::~Operation() {
         text += "... and " + std::to_string(lines.size() - kFaultsShown) + " more\r";
     std::string summary = faults_->summary();
     summary[0] = 'T';
-    window_.context_.dialogs->showMessage(text + "\r" + summary + ".");
+    window_.prompts_.showMessage(text + "\r" + summary + ".");
 }
 
 }  // namespace lpt51::app

@@ -12,10 +12,10 @@ void Form1::Test1Click() {
     const char decimal = separator.size() == 1 ? separator.at(0).toLatin1() : '.';
     const std::optional<long double> current = ParseReading(text, decimal);
     if (!current) {
-        context_.dialogs->showMessage(kNotANumber);
+        prompts_.showMessage(kNotANumber);
     } else {
         for (const std::string& message : ResistorAdvice(*current)) {
-            context_.dialogs->showMessage(message);
+            prompts_.showMessage(message);
         }
     }
     bus_->SetControlOut(control::kRest);

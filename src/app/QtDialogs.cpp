@@ -1,6 +1,8 @@
 #include "app/QtDialogs.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -13,9 +15,24 @@ QString DisplayText(const std::string& text) {
     return shown;
 }
 
+namespace {
+
+// Ctrl+C copies a box's text, for a bug report or a script reading the
+// window; the desktop style offers it on some platforms only.
+void OfferCopy(QMessageBox& box) {
+    auto* copy = new QAction(&box);
+    copy->setShortcut(QKeySequence::Copy);
+    QObject::connect(copy, &QAction::triggered, &box,
+                     [&box] { QGuiApplication::clipboard()->setText(box.text()); });
+    box.addAction(copy);
+}
+
+}  // namespace
+
 void QtDialogs::showMessage(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
                     QMessageBox::Ok, parent_);
+    OfferCopy(box);
     box.exec();
 }
 
@@ -32,6 +49,7 @@ Answer QtDialogs::ask(QuestionKind kind, const std::string& text) {
     QMessageBox box(icon, title, DisplayText(text), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    OfferCopy(box);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
@@ -54,8 +72,12 @@ std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& filter,
 
 std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& filter,
                                                      const std::string& suggestedPath) {
+    // The Save command asks its own question before it replaces a file (it
+    // changes the extension first, so the dialog's name is not the target):
+    // a second question from the dialog would only double it.
     const QString path = QFileDialog::getSaveFileName(
-        parent_, QString(), QString::fromStdString(suggestedPath), QString::fromStdString(filter));
+        parent_, QString(), QString::fromStdString(suggestedPath), QString::fromStdString(filter),
+        nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/MainWindow.h"
 #include "app/Markers.h"
@@ -59,28 +60,43 @@ void Form1::Disabled1Click() {
 }
 
 void Form1::Info2Click() {
-    std::string text = "Your CPU speed is: ";
+    // One paragraph each, an empty line between them.
+    std::vector<std::string> paragraphs;
     char number[32];
     const auto printed = std::to_chars(number, number + sizeof number, std::trunc(CpuMHz));
-    text.append(number, printed.ptr);
-    text += " MHz.\r\rLPT mode is ";
-    text += state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)";
-    text += ".";
+    std::string speed = "Your CPU speed is: ";
+    speed.append(number, printed.ptr);
+    speed += " MHz.";
+    if (context_.nominalClock) {
+        speed += "\rThis is a nominal figure: with virtual timing the clock is not measured.";
+    }
+    paragraphs.push_back(speed);
+    paragraphs.push_back(std::string("LPT mode is ") +
+                         (state.BidiMode == 1 ? "Bidirectional" : "SPP (Normal)") + ".");
+    const std::string port =
+        context_.backend != nullptr ? context_.backend->description() : std::string("no port");
+    paragraphs.push_back("Port in use: " + port + ".");
     if (bus_) {
         // Timed now, on the clock the commands use: what a pulse of one unit lasts.
         std::snprintf(number, sizeof number, "%.1f", MeasureDelayUnitNs(*bus_, 20) / 1000.0);
-        text += "\r\rOne delay unit lasts ";
-        text += number;
-        text += " us (" + std::to_string(DelayUnit) + " turns of the busy wait).";
+        paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +
+                             std::to_string(DelayUnit) + " turns of the busy wait).");
         if (dynamic_cast<const RealClock*>(&bus_->clock()) != nullptr) {
             if (const std::optional<std::string> refusal = RealTimeRefusal())
-                text += "\r\r" + *refusal;
+                paragraphs.push_back(*refusal);
         }
     }
-    text +=
-        "\r\rThis programmer drives a passive adapter on the parallel port and programs "
-        "AT89C51 chips at 12 V or 5 V.";
-    text += "\r\rUse it at your own risk; check the adapter's wiring before you insert a chip.";
+    paragraphs.push_back("lpt51 version " LPT51_VERSION ".");
+    paragraphs.push_back(
+        "This programmer drives a passive adapter on the parallel port and programs "
+        "AT89C51 chips at 12 V or 5 V.");
+    paragraphs.push_back(
+        "Use it at your own risk; check the adapter's wiring before you insert a chip.");
+    std::string text;
+    for (const std::string& paragraph : paragraphs) {
+        if (!text.empty()) text += "\r\r";
+        text += paragraph;
+    }
     context_.dialogs->showMessage(text);
 }
 

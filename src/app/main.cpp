@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/FileArgument.h"
 #include "app/MainWindow.h"
 #include "app/QtDialogs.h"
+#include "app/TerminationSignals.h"
 #include "backend/Backend.h"
 #include "image/AppFiles.h"
 #include "port/Calibration.h"
@@ -21,11 +23,12 @@ namespace {
 constexpr const char* kUsage =
     "Usage: lpt51 [--port PORT] [--sim-chip 12v|5v|empty|foreign]\n"
     "             [--sim-port bidi|spp|nopullups] [--sim-timing virtual|real]\n"
-    "             [--screenshot FILE.png]\n"
+    "             [--screenshot FILE.png] [FILE.hex]\n"
     "       lpt51 COMMAND ...   (info, signature, erase, write, verify, read, lock, cwv, check)\n"
     "\n"
     "PORT is a base address (0x378), a port name (parport0, /dev/parport0),\n"
-    "or sim / sim:STATEFILE for the virtual adapter.\n";
+    "or sim / sim:STATEFILE for the virtual adapter.\n"
+    "FILE.hex is opened at start as the Open command opens it.\n";
 
 // A fixed clock for the virtual adapter with virtual timing: its waits take no
 // time, so the half-second measurement would only delay the start.
@@ -81,6 +84,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    const std::optional<std::string> openAtStart = lpt51::app::TakeFileArgument(args);
     if (!args.empty()) {
         std::fprintf(stderr, "lpt51: unknown argument '%s'\n%s", args.front().c_str(), kUsage);
         return 2;
@@ -105,17 +109,22 @@ int main(int argc, char** argv) {
     context.appDirectory = [] { return lpt51::image::AppDirOfExecutable(); };
     if (lpt51::TimedVirtually(options)) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
+        context.nominalClock = true;
     } else {
         context.measureCpuMHz = [] { return lpt51::MeasureCpuMHz(); };
     }
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);
+    lpt51::app::TerminationSignals terminations([&window](int sig) { window.signalArrived(sig); });
     window.FormCreate();
     window.show();
+    if (openAtStart) window.openFile(*openAtStart);
     if (!screenshot.empty()) {
         QApplication::processEvents();
         return window.grab().save(QString::fromStdString(screenshot)) ? 0 : 1;
     }
-    return app.exec();
+    const int status = app.exec();
+    // Ended by a signal: the status a shell expects of it.
+    return window.endingSignal() != 0 ? 128 + window.endingSignal() : status;
 }

@@ -11,6 +11,12 @@ std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std:
            "\rOn chip =" + Hex2(onChip) + "  In file= " + Hex2(inFile) + "\r Continue ? ";
 }
 
+std::optional<std::string> VerifyRefusal(const image::Lines& lines) {
+    const ScannedImage scan = ScanImage(lines);
+    if (!scan.problem) return std::nullopt;
+    return RefusalText(*scan.problem, "Verify", "Nothing was compared.");
+}
+
 VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer) {
     VerifyResult result;
     const ScannedImage scan = ScanImage(lines);

@@ -26,6 +26,10 @@ struct VerifyResult {
 // state.VerifyFailed = 0; enables verify with caption "Verify Chip".
 VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer);
 
+// The refusal VerifyImage would give for this text (the listing, say), or
+// nothing: a handler asks first, so that a refused verify changes nothing.
+std::optional<std::string> VerifyRefusal(const image::Lines& lines);
+
 // "Not correct on adress (Hex): 0000\rOn chip =FF  In file= 02\r Continue ? "
 std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std::uint8_t onChip,
                              std::uint8_t inFile);

@@ -6,6 +6,12 @@
 
 namespace lpt51::chip {
 
+std::optional<std::string> WriteRefusal(const image::Lines& lines) {
+    const ScannedImage scan = ScanImage(lines);
+    if (!scan.problem) return std::nullopt;
+    return RefusalText(*scan.problem, "Write", "Nothing was programmed.");
+}
+
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                        ProgressObserver* observer) {
     WriteResult result;

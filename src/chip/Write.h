@@ -32,6 +32,10 @@ struct WriteResult {
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                        ProgressObserver* observer);
 
+// The refusal WriteImage would give for this text, or nothing: a handler asks
+// first, so that a refused write changes nothing on screen.
+std::optional<std::string> WriteRefusal(const image::Lines& lines);
+
 // The message to show after WriteImage: the refusal, or "File was burn !"
 // unless CwvActive, or nothing.
 std::optional<std::string> WriteFinalMessage(const WriteResult& result,

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace lpt51::image {
@@ -22,15 +23,23 @@ RunResult RunAndWait(const std::string& program, const std::vector<std::string>&
     // the child: it stays silent exactly when the program was started.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return result;
-
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    int errors[2];
+    if (::pipe2(errors, O_CLOEXEC) != 0) {
         ::close(report[0]);
         ::close(report[1]);
         return result;
     }
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        for (int fd : {report[0], report[1], errors[0], errors[1]}) ::close(fd);
+        return result;
+    }
     if (pid == 0) {
         ::close(report[0]);
+        ::close(errors[0]);
+        // dup2 clears close-on-exec on the copy: the program keeps it as stderr.
+        if (::dup2(errors[1], STDERR_FILENO) < 0) ::_exit(127);
         if (workingDir.empty() || ::chdir(workingDir.c_str()) == 0)
             ::execv(program.c_str(), argv.data());
         const int err = errno;
@@ -38,12 +47,25 @@ RunResult RunAndWait(const std::string& program, const std::vector<std::string>&
         ::_exit(127);
     }
     ::close(report[1]);
+    ::close(errors[1]);
     int childErr = 0;
     ssize_t n;
     do {
         n = ::read(report[0], &childErr, sizeof childErr);
     } while (n < 0 && errno == EINTR);
     ::close(report[0]);
+
+    // Read to the end, so that a talkative program never blocks on a full
+    // pipe; keep only the start.
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(errors[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        const std::size_t room = kErrorOutputLimit - result.errorOutput.size();
+        result.errorOutput.append(buffer, std::min(room, static_cast<std::size_t>(got)));
+    }
+    ::close(errors[0]);
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {

@@ -62,6 +62,25 @@ TEST_F(FileCommandsTest, MissingDisassemblerIsNamedAndNothingChanges) {
     EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
 }
 
+TEST_F(FileCommandsTest, AFailingDisassemblerIsHeardInItsOwnWords) {
+    const std::string path = appDir + "d51";
+    std::ofstream(path)
+        << "#!/bin/sh\n"
+           "echo 'd51: temxyzbg.hex: line 2: field at column 9 is not hexadecimal' >&2\n"
+           "exit 1\n";
+    chmod(path.c_str(), 0755);
+    Form1& w = opened();
+    w.Disa->click();
+    EXPECT_EQ(dialogs.messages,
+              Messages{"The listing could not be made:\rd51: temxyzbg.hex: line 2: field at "
+                       "column 9 is not hexadecimal"});
+    // The view still shows the hex text, and the commands still say so.
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.Disa->isEnabled());
+    EXPECT_FALSE(w.Hex->isEnabled());
+    EXPECT_TRUE(w.write->isEnabled());
+}
+
 TEST_F(FileCommandsTest, SaveAsksBeforeReplacingAndTakesTheHexExtension) {
     Form1& w = opened();
     const std::string target = appDir + "copy.hex";

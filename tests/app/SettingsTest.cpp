@@ -97,11 +97,24 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     Form1& bidi = start(Kind::PullUps, {}, 2993.7);
     bidi.Info2->trigger();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].rfind(
-                  "Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
-                  "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r",
-                  0),
-              0u)
+    EXPECT_EQ(
+        dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
+                                  "Port in use: test port.\r\r"
+                                  "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r"
+                                  "lpt51 version " LPT51_VERSION ".\r\r",
+                                  0),
+        0u)
+        << dialogs.messages[0];
+
+    // Virtual timing measures nothing: the figure is said to be nominal.
+    dialogs.messages.clear();
+    BackendOptions options;
+    options.port = "sim";
+    options.virtualTiming = true;
+    startOn(Backend::open(options)).Info2->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(
+        dialogs.messages[0].rfind("Your CPU speed is: 1000 MHz.\rThis is a nominal figure", 0), 0u)
         << dialogs.messages[0];
 
     dialogs.messages.clear();

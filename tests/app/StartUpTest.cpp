@@ -1,5 +1,8 @@
+#include <QFontInfo>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <set>
 
 #include "WindowFixture.h"
 
@@ -104,8 +107,30 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
     // Menu titles keep their trailing blanks; Info is a command on the bar.
     std::vector<std::string> titles;
     for (QAction* a : w.menuBar()->actions()) titles.push_back(a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"File   ", "View    ", "Action   ", "Device     ",
-                                                "Info    "}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"&File   ", "&View    ", "&Action   ",
+                                                "&Device     ", "&Info    "}));
+    // Every title and every item can be reached from the keyboard, and no two
+    // on one menu share a key (the second would never be reached).
+    auto expectDistinctKeys = [](const QList<QAction*>& actions, const QString& where) {
+        std::set<int> keys;
+        for (const QAction* a : actions) {
+            if (a->isSeparator()) continue;
+            const QKeySequence key = QKeySequence::mnemonic(a->text());
+            EXPECT_FALSE(key.isEmpty()) << where.toStdString() << ": " << a->text().toStdString();
+            EXPECT_TRUE(keys.insert(key[0].toCombined()).second)
+                << where.toStdString() << ": " << a->text().toStdString();
+        }
+    };
+    expectDistinctKeys(w.menuBar()->actions(), QStringLiteral("menu bar"));
+    for (const QAction* title : w.menuBar()->actions()) {
+        if (title->menu() != nullptr) expectDistinctKeys(title->menu()->actions(), title->text());
+    }
+    EXPECT_EQ(w.Open1->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(w.Save1->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(w.Exit1->shortcut(), QKeySequence(QKeySequence::Quit));
+    // Hex fields and listing columns line up only in a fixed-pitch font.
+    EXPECT_TRUE(QFontInfo(w.RichEdit1->font()).fixedPitch());
+    EXPECT_TRUE(w.RichEdit1->font().bold());
     EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("Info2")), w.Info2);
     EXPECT_EQ(w.findChild<QPushButton*>(QStringLiteral("write")), w.write);
     EXPECT_TRUE(w.caption().isEmpty());

@@ -170,6 +170,7 @@ class WindowTest : public ::testing::Test {
         context.appDir = appDir;
         context.appDirectory = [dir = appDir] { return dir; };
         context.measureCpuMHz = [] { return 1000.0; };
+        context.nominalClock = true;
         context.locale = locale;
         window = std::make_unique<Form1>(std::move(context));
         window->FormCreate();

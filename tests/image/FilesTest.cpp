@@ -65,11 +65,12 @@ TEST_F(ScratchDir, MarkerFilesAreCreatedTestedAndDeleted) {
 }
 
 TEST_F(ScratchDir, RunAndWaitRunsInTheWorkingDirectoryWithArguments) {
-    const RunResult r =
-        RunAndWait("/bin/sh", {"-c", "echo \"$1\" > out.txt; exit 3", "sh", "temxyzbg"}, dir_);
+    const RunResult r = RunAndWait(
+        "/bin/sh", {"-c", "echo \"$1\" > out.txt; echo why >&2; exit 3", "sh", "temxyzbg"}, dir_);
     ASSERT_TRUE(r.started);
     EXPECT_TRUE(r.exited);
     EXPECT_EQ(r.exitStatus, 3);
+    EXPECT_EQ(r.errorOutput, "why\n");
     std::ifstream in(dir_ + "out.txt");
     std::string word;
     in >> word;

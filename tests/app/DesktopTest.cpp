@@ -1,0 +1,300 @@
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+#include <csignal>
+#include <fstream>
+
+#include "WindowFixture.h"
+#include "app/FileArgument.h"
+#include "app/OperationProgress.h"
+#include "app/QtDialogs.h"
+#include "app/TerminationSignals.h"
+#include "app/ViewText.h"
+#include "image/TextFile.h"
+#include "port/Bus.h"
+#include "sim/VirtualAdapter.h"
+
+namespace lpt51::app::testing {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// Four records of 16 bytes, neither erased nor zero.
+const image::Lines kFourRecords{
+    ":10000000A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A0",
+    ":10001000A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A590",
+    ":10002000A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A580",
+    ":10003000A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A570",
+    ":00000001FF",
+};
+
+std::unique_ptr<Backend> VirtualChip() {
+    BackendOptions options;
+    options.port = "sim";
+    options.simChip = sim::ChipKind::Part12V;
+    options.simPort = sim::PortKind::Bidirectional;
+    options.virtualTiming = true;
+    return Backend::open(options);
+}
+
+// Presses Cancel on the progress dialog as soon as the event loop runs,
+// which is after the dialog is up and before the first byte is done.
+void CancelProgressSoon(Form1& w) {
+    QTimer::singleShot(0, &w, [&w] {
+        if (auto* progress = w.findChild<QProgressDialog*>()) progress->cancel();
+    });
+}
+
+class DesktopTest : public WindowTest {
+  protected:
+    Form1& openedOnVirtualChip() {
+        Form1& w = startOn(VirtualChip());
+        const std::string file = appDir + "image.hex";
+        EXPECT_FALSE(image::SaveLines(file, kFourRecords));
+        dialogs.files = {file};
+        w.SpeedButton1->click();
+        w.AT89C5112V1->trigger();
+        dialogs.messages.clear();
+        return w;
+    }
+    void expectPortAtRest() {
+        Port& p = *realBackend->port();
+        EXPECT_EQ(p.readControl(), control::kRest);
+        EXPECT_EQ(p.readData(), 0);
+    }
+};
+
+TEST_F(DesktopTest, CancelStopsAWriteBetweenBytesAndEndsClearWriteVerifyThere) {
+    Form1& w = openedOnVirtualChip();
+    CancelProgressSoon(w);
+    w.write->click();
+
+    EXPECT_EQ(dialogs.messages,
+              Messages{"Write Chip stopped after 1 of 64 bytes.\rThe port is at rest; the chip "
+                       "may be partly programmed: erase it and write it again."});
+    expectPortAtRest();
+    const auto& code = realBackend->virtualAdapter()->chip().code;
+    EXPECT_EQ(code[0], 0xA5);
+    EXPECT_EQ(code[1], 0xFF);
+    // The window is usable again and shows the whole image; nothing says the
+    // chip was written.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.write->isEnabled());
+    EXPECT_EQ(w.write->text().toStdString(), "Write Chip");
+    EXPECT_FALSE(w.verify->isEnabled());
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+
+    // Within Clear-Write-Verify the stopped write ends the sequence: no
+    // verify of a half-written chip and no "Task complete !".
+    dialogs.messages.clear();
+    CancelProgressSoon(w);
+    w.Cwv->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind("Write Chip stopped after 1 of 64 bytes.", 0), 0u);
+    EXPECT_EQ(w.state.CwvActive, 0);
+    EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
+    expectPortAtRest();
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+}
+
+TEST(ProgressLabel, SaysTheBytesDoneAndGuessesTheTimeLeftFromTheRateSoFar) {
+    using std::chrono::milliseconds;
+    EXPECT_EQ(
+        ProgressLabel(QStringLiteral("Write Chip"), 1024, 4096, milliseconds(5200)),
+        QStringLiteral("Write Chip\n1024 of 4096 bytes (25 %)\nElapsed 0:05, about 0:16 left"));
+    EXPECT_EQ(ProgressLabel(QStringLiteral("Read Chip"), 4096, 4096, milliseconds(61000)),
+              QStringLiteral("Read Chip\n4096 of 4096 bytes (100 %)\nElapsed 1:01"));
+    EXPECT_EQ(ProgressLabel(QStringLiteral("Verify Chip"), 0, 0, milliseconds(0)),
+              QStringLiteral("Verify Chip\nStarting ..."));
+}
+
+TEST_F(DesktopTest, CancelledReadOutPutsTheViewAndStatusBack) {
+    Form1& w = openedOnVirtualChip();
+    w.setCaption(QStringLiteral("mine.hex"));
+    CancelProgressSoon(w);
+    w.read->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind("Read Chip stopped after 16 of 4096 bytes.", 0), 0u);
+    expectPortAtRest();
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+    EXPECT_EQ(w.caption().toStdString(), "mine.hex");
+    EXPECT_EQ(w.Label4->text().toStdString(), "64");
+    EXPECT_EQ(w.currentImageFile, appDir + "image.hex");
+    EXPECT_TRUE(w.read->isEnabled());
+    EXPECT_FALSE(exists("temxyzbg.hex"));
+}
+
+TEST_F(DesktopTest, ASignalDuringAWriteFinishesTheByteReleasesThePortAndExits) {
+    // The handlers reach the window through the event loop.
+    std::vector<int> caught;
+    {
+        TerminationSignals terminations([&caught](int sig) { caught.push_back(sig); });
+        ASSERT_TRUE(terminations.installed());
+        ::raise(SIGHUP);
+        for (int i = 0; i < 100 && caught.empty(); ++i) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+    }
+    EXPECT_EQ(caught, std::vector<int>{SIGHUP});
+
+    Form1& w = openedOnVirtualChip();
+    w.show();
+    // After the first byte: the loop runs once as the dialog comes up, and
+    // once more after each byte.
+    QTimer::singleShot(0, &w,
+                       [&w] { QTimer::singleShot(0, &w, [&w] { w.signalArrived(SIGTERM); }); });
+    w.write->click();
+    // Nobody may be there to answer a box while the session ends.
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    expectPortAtRest();
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[0], 0xA5);
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[1], 0xFF);
+    EXPECT_EQ(w.endingSignal(), SIGTERM);
+    touch("temxyzbg.hex");
+    QCoreApplication::processEvents();  // the Exit command, queued
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(exists("temxyzbg.hex"));
+}
+
+TEST_F(DesktopTest, RefusedVerifyLeavesTheListingAndTheCommandsAsTheyWere) {
+    Form1& w = startOn(VirtualChip());
+    const image::Lines listing{"\tljmp X0003", "\tnop"};
+    SetViewLines(*w.RichEdit1, listing);
+    w.currentImageFile = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(w.currentImageFile, kFourRecords));
+    // The view kind after the disassembly view: Disa and verify off, Ve on
+    // from an earlier write.
+    w.Disa->setEnabled(false);
+    w.Hex->setEnabled(true);
+    w.Ve->setEnabled(true);
+
+    w.Ve->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind("Verify refused: line 1", 0), 0u) << dialogs.messages[0];
+    EXPECT_EQ(ViewLines(*w.RichEdit1), listing);
+    EXPECT_FALSE(w.Disa->isEnabled());
+    EXPECT_FALSE(w.verify->isEnabled());
+    EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
+}
+
+// Answers each modal window once it has stood on screen for a few polls: the
+// file dialog with `file`, a message box with its default button. After
+// `polls` polls it cancels whatever is still open. Every box answered is kept.
+class ModalAnswers {
+  public:
+    ModalAnswers(QString file, int polls) : file_(std::move(file)), polls_(polls) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(10);
+    }
+    std::vector<std::string> boxes;
+
+  private:
+    // A dialog pressed while exec() is still showing it would be hidden
+    // before its event loop starts and never return: wait until it stands.
+    static constexpr int kSettlePolls = 3;
+
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (--polls_ < 0) {
+            if (modal != nullptr) {
+                modal->close();
+            } else if (auto* dialog = qobject_cast<QDialog*>(candidate_.data())) {
+                dialog->done(QDialog::Rejected);
+            }
+            return;
+        }
+        if (modal == nullptr || !modal->isVisible()) return;
+        // A QPointer notices a new box at the address of one just closed.
+        if (candidate_.data() != modal) {
+            candidate_ = modal;
+            stood_ = 0;
+        }
+        if (++stood_ != kSettlePolls) return;
+
+        // Pressed from a timer of its own: a timer does not fire again while
+        // its own slot runs, and pressing may open the next dialog.
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes.push_back(box->text().toStdString());
+            QTimer::singleShot(0, box, [box] { box->defaultButton()->click(); });
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            // Typed into the name field as a user would: selectFile() leaves
+            // a field that has the focus alone.
+            QTimer::singleShot(0, dialog, [dialog, file = file_] {
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(file);
+                }
+                static_cast<QDialog*>(dialog)->accept();
+            });
+        }
+    }
+
+    QString file_;
+    int polls_;
+    QPointer<QWidget> candidate_;
+    int stood_ = 0;
+    QTimer timer_;
+};
+
+TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
+    start(ProbeModelPort::Kind::PullUps);  // for its backend
+    const std::string target = appDir + "copy.hex";
+    std::ofstream(target) << "mine\n";
+
+    // A window with the real dialogs.
+    QtDialogs boxes;
+    WindowContext context;
+    context.backend = backend.get();
+    context.dialogs = &boxes;
+    context.appDir = appDir;
+    Form1 real(std::move(context));
+    boxes.setParent(&real);
+    SetViewLines(*real.RichEdit1, kFourRecords);
+    real.Disa->setEnabled(true);  // hex text shown
+    ModalAnswers answers(QString::fromStdString(target), 300);
+    real.saveClick();
+
+    EXPECT_EQ(answers.boxes, std::vector<std::string>{"File is already exist!\n   Replace it ? "});
+    image::Lines saved;
+    ASSERT_FALSE(image::LoadLines(target, saved));
+    EXPECT_EQ(saved, kFourRecords);
+}
+
+TEST_F(DesktopTest, AFileNamedAtStartOpensAsOpenDoes) {
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kFourRecords));
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(appDir.c_str()), 0);
+    std::vector<std::string> args{"./image.hex"};
+    const std::optional<std::string> named = TakeFileArgument(args);
+    ASSERT_EQ(chdir(cwd), 0);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(*named, file);
+    EXPECT_TRUE(args.empty());
+    std::vector<std::string> notOne{"--port", "sim"};
+    EXPECT_FALSE(TakeFileArgument(notOne));
+
+    Form1& w = start(ProbeModelPort::Kind::PullUps);
+    w.openFile(*named);
+    EXPECT_EQ(w.caption().toStdString(), file);
+    EXPECT_EQ(w.Label4->text().toStdString(), "64");
+    EXPECT_TRUE(w.write->isEnabled());
+    EXPECT_TRUE(w.Wr->isEnabled());
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+
+    // A missing file is said, and nothing else changes.
+    w.openFile(appDir + "gone.hex");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("gone.hex"), std::string::npos);
+    EXPECT_EQ(w.caption().toStdString(), file);
+}
+
+}  // namespace
+}  // namespace lpt51::app::testing
