@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
   xvfb xauth xdotool xclip
+  sigrok-cli
 )
 missing=()
 for p in "${packages[@]}"; do

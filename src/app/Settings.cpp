@@ -81,7 +81,7 @@ void Form1::Info2Click() {
         std::snprintf(number, sizeof number, "%.1f", MeasureDelayUnitNs(*bus_, 20) / 1000.0);
         paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +
                              std::to_string(DelayUnit) + " turns of the busy wait).");
-        if (dynamic_cast<const RealClock*>(&bus_->clock()) != nullptr) {
+        if (bus_->clock().realTime()) {
             if (const std::optional<std::string> refusal = RealTimeRefusal())
                 paragraphs.push_back(*refusal);
         }

@@ -23,12 +23,14 @@ namespace {
 constexpr const char* kUsage =
     "Usage: lpt51 [--port PORT] [--sim-chip 12v|5v|empty|foreign]\n"
     "             [--sim-port bidi|spp|nopullups] [--sim-timing virtual|real]\n"
-    "             [--screenshot FILE.png] [FILE.hex]\n"
+    "             [--trace FILE] [--screenshot FILE.png] [FILE.hex]\n"
     "       lpt51 COMMAND ...   (info, signature, erase, write, verify, read, lock, cwv, check)\n"
     "\n"
     "PORT is a base address (0x378), a port name (parport0, /dev/parport0),\n"
     "or sim / sim:STATEFILE for the virtual adapter.\n"
-    "FILE.hex is opened at start as the Open command opens it.\n";
+    "FILE.hex is opened at start as the Open command opens it.\n"
+    "--trace FILE records every port access of the run: a Value Change Dump\n"
+    "for GTKWave or PulseView if FILE ends in .vcd, a text log otherwise.\n";
 
 // A fixed clock for the virtual adapter with virtual timing: its waits take no
 // time, so the half-second measurement would only delay the start.

@@ -2,6 +2,7 @@
 
 #include "backend/ChipStore.h"
 #include "backend/PortName.h"
+#include "backend/Tracing.h"
 #include "port/Ieee1284Port.h"
 
 namespace lpt51 {
@@ -141,9 +142,45 @@ class RefusedBackend final : public BackendBase {
     RealClock clock_;
 };
 
-}  // namespace
+// Any usable backend with its port and clock wearing the tracing wrappers.
+// A trace file that cannot be written makes the whole backend unusable, so
+// the user hears of it before the port is touched.
+class TracedBackend final : public Backend {
+  public:
+    TracedBackend(std::unique_ptr<Backend> inner, const std::string& path)
+        : inner_(std::move(inner)) {
+        tracer_ = Tracer::open(path, inner_->description(), inner_->clock(),
+                               inner_->virtualAdapter(), problem_);
+        if (!tracer_) return;
+        port_ = std::make_unique<TracingPort>(*inner_->port(), *tracer_);
+        clock_ = std::make_unique<TracingClock>(inner_->clock(), *tracer_);
+    }
 
-std::unique_ptr<Backend> Backend::open(const BackendOptions& options) {
+    bool usable() const override { return tracer_ != nullptr; }
+    const std::string& problem() const override { return problem_; }
+    Port* port() override { return port_.get(); }
+    Clock& clock() override { return clock_ ? *clock_ : inner_->clock(); }
+    std::string description() const override { return inner_->description(); }
+    std::string name() const override { return inner_->name(); }
+    std::string notice() const override { return inner_->notice(); }
+    sim::VirtualAdapter* virtualAdapter() override { return inner_->virtualAdapter(); }
+    std::optional<std::string> persist() override {
+        // The chip's state first: a trace that cannot be written must not cost it.
+        std::optional<std::string> chip = inner_->persist();
+        std::optional<std::string> trace = tracer_ ? tracer_->finishOperation() : std::nullopt;
+        if (chip && trace) return *chip + "\n" + *trace;
+        return chip ? chip : trace;
+    }
+
+  private:
+    std::unique_ptr<Backend> inner_;
+    std::string problem_;
+    std::unique_ptr<Tracer> tracer_;
+    std::unique_ptr<TracingPort> port_;
+    std::unique_ptr<TracingClock> clock_;
+};
+
+std::unique_ptr<Backend> OpenUntraced(const BackendOptions& options) {
     PortName name;
     if (auto problem = parsePortName(options.port, name)) {
         return std::make_unique<RefusedBackend>("--port: " + *problem);
@@ -152,6 +189,15 @@ std::unique_ptr<Backend> Backend::open(const BackendOptions& options) {
         return std::make_unique<SimBackend>(options, name.stateFile);
     }
     return std::make_unique<HardwareBackend>(name, options);
+}
+
+}  // namespace
+
+std::unique_ptr<Backend> Backend::open(const BackendOptions& options) {
+    std::unique_ptr<Backend> backend = OpenUntraced(options);
+    // A port that cannot be used says so itself; no trace file is made for it.
+    if (options.trace.empty() || !backend->usable()) return backend;
+    return std::make_unique<TracedBackend>(std::move(backend), options.trace);
 }
 
 }  // namespace lpt51

@@ -22,9 +22,12 @@ struct BackendOptions {
     sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
     bool virtualTiming = false;                            // --sim-timing virtual|real
+    // --trace FILE: every register access, busy wait and sleep of the run,
+    // as a Value Change Dump if FILE ends in ".vcd", as text otherwise.
+    std::string trace;
 };
 
-// Takes --port, --sim-chip, --sim-port and --sim-timing (as "--opt VALUE" or
+// Takes --port, --sim-chip, --sim-port, --sim-timing and --trace (as "--opt VALUE" or
 // "--opt=VALUE") out of args, leaving everything else in order. Returns an
 // error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
 std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
@@ -60,7 +63,8 @@ class Backend {
     virtual sim::VirtualAdapter* virtualAdapter() = 0;
 
     // Writes the virtual chip to its state file (atomically) when there is
-    // one; call after every chip operation. Returns an error text on failure.
+    // one, then what the port trace has collected; call after every chip
+    // operation. Returns an error text on failure.
     virtual std::optional<std::string> persist() = 0;
 };
 

@@ -41,7 +41,8 @@ std::optional<std::string> choose(const std::array<Choice<T>, N>& choices, const
     return option + ": unknown " + what + " '" + value + "' (use " + words + ")";
 }
 
-const char* const kOptionNames[] = {"--port", "--sim-chip", "--sim-port", "--sim-timing"};
+const char* const kOptionNames[] = {"--port", "--sim-chip", "--sim-port", "--sim-timing",
+                                    "--trace"};
 
 std::optional<std::string> apply(const std::string& option, const std::string& value,
                                  BackendOptions& out) {
@@ -50,6 +51,11 @@ std::optional<std::string> apply(const std::string& option, const std::string& v
         if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
         out.port = value;
         out.portNamed = true;
+        return std::nullopt;
+    }
+    if (option == "--trace") {
+        if (value.empty()) return "--trace: missing file name";
+        out.trace = value;
         return std::nullopt;
     }
     if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");

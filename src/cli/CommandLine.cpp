@@ -52,6 +52,7 @@ constexpr const char* kUsage =
     "  --sim-chip KIND      virtual chip: 12v, 5v, empty or foreign\n"
     "  --sim-port KIND      virtual port: bidi, spp or nopullups\n"
     "  --sim-timing KIND    virtual or real\n"
+    "  --trace FILE         record every port access to FILE (.vcd: Value Change Dump)\n"
     "  --device 12v|5v      the device in the socket (needed by erase, write, lock, cwv)\n"
     "  --yes                answer Yes to the signature and device questions\n"
     "  --force              let read replace an existing FILE\n"
@@ -263,14 +264,14 @@ int Session::info() {
         out_ << " (probe read " << chip::Hex2(probe_) << ": no pull-ups detected)";
     out_ << '\n';
     out_ << "Port: " << backend_->description() << '\n';
-    if (dynamic_cast<RealClock*>(&backend_->clock()) != nullptr) {
+    if (backend_->clock().realTime()) {
         const std::optional<std::string> refusal = RealTimeRefusal();
         out_ << "Operations: "
              << (refusal ? TerminalText(*refusal)
                          : std::string("at real-time priority, memory locked"))
              << '\n';
     }
-    return kExitDone;
+    return persist(kExitDone);
 }
 
 int Session::signature() {

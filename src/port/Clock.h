@@ -27,6 +27,10 @@ class Clock {
 
     // Time since an arbitrary start, for pulse-width checks and progress.
     virtual Duration now() const = 0;
+
+    // Whether the waits take real time, so that another task could stretch
+    // them: asked instead of the clock's type, since a clock may be wrapped.
+    virtual bool realTime() const { return false; }
 };
 
 // Busy waits on the CPU and sleeps in the operating system.
@@ -47,6 +51,7 @@ class RealClock final : public Clock {
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
     Duration now() const override;
+    bool realTime() const override { return true; }
 
     // What the waits add up to so far: the time actually spent in busy
     // waits, and the sleeps asked for. Together they are the floor an

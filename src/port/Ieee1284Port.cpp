@@ -1,20 +1,23 @@
 #include "port/Ieee1284Port.h"
 
-#include "port/Bus.h"
-
+#include <fcntl.h>
 #include <ieee1284.h>
-
 #include <strings.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+
+#include "port/Bus.h"
 
 namespace lpt51 {
 
 namespace {
 
 constexpr std::uint8_t kLineBits = 0x0F;      // strobe, auto feed, init, select in
+constexpr std::uint8_t kP27High = 0x04;       // init: the chip's P2.7
 constexpr std::uint8_t kDirectionBit = 0x20;  // set: the data lines are inputs
 
 std::string hex(unsigned long value) {
@@ -56,13 +59,31 @@ std::string portsFound(const parport_list& list) {
     return text;
 }
 
-// Why opening or claiming failed, from the library's code and errno.
-std::string openFailure(const parport* p, int code, int savedErrno) {
+// libieee1284 lists a port without its ppdev device when it could not open
+// that device while it looked, and keeps no reason. Asking the device once
+// more (an open does nothing to the port) tells a refusal from no device:
+// the /dev/parportN path when it refuses this user, or nothing.
+std::string refusingPpdevDevice(const parport* p) {
+    if (p->name == nullptr || std::strncmp(p->name, "parport", 7) != 0) return "";
+    const std::string device = std::string("/dev/") + p->name;
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "";
+    }
+    return errno == EACCES || errno == EPERM ? device : "";
+}
+
+// Why opening or claiming failed, from the library's code and errno;
+// `refusing` is a device that refused this user, if known.
+std::string openFailure(const parport* p, int code, int savedErrno,
+                        const std::string& refusing = "") {
     const std::string label = portLabel(p);
     const std::string head = "Cannot open the parallel port " + label + ": ";
+    if (!refusing.empty()) savedErrno = EACCES;
     if (savedErrno == EACCES || savedErrno == EPERM) {
-        return head +
-               "permission denied.\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
+        return head + "permission denied" + (refusing.empty() ? "" : " on " + refusing) +
+               ".\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
                "then log in again), make sure the ppdev module is loaded (sudo modprobe "
                "ppdev), or run the program as root.";
     }
@@ -142,7 +163,9 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     errno = 0;
     int code = library.open(chosen, 0, &capabilities);
     if (code != E1284_OK) {
-        problem = openFailure(chosen, code, errno);
+        const int err = errno;
+        problem =
+            openFailure(chosen, code, err, isPpdev(chosen) ? "" : refusingPpdevDevice(chosen));
         library.freePorts(list);
         delete list;
         return nullptr;
@@ -229,16 +252,30 @@ std::uint8_t Ieee1284Port::readControl() {
 
 void Ieee1284Port::writeControl(std::uint8_t value) {
     const bool toInput = (value & kDirectionBit) != 0;
-    const bool directionChanges = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
-    const auto lines = static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED);
-    // Turning to input, the drivers go off before the lines that may enable
-    // the chip's output change; turning to output, the chip's output is
-    // disabled first. Either way the port and the chip never drive together.
-    if (directionChanges && toInput) library_.dataDir(port_, 1);
-    library_.writeControl(port_, lines);
-    if (directionChanges && !toInput) library_.dataDir(port_, 0);
+    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
+    if (!turns) {
+        writeLines(value);
+        shadow_ = value;
+        return;
+    }
+    // The kernel and the library cannot change the direction and bits 0-3 in
+    // one register write: the direction call writes the register at once,
+    // with bits 0-3 as they were. So the value goes out in steps that leave
+    // nothing in between: first bits 0-3 with P2.7 held high, while the
+    // drivers are as they were (a latch closes on what the port drove, a
+    // pulse ends in the mode it ran in, the chip's output stays disabled);
+    // then the direction; then P2.7 low if the value asks for it, only once
+    // the port no longer drives.
+    const auto held = static_cast<std::uint8_t>(value | kP27High);
+    if (!directionKnown_ || ((held ^ shadow_) & kLineBits) != 0) writeLines(held);
+    library_.dataDir(port_, toInput ? 1 : 0);
+    if ((value & kP27High) == 0) writeLines(value);
     directionKnown_ = true;
     shadow_ = value;
+}
+
+void Ieee1284Port::writeLines(std::uint8_t value) {
+    library_.writeControl(port_, static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED));
 }
 
 }  // namespace lpt51

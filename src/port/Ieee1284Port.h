@@ -57,6 +57,8 @@ class Ieee1284Port final : public Port {
   private:
     // Takes over a claimed port and puts it at rest at once.
     Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port);
+    // Bits 0-3 of `value` to the control lines; bit 5 stays as it is.
+    void writeLines(std::uint8_t value);
     static std::unique_ptr<Ieee1284Port> openMatching(
         const std::string& wanted, const std::function<bool(const parport*)>& matches,
         bool onlyPortWillDo, std::string& problem, Ieee1284Library& library);

@@ -10,7 +10,7 @@
 namespace lpt51 {
 
 RealTimeSection::RealTimeSection(const Clock& clock) {
-    if (dynamic_cast<const RealClock*>(&clock) == nullptr) return;
+    if (!clock.realTime()) return;
     if (pthread_getschedparam(pthread_self(), &savedPolicy_, &savedParam_) != 0) return;
     if (savedPolicy_ == SCHED_FIFO) return;
     // A limit on real-time CPU time (as rtkit sets) would kill the program

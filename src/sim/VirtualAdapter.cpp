@@ -121,6 +121,7 @@ struct VirtualAdapter::Model {
     // The PROG pulse under way, if any, and what it started on.
     std::optional<Clock::Duration> progLowAt;
     Mode pulseMode = Mode::Undefined;
+    bool pulseFromDriver = false;
     std::uint16_t pulseAddress = 0;
     std::uint8_t pulseData = 0;
     bool pulseRejected = false;
@@ -175,6 +176,21 @@ std::uint8_t VirtualAdapter::lowLatch() const {
 }
 std::uint8_t VirtualAdapter::highLatch() const {
     return model_->high;
+}
+
+VirtualAdapter::ChipPins VirtualAdapter::pins() const {
+    const Model& m = *model_;
+    ChipPins p{};
+    p.address = m.address();
+    p.p26 = m.high & kP26;
+    p.p27 = m.control & kP27High;
+    p.p36 = m.high & kP36;
+    p.p37 = m.high & kP37;
+    p.twelveVolts = m.twelveVolts();
+    p.portDrives = portDrives();
+    p.chipDrives = chipOutput().has_value();
+    p.lines = lines();
+    return p;
 }
 
 bool VirtualAdapter::portDrives() const {
@@ -255,6 +271,7 @@ void VirtualAdapter::onProgLow() {
     const Clock::Duration now = clock_.now();
     m.progLowAt = now;
     m.pulseMode = m.mode();
+    m.pulseFromDriver = driverWriting_;
     m.pulseAddress = m.address();
     m.pulseData = lines();
     m.pulseRejected = false;
@@ -277,6 +294,10 @@ void VirtualAdapter::onProgHigh() {
     const Clock::Duration width = now - m.progLowAt.value_or(now);
     m.progLowAt.reset();
     if (!needsProgrammingVoltage(m.pulseMode)) {
+        if (m.pulseFromDriver) {
+            ++driverPulses_;
+            return;
+        }
         fault(std::string("PROG pulse in ") + modeName(m.pulseMode) + " (address " +
               hex(m.pulseAddress, 3) + "): ignored");
         return;
@@ -419,6 +440,12 @@ void VirtualAdapter::writeControl(std::uint8_t value) {
     m.control = value;
     settle();
     if (!progWasLow && progLow) onProgLow();
+}
+
+void VirtualAdapter::writeControlFromDriver(std::uint8_t value) {
+    driverWriting_ = true;
+    writeControl(value);
+    driverWriting_ = false;
 }
 
 }  // namespace lpt51::sim

@@ -95,6 +95,15 @@ class VirtualAdapter final : public Port {
     std::uint8_t readControl() override;
     void writeControl(std::uint8_t value) override;
 
+    // A control value the operating system's port driver writes on its own,
+    // such as the initial value a claim restores. A PROG low that such a
+    // write starts in a mode that programs nothing is the platform's, not the
+    // sequence's: the chip takes nothing from it, so it is counted in
+    // driverPulses() rather than logged as a fault. In a programming mode it
+    // is judged as any pulse, since the chip does take it.
+    void writeControlFromDriver(std::uint8_t value);
+    std::size_t driverPulses() const { return driverPulses_; }
+
     PortKind portKind() const { return portKind_; }
     const Clock& clock() const { return clock_; }
     const ChipState& chip() const { return chip_; }
@@ -118,6 +127,18 @@ class VirtualAdapter final : public Port {
     std::uint8_t lowLatch() const;
     std::uint8_t highLatch() const;
 
+    // The chip's programming pins as the adapter drives them, and who drives
+    // P0, for anything that shows the chip's side of the bus.
+    struct ChipPins {
+        std::uint16_t address;  // A0-A11: P1 and P2.0-P2.3
+        bool p26, p27, p36, p37;
+        bool twelveVolts;  // 12 V on EA/VPP; otherwise the logic-high 5 V
+        bool portDrives;   // the PC port drives the data lines (P0)
+        bool chipDrives;   // the chip drives P0 with its output
+        std::uint8_t lines;
+    };
+    ChipPins pins() const;
+
   private:
     struct Model;  // latches, lines, timing state
 
@@ -140,6 +161,8 @@ class VirtualAdapter final : public Port {
     std::vector<Fault> faults_;
     std::size_t programPulses_ = 0;
     std::size_t erasePulses_ = 0;
+    std::size_t driverPulses_ = 0;
+    bool driverWriting_ = false;
     std::unique_ptr<Model> model_;
 };
 

@@ -11,8 +11,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <thread>
 
+#include "../SpawnProgram.h"
 #include "CliTestSupport.h"
 
 extern char** environ;
@@ -103,6 +106,69 @@ TEST_F(ProgramTest, InterruptLeavesThePortAtRestAndSaysSo) {
     EXPECT_THAT(err(), HasSubstr("port is at rest"));
     // The chip file is still a chip file the next run can use.
     EXPECT_EQ(run({"signature"}), 0) << err();
+}
+
+// sigrok-cli, the reader behind PulseView, is the referee for the Value
+// Change Dump: it must take every channel without a complaint, and the
+// samples it makes of them must show the write as the adapter saw it.
+TEST_F(ProgramTest, TraceOfAWriteIsAValueChangeDumpThatSigrokReads) {
+    const std::string sigrok = "/usr/bin/sigrok-cli";
+    if (!std::filesystem::exists(sigrok)) GTEST_SKIP() << "no " << sigrok;
+    const std::string hex = dir.write("p.hex", {Record(0x123, {0xA5, 0x5A, 0x00}), kEnd});
+    const std::string vcd = dir.path("w.vcd");
+    ASSERT_EQ(run({"--trace", vcd, "--device", "12v", "write", hex}), 0) << err();
+
+    auto sigrokRun = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {sigrok, "-i", vcd});
+        return lpt51::test::SpawnProgram(args, {}, dir.path("out"), dir.path("err"));
+    };
+    ASSERT_EQ(sigrokRun({"--show"}), 0) << err();
+    EXPECT_EQ(err(), "");
+    EXPECT_THAT(out(), HasSubstr("Channels: 50\n"));
+    for (const char* name : {"D0", "low_latch_strobe", "PROG", "data_direction", "read_D7", "A11",
+                             "mode_P3_7", "VPP_12V", "chip_drives_P0", "P0_7", "fault"})
+        EXPECT_THAT(out(), HasSubstr(std::string("- ") + name + ": logic\n"));
+
+    ASSERT_EQ(sigrokRun({"-O", "csv"}), 0) << err();
+    EXPECT_EQ(err(), "");
+    std::istringstream csv(out());
+    std::string line;
+    std::vector<std::string> names;
+    std::map<std::string, std::size_t> column;
+    std::size_t samples = 0, pulses = 0, faultSamples = 0;
+    std::string previous;
+    while (std::getline(csv, line)) {
+        const std::string channels = "; Channels (50/50): ";
+        if (line.rfind(channels, 0) == 0) {
+            std::istringstream list(line.substr(channels.size()));
+            std::string name;
+            while (std::getline(list, name, ',')) {
+                column[name.substr(name.find_first_not_of(' '))] = names.size();
+                names.push_back(name);
+            }
+            continue;
+        }
+        if (line.empty() || (line[0] != '0' && line[0] != '1')) continue;
+        ASSERT_EQ(line.size(), 2 * names.size() - 1) << line;
+        ++samples;
+        auto level = [&](const char* name) { return line[2 * column.at(name)] == '1'; };
+        if (level("fault")) ++faultSamples;
+        if (level("PROG")) {
+            // Code-byte mode, 12 V on EA/VPP, the address in the latches and
+            // the byte on P0 from the port alone.
+            EXPECT_FALSE(level("mode_P2_6"));
+            EXPECT_TRUE(level("mode_P2_7") && level("mode_P3_6") && level("mode_P3_7"));
+            EXPECT_TRUE(level("VPP_12V"));
+            EXPECT_TRUE(level("port_drives_P0") && !level("chip_drives_P0"));
+            EXPECT_TRUE(level("A8") && level("A5") && !level("A9"));
+            if (previous.empty() || previous[2 * column.at("PROG")] == '0') ++pulses;
+        }
+        previous = line;
+    }
+    EXPECT_EQ(pulses, 3u);
+    EXPECT_EQ(faultSamples, 0u);
+    // A 1 MHz sample for every microsecond: at least the write's 3 x 4 ms of sleeps.
+    EXPECT_GT(samples, 12000u);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,7 +13,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "../SpawnProgram.h"
 
 namespace lpt51::e2e {
 namespace {
@@ -40,8 +38,7 @@ const std::string kHex = ":0401000001020304F1\r\n:00000001FF\r\n";
 class BadInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* bin = std::getenv("LPT51_BIN_DIR");
-        program_ = std::string(bin ? bin : "") + "/lpt51";
+        program_ = test::BuiltProgram("lpt51");
         if (!fs::exists(program_)) GTEST_SKIP() << "no program at " << program_;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() / ("lpt51_e2e_" + std::string(info->name()));
@@ -61,23 +58,7 @@ class BadInputTest : public ::testing::Test {
         std::vector<std::string> all{program_, "--port", "sim:" + path(state), "--sim-timing",
                                      "virtual"};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 1, path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&fa, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = -1;
-        const int rc = posix_spawn(&pid, program_.c_str(), &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return test::SpawnProgram(all, {}, path("out"), path("err"));
     }
     std::string out() const { return ReadAll(path("out")); }
     std::string err() const { return ReadAll(path("err")); }

@@ -10,8 +10,9 @@ namespace {
 using Args = std::vector<std::string>;
 
 TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
-    Args args{"write",      "--port", "sim:chip.state",      "a.hex", "--sim-chip=5v", "--verbose",
-              "--sim-port", "spp",    "--sim-timing=virtual"};
+    Args args{
+        "write",      "--port", "sim:chip.state",       "a.hex",   "--sim-chip=5v", "--verbose",
+        "--sim-port", "spp",    "--sim-timing=virtual", "--trace", "run.vcd"};
     BackendOptions options;
     EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
     EXPECT_EQ(args, (Args{"write", "a.hex", "--verbose"}));
@@ -20,6 +21,7 @@ TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
     EXPECT_EQ(options.simChip, sim::ChipKind::Part5V);
     EXPECT_EQ(options.simPort, sim::PortKind::OutputOnly);
     EXPECT_TRUE(options.virtualTiming);
+    EXPECT_EQ(options.trace, "run.vcd");
 }
 
 TEST(TakeBackendOptions, EveryWordOfEveryChoiceAndTheDefaults) {

@@ -142,17 +142,27 @@ TEST(Ieee1284Port, ControlValuesBecomeLineLevelsAndTheDirectionCall) {
     EXPECT_EQ(port->readControl(), 0x07);  // put at rest when claimed
     library.calls.clear();
 
-    port->writeControl(0x07);  // direction unchanged: no direction call
-    port->writeControl(0x27);  // to input: drivers off before the lines change
+    // One value that turns the direction is two register writes; neither may
+    // leave a state the value does not ask for.
+    port->writeControl(0x07);  // direction known since the rest: no direction call
+    port->writeControl(0x05);  // high latch open, lines driving
+    port->writeControl(0x27);  // to input: the latch closes on the driven byte first
     port->writeControl(0x23);  // direction unchanged: no direction call
-    port->writeControl(0x07);  // to output: lines first, then the drivers on
+    port->writeControl(0x2B);  // erase pulse
+    port->writeControl(0x07);  // to output: the pulse ends in its mode, then the drivers
+    port->writeControl(0x23);  // to input with P2.7 low: lowered once the port is off
+    port->writeControl(0x07);  // to output: P2.7 high (chip off) before the drivers
     port->writeControl(0xFF);  // bits 4, 6, 7 have no line; bit 3 is select-in
     const std::vector<std::string> expected{
         "writeControl parport0 0C",                              // 0x07 ^ 0x0B
-        "dataDir parport0 01",      "writeControl parport0 0C",  // 0x27
+        "writeControl parport0 0E",                              // 0x05
+        "writeControl parport0 0C", "dataDir parport0 01",       // 0x27
         "writeControl parport0 08",                              // 0x23: init low
+        "writeControl parport0 00",                              // 0x2B
         "writeControl parport0 0C", "dataDir parport0 00",       // 0x07
-        "dataDir parport0 01",      "writeControl parport0 04",  // 0xFF: 0x0F ^ 0x0B
+        "dataDir parport0 01",      "writeControl parport0 08",  // 0x23
+        "writeControl parport0 0C", "dataDir parport0 00",       // 0x07
+        "writeControl parport0 04", "dataDir parport0 01",       // 0xFF: 0x0F ^ 0x0B
     };
     EXPECT_EQ(library.calls, expected);
     // The shadow, not the lines, answers: bit 5 and the unwired bits included.

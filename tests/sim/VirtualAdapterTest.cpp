@@ -380,5 +380,28 @@ TEST(Faults, ReadBeforeTheDataIsValidAndPulsesInReadModes) {
     EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse in read code byte"));
 }
 
+TEST(Faults, TheDriversClaimPulseCountsOnlyWhereTheChipTakesIt) {
+    // A claim restores the kernel's 0x0C: both latches open, PROG low.
+    Rig rest(PortKind::Bidirectional, ChipKind::Part12V);
+    rest.bus.PutData(0x00);  // the latches take 00: a mode that programs nothing
+    rest.adapter.writeControlFromDriver(0x0C);
+    rest.clock.advance(std::chrono::milliseconds(500));
+    rest.bus.SetControlOut(control::kRest);
+    EXPECT_EQ(faultText(rest.adapter), "");
+    EXPECT_EQ(rest.adapter.driverPulses(), 1u);
+
+    // Lines left in the write mode (an interrupted write): the chip takes it.
+    Rig cut(PortKind::Bidirectional, ChipKind::Part12V);
+    cut.bus.LatchHigh(0x35, 1);
+    cut.bus.PutData(0x35);
+    cut.clock.advance(std::chrono::milliseconds(1));
+    cut.adapter.writeControlFromDriver(0x0C);
+    cut.clock.advance(std::chrono::milliseconds(500));
+    cut.bus.SetControlOut(control::kRest);
+    EXPECT_THAT(faultText(cut.adapter), HasSubstr("programmed, but beyond the datasheet"));
+    EXPECT_EQ(cut.adapter.chip().code[0x535], 0x35);
+    EXPECT_EQ(cut.adapter.driverPulses(), 0u);
+}
+
 }  // namespace
 }  // namespace lpt51::sim::test
