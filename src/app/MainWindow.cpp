@@ -58,11 +58,10 @@ Form1::Form1(WindowContext context) : context_(std::move(context)) {
 
 void Form1::setCaption(const QString& title) {
     caption_ = title;
-    QString shown = title;
-    if (context_.backend != nullptr && context_.backend->virtualAdapter() != nullptr) {
-        shown += QStringLiteral(" [virtual adapter]");
-    }
-    setWindowTitle(shown);
+    const Backend* backend = context_.backend;
+    const std::string port = backend != nullptr && backend->usable() ? backend->name() : "no port";
+    setWindowTitle(title + QStringLiteral(" [") + QString::fromStdString(port) +
+                   QStringLiteral("]"));
 }
 
 void Form1::buildControls() {
@@ -209,6 +208,7 @@ void Form1::buildMenus() {
     }
 
     QMenu* action = menuBar()->addMenu(QStringLiteral("&Action   "));
+    actionMenu_ = action;
     ClearChip1 = item(action, "ClearChip1", "&Clear Chip", true);
     Wr = item(action, "Wr", "&Write Chip", false);
     Ve = item(action, "Ve", "&Verify Chip", false);

@@ -30,6 +30,10 @@ class OperationProgress;
 // What the window is built on; tests replace each part.
 struct WindowContext {
     Backend* backend = nullptr;
+    // Opens the port during start-up, after the clock measurement: a claim
+    // pulls PROG low until the port is put at rest, and the half-second
+    // measurement must never lie in between. When set, it replaces `backend`.
+    std::function<Backend*()> openBackend;
     Dialogs* dialogs = nullptr;
     // Where the marker and temporary files are kept, with a trailing '/': the
     // program's directory, or the user's state directory when that one is not
@@ -52,11 +56,12 @@ class Form1 final : public QMainWindow {
   public:
     explicit Form1(WindowContext context);
 
-    // Start-up: clock measurement, port probe, marker files, port at rest.
+    // Start-up: clock measurement, then the port opened and probed, marker
+    // files, port at rest.
     void FormCreate();
 
-    // The title the commands set; the window shows it with a note when the
-    // port is the virtual adapter.
+    // The title the commands set; the window shows it followed by the port in
+    // use, or "[no port]".
     void setCaption(const QString& title);
     const QString& caption() const { return caption_; }
 
@@ -135,6 +140,9 @@ class Form1 final : public QMainWindow {
     void buildMenus();
     void connectCommands();
     void bidiOff();
+    // Without a usable port: the chip commands look unavailable, but still
+    // say why when pressed.
+    void showChipCommandsUnavailable();
     // False, after saying why, when there is no usable port.
     bool portReady();
     chip::ChipContext chipContext();
@@ -158,6 +166,7 @@ class Form1 final : public QMainWindow {
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal_;
     QString caption_;
+    QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
     int operationDepth_ = 0;
     // A write, verify or read-out is between its bytes and can be stopped.
     bool byteLoopRunning_ = false;

@@ -15,15 +15,19 @@ constexpr double kVirtualCpuMHz = 1000.0;
 
 }  // namespace
 
-WindowContext ProgramWindowContext(Backend& backend, Dialogs& dialogs,
-                                   const std::string& programDir, bool virtualTiming) {
+WindowContext ProgramWindowContext(std::unique_ptr<Backend>& backend, const BackendOptions& options,
+                                   Dialogs& dialogs, const std::string& programDir) {
     WindowContext context;
-    context.backend = &backend;
+    // Opened by the window's start-up, after the clock is measured.
+    context.openBackend = [&backend, options] {
+        backend = Backend::open(options);
+        return backend.get();
+    };
     context.dialogs = &dialogs;
     context.programDir = programDir;
     context.appDir = image::ResolveAppDirs(programDir).files;
     context.appDirectory = [programDir] { return image::ResolveAppDirs(programDir).files; };
-    if (virtualTiming && backend.virtualAdapter() != nullptr) {
+    if (TimedVirtually(options)) {
         context.measureCpuMHz = [] { return kVirtualCpuMHz; };
         context.nominalClock = true;
     } else {

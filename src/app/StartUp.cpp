@@ -1,3 +1,5 @@
+#include <QMenu>
+
 #include "app/MainWindow.h"
 #include "app/Markers.h"
 #include "port/Calibration.h"
@@ -15,6 +17,9 @@ void Form1::FormCreate() {
     CpuMHz = context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0;
     DelayUnit = DelayUnitFromMHz(CpuMHz);
 
+    // Only now is the port opened: opening puts it at rest right after the
+    // claim, and the probe follows at once.
+    if (context_.openBackend) context_.backend = context_.openBackend();
     Backend* backend = context_.backend;
     const bool usable = backend != nullptr && backend->usable() && backend->port() != nullptr;
     // Without a port nothing is probed; the user's switch still counts, as
@@ -24,6 +29,7 @@ void Form1::FormCreate() {
         bus_ = std::make_unique<Bus>(*backend->port(), backend->clock(), DelayUnit);
         probe = ProbePort(*bus_);
     }
+    setCaption(caption_);
 
     if (probe == kProbeOutputOnly) {
         // The port cannot read: the switch goes too, so the mode cannot be turned on.
@@ -57,6 +63,7 @@ void Form1::FormCreate() {
             "chip commands are switched off.";
     }
     if (!refusal_.empty()) {
+        showChipCommandsUnavailable();
         context_.dialogs->showMessage(refusal_);
     } else if (probe != kProbeBidirectional && probe != kProbeOutputOnly) {
         context_.dialogs->showMessage(
@@ -75,6 +82,29 @@ void Form1::bidiOff() {
     read->setEnabled(false);
     Re->setEnabled(false);
     Ve->setEnabled(false);
+}
+
+void Form1::showChipCommandsUnavailable() {
+    // Greyed, not disabled: a disabled command could not say why it does
+    // nothing, and the enabled states keep following the window's rules.
+    const QString why = QString::fromStdString(refusal_);
+    auto grey = [](QWidget* widget) {
+        QPalette palette = widget->palette();
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+            const QColor disabled = palette.color(QPalette::Disabled, role);
+            palette.setColor(QPalette::Active, role, disabled);
+            palette.setColor(QPalette::Inactive, role, disabled);
+        }
+        widget->setPalette(palette);
+    };
+    for (QPushButton* command : {clear, write, verify, read, lock, Cwv}) {
+        grey(command);
+        command->setToolTip(why);
+    }
+    grey(actionMenu_);
+    actionMenu_->setToolTipsVisible(true);
+    for (QAction* command : actionMenu_->actions()) command->setToolTip(why);
 }
 
 bool Form1::portReady() {

@@ -47,20 +47,30 @@ class BackendBase : public Backend {
 
 class HardwareBackend final : public BackendBase {
   public:
-    HardwareBackend(const PortName& name, const std::string& text) : requested_(text) {
+    HardwareBackend(const PortName& name, const BackendOptions& options)
+        : requested_(options.port) {
         std::string problem;
-        if (name.kind == PortName::Kind::Address) {
+        if (name.kind == PortName::Kind::Device) {
+            port_ = Ieee1284Port::openByName(name.device, problem);
+        } else if (options.portNamed) {
             port_ = Ieee1284Port::openByAddress(name.address, problem);
         } else {
-            port_ = Ieee1284Port::openByName(name.device, problem);
+            port_ = Ieee1284Port::openAtOrOnly(name.address, problem);
         }
-        if (!port_) problem_ = problem.empty() ? "Cannot open the parallel port " + text : problem;
+        if (!port_)
+            problem_ = problem.empty() ? "Cannot open the parallel port " + requested_ : problem;
     }
 
     Port* port() override { return port_.get(); }
     Clock& clock() override { return clock_; }
     std::string description() const override {
         return port_ ? port_->description() : "parallel port " + requested_ + " (not open)";
+    }
+    std::string name() const override { return port_ ? port_->name() : "no port"; }
+    std::string notice() const override {
+        if (!port_ || !port_->standsIn()) return {};
+        return "There is no parallel port at " + requested_ + "; using the only one there is, " +
+               port_->description() + ".";
     }
     sim::VirtualAdapter* virtualAdapter() override { return nullptr; }
     std::optional<std::string> persist() override { return std::nullopt; }
@@ -102,6 +112,7 @@ class SimBackend final : public BackendBase {
         if (!stateFile_.empty()) text += ", state in " + stateFile_;
         return text + ")";
     }
+    std::string name() const override { return "virtual adapter"; }
     sim::VirtualAdapter* virtualAdapter() override { return adapter_.get(); }
     std::optional<std::string> persist() override {
         if (!adapter_ || stateFile_.empty()) return std::nullopt;
@@ -123,6 +134,7 @@ class RefusedBackend final : public BackendBase {
     Port* port() override { return nullptr; }
     Clock& clock() override { return clock_; }
     std::string description() const override { return "no port"; }
+    std::string name() const override { return "no port"; }
     sim::VirtualAdapter* virtualAdapter() override { return nullptr; }
     std::optional<std::string> persist() override { return std::nullopt; }
 
@@ -149,6 +161,8 @@ class TracedBackend final : public Backend {
     Port* port() override { return port_.get(); }
     Clock& clock() override { return clock_ ? *clock_ : inner_->clock(); }
     std::string description() const override { return inner_->description(); }
+    std::string name() const override { return inner_->name(); }
+    std::string notice() const override { return inner_->notice(); }
     sim::VirtualAdapter* virtualAdapter() override { return inner_->virtualAdapter(); }
     std::optional<std::string> persist() override {
         // The chip's state first: a trace that cannot be written must not cost it.
@@ -174,7 +188,7 @@ std::unique_ptr<Backend> OpenUntraced(const BackendOptions& options) {
     if (name.kind == PortName::Kind::Virtual) {
         return std::make_unique<SimBackend>(options, name.stateFile);
     }
-    return std::make_unique<HardwareBackend>(name, options.port);
+    return std::make_unique<HardwareBackend>(name, options);
 }
 
 }  // namespace

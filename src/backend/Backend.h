@@ -18,6 +18,9 @@ struct BackendOptions {
     // "0x378" (a base address), "parport0" or "/dev/parport0" (a port name),
     // "sim" or "sim:STATEFILE" (the virtual adapter, its chip kept in STATEFILE).
     std::string port = "0x378";
+    // False until --port is given: then a machine whose only parallel port
+    // is not at 0x378 gets that port instead.
+    bool portNamed = false;
     sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
     bool virtualTiming = false;                            // --sim-timing virtual|real
@@ -46,6 +49,10 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
 // error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
 std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
 
+// Whether the bus runs on virtual time: only the virtual adapter ever does. The
+// hardware is always timed by the measured clock, whatever --sim-timing says.
+bool TimedVirtually(const BackendOptions& options);
+
 // The open port and the clock it is timed by. A port that cannot be opened
 // still gives a Backend: usable() is false and problem() says what is wrong
 // and how to fix it; port() is then null and nothing is ever touched.
@@ -60,8 +67,14 @@ class Backend {
     virtual Clock& clock() = 0;
 
     // "virtual adapter (AT89C51 12 V part, bidirectional port, state in F)" or
-    // "parallel port /dev/parport0 (ppdev)".
+    // "parallel port parport0 at 0x378 (/dev/parport0, ppdev)".
     virtual std::string description() const = 0;
+    // Short enough for a window title: "parport0 at 0xD010", "virtual
+    // adapter", "no port".
+    virtual std::string name() const { return description(); }
+    // Said once when the port in use is not the one asked for (the only
+    // port on the machine, in place of 0x378); empty otherwise.
+    virtual std::string notice() const { return {}; }
 
     // The virtual adapter, or null on hardware.
     virtual sim::VirtualAdapter* virtualAdapter() = 0;

@@ -63,6 +63,7 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
         PortName name;
         if (auto problem = parsePortName(value, name)) return "--port: " + *problem;
         out.port = value;
+        out.portNamed = true;
         return std::nullopt;
     }
     if (option == "--trace") {
@@ -109,6 +110,12 @@ std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, Ba
     out = taken;
     args = std::move(rest);
     return std::nullopt;
+}
+
+bool TimedVirtually(const BackendOptions& options) {
+    PortName name;
+    return options.virtualTiming && !parsePortName(options.port, name) &&
+           name.kind == PortName::Kind::Virtual;
 }
 
 }  // namespace lpt51

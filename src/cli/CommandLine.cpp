@@ -111,17 +111,19 @@ class Session {
 };
 
 int Session::openPort() {
-    backend_ = Backend::open(o_.backend);
-    if (!backend_->usable()) {
-        err_ << "lpt51: " << backend_->problem() << '\n';
-        return kExitPort;
-    }
-    // The 510 ms measurement means nothing on virtual time.
-    mhz_ = o_.backend.virtualTiming ? 1000.0 : MeasureCpuMHz();
+    // The clock is measured before the port is opened: a claim pulls PROG
+    // low until the port is put at rest, and the half-second measurement must
+    // not lie in between. The 510 ms mean nothing on virtual time.
+    mhz_ = TimedVirtually(o_.backend) ? 1000.0 : MeasureCpuMHz();
     const std::uint32_t unit = DelayUnitFromMHz(mhz_);
     if (unit == 0) {
         err_ << "lpt51: the processor clock measured " << mhz_
              << " MHz; bus timing cannot be derived from it\n";
+        return kExitPort;
+    }
+    backend_ = Backend::open(o_.backend);
+    if (!backend_->usable()) {
+        err_ << "lpt51: " << backend_->problem() << '\n';
         return kExitPort;
     }
     bus_ = std::make_unique<Bus>(*backend_->port(), backend_->clock(), unit);
@@ -131,6 +133,8 @@ int Session::openPort() {
     state_.BidiMode = probe_ == kProbeOutputOnly ? 0 : 1;
     bus_->SetControlOut(7);
     bus_->PutData(0);
+    if (const std::string notice = backend_->notice(); !notice.empty())
+        err_ << "lpt51: " << notice << '\n';
     if (probe_ != kProbeOutputOnly && probe_ != kProbeBidirectional)
         prompts_.showMessage(kNoPullUps);
     return kExitDone;

@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <ieee1284.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+
+#include "port/Bus.h"
 
 namespace lpt51 {
 
@@ -27,12 +30,26 @@ bool isPpdev(const parport* p) {
     return p->filename != nullptr && std::strstr(p->filename, "parport") != nullptr;
 }
 
+// "parport0 at 0x378", or "0x378" for a port the library named after its
+// address (it does so without /proc/sys/dev/parport).
+std::string portName(const parport* p) {
+    const std::string address = p->base_addr != 0 ? hex(p->base_addr) : std::string();
+    if (p->name == nullptr || p->name[0] == '\0') return address.empty() ? "unnamed" : address;
+    if (address.empty() || strcasecmp(p->name, address.c_str()) == 0) {
+        return address.empty() ? p->name : address;
+    }
+    return std::string(p->name) + " at " + address;
+}
+
+// "parport0 at 0x378 (/dev/parport0, ppdev)" or "0x378 (direct I/O)".
 std::string portLabel(const parport* p) {
-    std::string label = p->name != nullptr ? p->name : "?";
-    // Without ppdev the library names a port after its address already.
-    if (p->base_addr != 0 && label != hex(p->base_addr)) label += " at " + hex(p->base_addr);
-    if (p->filename != nullptr) label += std::string(" (") + p->filename + ")";
-    return label;
+    const std::string access =
+        isPpdev(p) ? std::string(p->filename) + ", ppdev" : std::string("direct I/O");
+    return portName(p) + " (" + access + ")";
+}
+
+std::function<bool(const parport*)> atAddress(unsigned long baseAddress) {
+    return [baseAddress](const parport* p) { return p->base_addr == baseAddress; };
 }
 
 std::string portsFound(const parport_list& list) {
@@ -40,13 +57,6 @@ std::string portsFound(const parport_list& list) {
     std::string text = "Ports found:";
     for (int i = 0; i < list.portc; ++i) text += "\n  " + portLabel(list.portv[i]);
     return text;
-}
-
-std::string describe(const parport* p) {
-    if (isPpdev(p)) return std::string("parallel port ") + p->filename + " (ppdev)";
-    std::string text = std::string("parallel port ") + (p->name != nullptr ? p->name : "?");
-    if (p->base_addr != 0) text += " at " + hex(p->base_addr);
-    return text + " (direct I/O)";
 }
 
 // libieee1284 lists a port without its ppdev device when it could not open
@@ -119,7 +129,7 @@ std::string openFailure(const parport* p, int code, int savedErrno,
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     const std::string& wanted, const std::function<bool(const parport*)>& matches,
-    std::string& problem, Ieee1284Library& library) {
+    bool onlyPortWillDo, std::string& problem, Ieee1284Library& library) {
     auto* list = new parport_list{};
     errno = 0;
     if (library.findPorts(list) != E1284_OK) {
@@ -134,6 +144,8 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     for (int i = 0; i < list->portc && chosen == nullptr; ++i) {
         if (matches(list->portv[i])) chosen = list->portv[i];
     }
+    const bool standsIn = chosen == nullptr && onlyPortWillDo && list->portc == 1;
+    if (standsIn) chosen = list->portv[0];
     if (chosen == nullptr) {
         problem = "There is no parallel port " + wanted + ".\n" + portsFound(*list) +
                   "\nChoose one with --port (a base address such as 0x378, or a name such as "
@@ -176,15 +188,21 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
         delete list;
         return nullptr;
     }
-    return std::unique_ptr<Ieee1284Port>(new Ieee1284Port(library, list, chosen, describe(chosen)));
+    auto port = std::unique_ptr<Ieee1284Port>(new Ieee1284Port(library, list, chosen));
+    port->standsIn_ = standsIn;
+    return port;
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByAddress(unsigned long baseAddress,
                                                           std::string& problem,
                                                           Ieee1284Library& library) {
-    return openMatching(
-        "at " + hex(baseAddress), [&](const parport* p) { return p->base_addr == baseAddress; },
-        problem, library);
+    return openMatching("at " + hex(baseAddress), atAddress(baseAddress), false, problem, library);
+}
+
+std::unique_ptr<Ieee1284Port> Ieee1284Port::openAtOrOnly(unsigned long baseAddress,
+                                                         std::string& problem,
+                                                         Ieee1284Library& library) {
+    return openMatching("at " + hex(baseAddress), atAddress(baseAddress), true, problem, library);
 }
 
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
@@ -196,16 +214,21 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
             return (p->name != nullptr && name == p->name) ||
                    (p->filename != nullptr && name == p->filename);
         },
-        problem, library);
+        false, problem, library);
 }
 
-Ieee1284Port::Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port,
-                           std::string description)
-    : library_(library), list_(list), port_(port), description_(std::move(description)) {
-    const int lines = library_.readControl(port_);
-    if (lines >= 0) {
-        shadow_ = static_cast<std::uint8_t>((lines ^ C1284_INVERTED) & kLineBits);
-    }
+Ieee1284Port::Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port)
+    : library_(library),
+      list_(list),
+      port_(port),
+      name_(portName(port)),
+      description_("parallel port " + portLabel(port)) {
+    // The claim has just written the kernel's initial control value (0x0C,
+    // 0x1C with an IRQ): PROG low, both latches open to the data lines. Rest
+    // comes before anything else, so that state lasts microseconds, not the
+    // length of whatever the caller does next.
+    writeControl(control::kRest);
+    writeData(0);
 }
 
 Ieee1284Port::~Ieee1284Port() {

@@ -26,6 +26,12 @@ class Ieee1284Port final : public Port {
     static std::unique_ptr<Ieee1284Port> openByAddress(unsigned long baseAddress,
                                                        std::string& problem,
                                                        Ieee1284Library& library = systemIeee1284());
+    // The same, except that a machine without a port there whose only parallel
+    // port lies elsewhere (a PCIe card, usually parport0 at an address such as
+    // 0xD010) gets that one; standsIn() then says so.
+    static std::unique_ptr<Ieee1284Port> openAtOrOnly(unsigned long baseAddress,
+                                                      std::string& problem,
+                                                      Ieee1284Library& library = systemIeee1284());
     // Opens the port named "parport0" or "/dev/parport0".
     static std::unique_ptr<Ieee1284Port> openByName(const std::string& name, std::string& problem,
                                                     Ieee1284Library& library = systemIeee1284());
@@ -39,22 +45,30 @@ class Ieee1284Port final : public Port {
     std::uint8_t readControl() override;
     void writeControl(std::uint8_t value) override;
 
-    // "parallel port /dev/parport0 (ppdev)" or "parallel port parport0 at 0x378 (direct I/O)".
+    // "parallel port parport0 at 0x378 (/dev/parport0, ppdev)" or
+    // "parallel port 0x378 (direct I/O)".
     const std::string& description() const { return description_; }
+    // "parport0 at 0x378", or "0x378" for a port known only by its address.
+    const std::string& name() const { return name_; }
+    // True when this is the machine's only port, opened in place of the
+    // address asked for.
+    bool standsIn() const { return standsIn_; }
 
   private:
-    Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port,
-                 std::string description);
+    // Takes over a claimed port and puts it at rest at once.
+    Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port);
     // Bits 0-3 of `value` to the control lines; bit 5 stays as it is.
     void writeLines(std::uint8_t value);
     static std::unique_ptr<Ieee1284Port> openMatching(
         const std::string& wanted, const std::function<bool(const parport*)>& matches,
-        std::string& problem, Ieee1284Library& library);
+        bool onlyPortWillDo, std::string& problem, Ieee1284Library& library);
 
     Ieee1284Library& library_;
     parport_list* list_;
     parport* port_;
+    std::string name_;
     std::string description_;
+    bool standsIn_ = false;
     // The last control value written: the library's read of the control
     // lines may be unreliable, and it cannot read the data direction at all.
     std::uint8_t shadow_ = 0;

@@ -75,8 +75,11 @@ INSTANTIATE_TEST_SUITE_P(ProbeByMarkers, StartUpTable,
                                            StartUpCase{Kind::NoPullUps, true, false},
                                            StartUpCase{Kind::NoPullUps, false, true}));
 
-TEST_F(WindowTest, DelayUnitIsTenTimesTheWholeMegahertz) {
+TEST_F(WindowTest, TheClockIsMeasuredBeforeThePortIsOpened) {
+    // Opening claims the port, and a claim holds PROG low until the port is
+    // put at rest: the half-second measurement must not fall in between.
     EXPECT_EQ(start(Kind::PullUps, {}, 2993.7).DelayUnit, 29930u);
+    EXPECT_EQ(startEvents, (std::vector<std::string>{"measure", "open"}));
 }
 
 TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
@@ -131,6 +134,10 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
     EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("Info2")), w.Info2);
     EXPECT_EQ(w.findChild<QPushButton*>(QStringLiteral("write")), w.write);
     EXPECT_TRUE(w.caption().isEmpty());
+    EXPECT_EQ(w.windowTitle().toStdString(), " [test port]");
+    const QPalette ready = w.clear->palette();
+    EXPECT_NE(ready.color(QPalette::Active, QPalette::ButtonText),
+              ready.color(QPalette::Disabled, QPalette::ButtonText));
 }
 
 TEST_F(WindowTest, WithoutAPortTheProblemIsSaidOnceAndChipCommandsRefuse) {
@@ -138,6 +145,26 @@ TEST_F(WindowTest, WithoutAPortTheProblemIsSaidOnceAndChipCommandsRefuse) {
     Form1& w = start(Kind::PullUps, problem);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{problem});
     EXPECT_EQ(w.state.BidiMode, 1);
+    EXPECT_EQ(w.windowTitle().toStdString(), " [no port]");
+    w.setCaption(QStringLiteral("/tmp/a.hex"));
+    EXPECT_EQ(w.windowTitle().toStdString(), "/tmp/a.hex [no port]");
+
+    // The chip commands look unavailable, in the window and in their menu,
+    // yet stay pressable so they can say why.
+    QMenu* actionMenu = w.menuBar()->actions().at(2)->menu();
+    for (QWidget* command : std::initializer_list<QWidget*>{w.clear, w.write, w.Cwv, actionMenu}) {
+        const QPalette look = command->palette();
+        EXPECT_EQ(look.color(QPalette::Active, QPalette::ButtonText),
+                  look.color(QPalette::Disabled, QPalette::ButtonText))
+            << command->objectName().toStdString();
+        EXPECT_EQ(look.color(QPalette::Active, QPalette::Text),
+                  look.color(QPalette::Disabled, QPalette::Text))
+            << command->objectName().toStdString();
+    }
+    EXPECT_EQ(w.clear->toolTip().toStdString(), problem);
+    EXPECT_EQ(w.ClearChip1->toolTip().toStdString(), problem);
+    EXPECT_TRUE(w.clear->isEnabled());
+    EXPECT_FALSE(w.write->isEnabled());
 
     dialogs.messages.clear();
     w.clear->click();

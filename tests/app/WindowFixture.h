@@ -142,11 +142,17 @@ class WindowTest : public ::testing::Test {
         }
         backend = std::make_unique<FakeBackend>(port.get(), std::move(problem));
         WindowContext context;
-        context.backend = backend.get();
+        context.openBackend = [this] {
+            startEvents.push_back("open");
+            return backend.get();
+        };
         context.dialogs = &dialogs;
         context.appDir = appDir;
         context.appDirectory = [dir = appDir] { return dir; };
-        context.measureCpuMHz = [mhz] { return mhz; };
+        context.measureCpuMHz = [this, mhz] {
+            startEvents.push_back("measure");
+            return mhz;
+        };
         context.locale = locale;
         window = std::make_unique<Form1>(std::move(context));
         window->FormCreate();
@@ -178,6 +184,7 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<ProbeModelPort> port;
     std::unique_ptr<FakeBackend> backend;
     std::unique_ptr<Form1> window;
+    std::vector<std::string> startEvents;  // "measure", "open", in the order start-up ran them
 };
 
 }  // namespace lpt51::app::testing

@@ -299,6 +299,20 @@ TEST_F(HardwarePath, APortThatCannotBeUsedIsExplainedAndNeverTouched) {
     EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
 }
 
+// A PCIe card is the machine's only port, elsewhere than 0x378: it stands in
+// unless a port was named.
+TEST_F(HardwarePath, TheOnlyPortStandsInForAMissing0x378UnlessOneIsNamed) {
+    machine = {{"LPT51_EMU_BASE", "0xD010"}};
+    ASSERT_EQ(run({"info"}), 0) << err();
+    EXPECT_THAT(err(), HasSubstr("There is no parallel port at 0x378; using the only one there "
+                                 "is, parallel port parport0 at 0xD010 (/dev/parport0, ppdev)."));
+    EXPECT_THAT(out(), HasSubstr("Port: parallel port parport0 at 0xD010 (/dev/parport0, ppdev)"));
+
+    EXPECT_EQ(run({"--port", "0x378", "info"}), 3);
+    EXPECT_THAT(err(), HasSubstr("There is no parallel port at 0x378.\nPorts found:\n"
+                                 "  parport0 at 0xD010 (/dev/parport0, ppdev)\n"));
+}
+
 // The defect the two register writes of a direction change once caused:
 // the direction call first, so the erase's SetControl(0x27) left the high
 // latch open while nothing drove the lines.
@@ -349,6 +363,11 @@ TEST_F(HardwarePath, ThePortTraceShowsTheValuesThatReachedTheCard) {
             cardControl.push_back(std::stoul(value, nullptr, 16) & 0x2F);
     }
     ASSERT_GT(traceData.size(), 50u);
+    // Opening the port puts it at rest the moment it is claimed, before the
+    // trace, which starts once the port is open, can see it.
+    ASSERT_FALSE(cardData.empty());
+    EXPECT_EQ(cardData.front(), "w 00");
+    cardData.erase(cardData.begin());
     EXPECT_EQ(traceData, cardData);
     std::size_t next = 0;
     for (std::size_t i = 0; i < traceControl.size(); ++i) {

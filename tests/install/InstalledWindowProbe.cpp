@@ -24,10 +24,10 @@ int main(int argc, char** argv) {
     lpt51::BackendOptions options;
     options.port = "sim";
     options.virtualTiming = true;
-    const std::unique_ptr<lpt51::Backend> backend = lpt51::Backend::open(options);
+    std::unique_ptr<lpt51::Backend> backend;
     lpt51::app::testing::ScriptedDialogs dialogs;
     lpt51::app::Form1 window(
-        lpt51::app::ProgramWindowContext(*backend, dialogs, prefix + "/bin/", true));
+        lpt51::app::ProgramWindowContext(backend, options, dialogs, prefix + "/bin/"));
     window.FormCreate();
     if (action == "def12") {
         window.Def12Click();

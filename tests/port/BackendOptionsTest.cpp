@@ -17,6 +17,7 @@ TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
     EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
     EXPECT_EQ(args, (Args{"write", "a.hex", "--verbose"}));
     EXPECT_EQ(options.port, "sim:chip.state");
+    EXPECT_TRUE(options.portNamed);
     EXPECT_EQ(options.simChip, sim::ChipKind::Part5V);
     EXPECT_EQ(options.simPort, sim::PortKind::OutputOnly);
     EXPECT_TRUE(options.virtualTiming);
@@ -26,6 +27,7 @@ TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
 TEST(TakeBackendOptions, EveryWordOfEveryChoiceAndTheDefaults) {
     BackendOptions defaults;
     EXPECT_EQ(defaults.port, "0x378");
+    EXPECT_FALSE(defaults.portNamed);  // so the machine's only port may stand in
     EXPECT_EQ(defaults.simChip, sim::ChipKind::Part12V);
     EXPECT_EQ(defaults.simPort, sim::PortKind::Bidirectional);
     EXPECT_FALSE(defaults.virtualTiming);
@@ -107,6 +109,20 @@ TEST(TakeBackendOptions, StopsAtDoubleDash) {
     Args similar{"--portable", "--sim-chips=5v"};
     EXPECT_EQ(TakeBackendOptions(similar, options), std::nullopt);
     EXPECT_EQ(similar.size(), 2u);
+}
+
+TEST(TakeBackendOptions, VirtualTimeTimesOnlyTheVirtualAdapter) {
+    BackendOptions options;
+    options.virtualTiming = true;
+    // Hardware timed at a made-up clock would get pulses of the wrong length.
+    for (const char* hardware : {"0x378", "parport0"}) {
+        options.port = hardware;
+        EXPECT_FALSE(TimedVirtually(options)) << hardware;
+    }
+    options.port = "sim:chip.state";
+    EXPECT_TRUE(TimedVirtually(options));
+    options.virtualTiming = false;
+    EXPECT_FALSE(TimedVirtually(options));
 }
 
 TEST(PortName, ReadsAddressesDevicesAndTheVirtualAdapter) {

@@ -111,11 +111,22 @@ TEST(Ieee1284Port, ChoosesByAddressOrNameAndClaimsOnlyThatPort) {
         auto port = how == "0x278" ? Ieee1284Port::openByAddress(0x278, problem, library)
                                    : Ieee1284Port::openByName(how, problem, library);
         ASSERT_NE(port, nullptr) << how << problem;
-        EXPECT_EQ(port->description(), "parallel port /dev/parport1 (ppdev)");
+        EXPECT_EQ(port->description(), "parallel port parport1 at 0x278 (/dev/parport1, ppdev)");
+        EXPECT_EQ(port->name(), "parport1 at 0x278");
         // Not exclusive: the claim held for the object's life keeps others off.
-        const std::vector<std::string> opening{"open parport1 00", "claim parport1",
-                                               "readControl parport1"};
-        EXPECT_EQ(library.calls, opening) << how;
+        ASSERT_GE(library.calls.size(), 3u) << how;
+        EXPECT_EQ(library.calls[0], "open parport1 00") << how;
+        EXPECT_EQ(library.calls[1], "claim parport1") << how;
+        // The claim leaves PROG low: nothing but the writes that put the port
+        // at rest may follow it, however the caller goes on.
+        for (std::size_t i = 2; i < library.calls.size(); ++i) {
+            EXPECT_TRUE(library.calls[i].rfind("writeControl parport1", 0) == 0 ||
+                        library.calls[i].rfind("dataDir parport1 00", 0) == 0 ||
+                        library.calls[i] == "writeData parport1 00")
+                << how << ": " << library.calls[i];
+        }
+        EXPECT_EQ(library.calls.back(), "writeData parport1 00") << how;
+        EXPECT_EQ(port->readControl(), 0x07) << how;
         port.reset();
         EXPECT_EQ(library.calls.back(), "close parport1");
         EXPECT_EQ(library.calls[library.calls.size() - 2], "release parport1");
@@ -128,12 +139,12 @@ TEST(Ieee1284Port, ControlValuesBecomeLineLevelsAndTheDirectionCall) {
     std::string problem;
     auto port = Ieee1284Port::openByAddress(0x378, problem, library);
     ASSERT_NE(port, nullptr) << problem;
-    EXPECT_EQ(port->readControl(), 0x00);  // the lines at open, back in register terms
+    EXPECT_EQ(port->readControl(), 0x07);  // put at rest when claimed
     library.calls.clear();
 
     // One value that turns the direction is two register writes; neither may
     // leave a state the value does not ask for.
-    port->writeControl(0x07);  // first write: the direction is not yet known
+    port->writeControl(0x07);  // direction known since the rest: no direction call
     port->writeControl(0x05);  // high latch open, lines driving
     port->writeControl(0x27);  // to input: the latch closes on the driven byte first
     port->writeControl(0x23);  // direction unchanged: no direction call
@@ -143,7 +154,7 @@ TEST(Ieee1284Port, ControlValuesBecomeLineLevelsAndTheDirectionCall) {
     port->writeControl(0x07);  // to output: P2.7 high (chip off) before the drivers
     port->writeControl(0xFF);  // bits 4, 6, 7 have no line; bit 3 is select-in
     const std::vector<std::string> expected{
-        "writeControl parport0 0C", "dataDir parport0 00",       // 0x07 ^ 0x0B
+        "writeControl parport0 0C",                              // 0x07 ^ 0x0B
         "writeControl parport0 0E",                              // 0x05
         "writeControl parport0 0C", "dataDir parport0 01",       // 0x27
         "writeControl parport0 08",                              // 0x23: init low
@@ -174,14 +185,16 @@ TEST(Ieee1284Port, EachRefusalNamesItsCauseAndLeavesNothingOpen) {
     };
     const Case cases[] = {
         {"permission", [](FakeLibrary& l) { l.openResult = E1284_INIT, l.openErrno = EACCES; },
-         "Cannot open the parallel port parport0 at 0x378 (/dev/parport0): permission denied.",
+         "Cannot open the parallel port parport0 at 0x378 (/dev/parport0, ppdev): permission "
+         "denied.",
          "group 'lp'"},
         {"busy claim", [](FakeLibrary& l) { l.claimResult = E1284_SYS, l.claimErrno = EBUSY; },
-         "Cannot open the parallel port parport0 at 0x378 (/dev/parport0): the port is in use",
+         "Cannot open the parallel port parport0 at 0x378 (/dev/parport0, ppdev): the port is in "
+         "use",
          "another program"},
         {"no pin access", [](FakeLibrary& l) { l.capabilities = CAP1284_COMPAT; },
-         "Cannot use the parallel port parport0 at 0x378 (/dev/parport0): the system gives no "
-         "pin-level access",
+         "Cannot use the parallel port parport0 at 0x378 (/dev/parport0, ppdev): the system gives "
+         "no pin-level access",
          "adapter"},
         {"cannot look", [](FakeLibrary& l) { l.findResult = E1284_SYS, l.findErrno = EACCES; },
          "Cannot look for parallel ports: Permission denied.", "ppdev"},
@@ -208,13 +221,14 @@ TEST(Ieee1284Port, EachRefusalNamesItsCauseAndLeavesNothingOpen) {
     }
 }
 
-TEST(Ieee1284Port, AMissingPortListsThePortsThereAre) {
+TEST(Ieee1284Port, AMissingPortListsThePortsThereAreUnlessTheOnlyOneMayStandIn) {
     FakeLibrary library(kTwoPorts);
     std::string problem;
-    EXPECT_EQ(Ieee1284Port::openByAddress(0x3BC, problem, library), nullptr);
+    EXPECT_EQ(Ieee1284Port::openAtOrOnly(0x3BC, problem, library), nullptr);
     EXPECT_EQ(problem,
               "There is no parallel port at 0x3BC.\nPorts found:\n"
-              "  parport0 at 0x378 (/dev/parport0)\n  parport1 at 0x278 (/dev/parport1)\n"
+              "  parport0 at 0x378 (/dev/parport0, ppdev)\n"
+              "  parport1 at 0x278 (/dev/parport1, ppdev)\n"
               "Choose one with --port (a base address such as 0x378, or a name such as "
               "parport0), or use --port sim for the virtual adapter.");
     EXPECT_TRUE(library.calls.empty());
@@ -222,6 +236,22 @@ TEST(Ieee1284Port, AMissingPortListsThePortsThereAre) {
     FakeLibrary none({});
     EXPECT_EQ(Ieee1284Port::openByName("parport0", problem, none), nullptr);
     EXPECT_NE(problem.find("No parallel port was found on this machine."), std::string::npos);
+
+    // A PCIe card: the machine's only port, elsewhere than asked.
+    const std::vector<FakeLibrary::FakePort> card{{"parport0", 0xD010, "/dev/parport0"}};
+    FakeLibrary named(card);
+    EXPECT_EQ(Ieee1284Port::openByAddress(0x378, problem, named), nullptr);
+    EXPECT_TRUE(named.calls.empty());
+    FakeLibrary usual(card);
+    auto port = Ieee1284Port::openAtOrOnly(0x378, problem, usual);
+    ASSERT_NE(port, nullptr) << problem;
+    EXPECT_TRUE(port->standsIn());
+    EXPECT_EQ(port->description(), "parallel port parport0 at 0xD010 (/dev/parport0, ppdev)");
+    FakeLibrary both(kTwoPorts);
+    auto usualPort = Ieee1284Port::openAtOrOnly(0x378, problem, both);
+    ASSERT_NE(usualPort, nullptr) << problem;
+    EXPECT_FALSE(usualPort->standsIn());
+    EXPECT_EQ(usualPort->name(), "parport0 at 0x378");
 }
 
 TEST(Ieee1284Port, DirectIoOnlyExplainsWhatIsMissing) {
@@ -230,12 +260,22 @@ TEST(Ieee1284Port, DirectIoOnlyExplainsWhatIsMissing) {
     std::string problem;
     auto port = Ieee1284Port::openByAddress(0x378, problem, library);
     EXPECT_EQ(port, nullptr);
-    EXPECT_EQ(problem.rfind("Cannot open the parallel port 0x378 (/dev/port): direct I/O is not "
+    EXPECT_EQ(problem.rfind("Cannot open the parallel port 0x378 (direct I/O): direct I/O is not "
                             "possible",
                             0),
               0u)
         << problem;
     EXPECT_NE(problem.find("modprobe parport_pc ppdev"), std::string::npos);
+
+    // Guessed ports bear their address as their name ("0x3bc"); with ioperm
+    // the library knows no device file at all. Each is named once.
+    FakeLibrary guessed({{"0x3bc", 0x3BC, "/dev/port"}, {"parport1", 0x278, ""}});
+    auto port3bc = Ieee1284Port::openByName("0x3bc", problem, guessed);
+    ASSERT_NE(port3bc, nullptr) << problem;
+    EXPECT_EQ(port3bc->description(), "parallel port 0x3BC (direct I/O)");
+    auto io = Ieee1284Port::openByAddress(0x278, problem, guessed);
+    ASSERT_NE(io, nullptr) << problem;
+    EXPECT_EQ(io->description(), "parallel port parport1 at 0x278 (direct I/O)");
 }
 
 }  // namespace
