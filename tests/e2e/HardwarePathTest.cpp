@@ -7,6 +7,7 @@
 // bus steps write (bit 4 is the kernel's, as found).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -102,7 +103,8 @@ class HardwarePath : public ::testing::Test {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
         for (char& c : name) c = c == '/' ? '_' : c;
-        dir_ = fs::temp_directory_path() / ("lpt51_hw_" + name);
+        // The process id keeps two runs of the suite (two build trees) apart.
+        dir_ = fs::temp_directory_path() / ("lpt51_hw_" + name + "_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         std::ofstream(path("image.hex"), std::ios::binary) << kImage;
