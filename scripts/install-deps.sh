@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
   xvfb xauth xdotool xclip
-  sigrok-cli
+  sigrok-cli bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

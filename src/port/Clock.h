@@ -38,6 +38,11 @@ class RealClock final : public Clock {
   public:
     // No delay unit ends sooner, however fast the loop ran its iterations.
     static constexpr Duration kShortestUnit = std::chrono::microseconds(10);
+    // Nor does one run on much past twice that, however slowly the loop ran:
+    // a one-unit pulse then stays far inside the chip's 1 to 110 us.
+    static constexpr Duration kLongestUnit = std::chrono::microseconds(20);
+    // Iterations between two looks at the clock (a few microseconds at most).
+    static constexpr std::uint32_t kChunk = 1024;
     // A sleep wakes this long before its deadline and spins the rest, so it
     // ends within a few microseconds after it, never before.
     static constexpr Duration kSpinBeforeDeadline = std::chrono::microseconds(150);

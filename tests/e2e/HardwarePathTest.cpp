@@ -156,7 +156,7 @@ class HardwarePath : public ::testing::Test {
         return runProgram(command);
     }
 
-    static constexpr int kAttempts = 3;
+    static constexpr int kAttempts = 5;
 
     // Faults that are all over-long programming pulses, which only a process
     // held up between the two control writes makes.

@@ -8,7 +8,13 @@ RegisterLog::RegisterLog(const std::string& path, const Clock& clock)
     file_ = std::fopen(path.c_str(), "a");
     // Written out only when the emulator persists: a write to the disk in the
     // middle of a pulse would stretch it, and the adapter times it.
-    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IOFBF, kBuffer);
+    // The buffer is touched through before the first access: a page met for
+    // the first time in a pulse costs a page fault, which on a virtual
+    // machine can take hundreds of microseconds while the host backs it.
+    if (file_ != nullptr) {
+        buffer_.assign(kBuffer, '\0');
+        std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
+    }
 }
 
 RegisterLog::~RegisterLog() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "port/Clock.h"
 
@@ -45,6 +46,7 @@ class RegisterLog {
 
     const Clock& clock_;
     Clock::Duration start_;
+    std::vector<char> buffer_;  // the file's, touched through in advance
     std::FILE* file_ = nullptr;
 };
 

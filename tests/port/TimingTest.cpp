@@ -92,6 +92,22 @@ TEST(RealClock, UnitsLastTenMicrosecondsAndWaitsAddUpToTheFloor) {
     EXPECT_LE(clock.busySpent(), 52us);  // a sleep is no busy wait
 }
 
+TEST(RealClock, ASlowLoopEndsAUnitAfterTwentyMicroseconds) {
+    // Two billion iterations a unit, as if the loop ran far slower than its
+    // count says: the wait still ends once 20 us have passed on the clock
+    // (the ticking clock passes them within a few dozen chunks), instead of
+    // spinning for seconds and stretching a programming pulse past 110 us.
+    RegisterPort registers;
+    ticks = 0;
+    RealClock clock(&Ticking);
+    Bus bus(registers, clock, 0x7FFFFFFFu);
+    const auto start = std::chrono::steady_clock::now();
+    bus.BusDelay(1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_GE(clock.busySpent(), 20us);
+    EXPECT_LE(clock.busySpent(), 22us);
+}
+
 TEST(VirtualClock, AdvancesTenMicrosecondsPerUnitAndMillisecondsPerSleep) {
     RegisterPort registers;
     VirtualClock clock;
