@@ -1,7 +1,6 @@
 #include "cli/OpenCheck.h"
 
 #include "image/OpenWalk.h"
-#include "image/TextFile.h"
 
 namespace lpt51::cli {
 
@@ -21,14 +20,6 @@ OpenCheckResult CheckLikeOpen(const image::Lines& lines) {
             break;
     }
     return result;
-}
-
-std::optional<std::string> LoadTextFile(const std::string& path, image::Lines& lines) {
-    return image::LoadLines(path, lines);
-}
-
-std::optional<std::string> SaveTextFile(const std::string& path, const image::Lines& lines) {
-    return image::SaveLines(path, lines);
 }
 
 }  // namespace lpt51::cli

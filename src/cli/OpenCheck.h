@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "image/HexField.h"
@@ -17,11 +16,5 @@ struct OpenCheckResult {
 
 // The Open command's validation walk and size limit, as one verdict.
 OpenCheckResult CheckLikeOpen(const image::Lines& lines);
-
-// The file's lines as Open loads them; on failure a message naming the file and why.
-std::optional<std::string> LoadTextFile(const std::string& path, image::Lines& lines);
-
-// Saves lines atomically: a failed save leaves the old file as it was.
-std::optional<std::string> SaveTextFile(const std::string& path, const image::Lines& lines);
 
 }  // namespace lpt51::cli

@@ -3,6 +3,7 @@
 
 #include "CliTestSupport.h"
 #include "cli/OpenCheck.h"
+#include "image/TextFile.h"
 
 namespace lpt51::cli {
 namespace {
@@ -73,14 +74,14 @@ TEST(OpenCheck, SizeLimitIs4096Bytes) {
 TEST(OpenCheck, SavedFileIsReplacedWholeAndLoadsBack) {
     test::TempDir dir;
     const std::string p = dir.path("out.hex");
-    ASSERT_FALSE(SaveTextFile(p, {"a", "b"}));
-    ASSERT_FALSE(SaveTextFile(p, {"c"}));
+    ASSERT_FALSE(image::SaveLines(p, {"a", "b"}));
+    ASSERT_FALSE(image::SaveLines(p, {"c"}));
     EXPECT_EQ(test::ReadAll(p), "c\n");
     image::Lines lines;
-    ASSERT_FALSE(LoadTextFile(p, lines));
+    ASSERT_FALSE(image::LoadLines(p, lines));
     EXPECT_EQ(lines, image::Lines{"c"});
-    EXPECT_TRUE(LoadTextFile(dir.path("missing.hex"), lines).has_value());
-    EXPECT_TRUE(SaveTextFile(dir.path("no/such/dir/x.hex"), {"a"}).has_value());
+    EXPECT_TRUE(image::LoadLines(dir.path("missing.hex"), lines).has_value());
+    EXPECT_TRUE(image::SaveLines(dir.path("no/such/dir/x.hex"), {"a"}).has_value());
 }
 
 }  // namespace
