@@ -30,10 +30,13 @@ bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const 
         return false;
     }
     CwvGuard guard(ctx.state);
-    if (steps.erase) steps.erase();
+    const auto stops = [](const std::function<CwvStep()>& step) {
+        return step && step() == CwvStep::Stop;
+    };
+    if (stops(steps.erase)) return false;
     guard.skipSignature();
-    if (steps.write) steps.write();
-    if (ctx.state.BidiMode == 1 && steps.verify) steps.verify();
+    if (stops(steps.write)) return false;
+    if (ctx.state.BidiMode == 1 && stops(steps.verify)) return false;
     ctx.prompts.showMessage(kTaskComplete);
     return true;
 }

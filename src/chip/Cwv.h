@@ -35,16 +35,22 @@ std::optional<std::string> CwvCaptionRefusal(const std::string& cpuCaption);
 // programmed (see ScanImage), or nothing.
 std::optional<std::string> CwvImageRefusal(const image::Lines& lines);
 
-// The handlers the sequence calls, each with its own window work.
+// What a step tells the sequence: go on, or end here (a refused erase must
+// not be followed by a write, nor a stopped write by a verify).
+enum class CwvStep { Continue, Stop };
+
+// The steps the sequence calls, each with its front end's own work.
 struct CwvSteps {
-    std::function<void()> erase;   // clearClick
-    std::function<void()> write;   // writeClick
-    std::function<void()> verify;  // verifyClick
+    std::function<CwvStep()> erase;
+    std::function<CwvStep()> write;
+    std::function<CwvStep()> verify;
 };
 
 // The whole sequence: caption refusals, image refusal (nothing erased), then
 // CwvActive, erase, SkipSignature, write, verify when BidiMode is 1,
-// "Task complete !", flags cleared. Returns false when refused up front.
+// "Task complete !", flags cleared. Returns true when every step ran to its
+// end and said Continue; false when refused up front or a step stopped it
+// (then without "Task complete !").
 bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                          const CwvSteps& steps);
 
