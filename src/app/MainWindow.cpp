@@ -166,7 +166,7 @@ void Form1::buildControls() {
     verify = button("verify", "Verify Chip", 384, 152, 113, 16, Qt::darkGreen);
     read = button("read", "Read Chip", 384, 192, 113, 16, Qt::darkGreen);
     lock = button("lock", "Lock Chip", 384, 232, 113, 16, Qt::darkGreen);
-    Cwv = button("Cwv", "Clear-Write-Verify ", 376, 312, 137, 13, Qt::darkGreen);
+    Cwv = button("Cwv", chip::kCwvCaptionBidi, 376, 312, 137, 13, Qt::darkGreen);
     exit = button("exit", "Exit", 384, 376, 113, 16, Qt::darkBlue);
 
     const int bitLeft[3] = {392, 425, 457};
