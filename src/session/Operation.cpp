@@ -27,6 +27,13 @@ OperationResult Session::run(Prompts& prompts,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
                              Priority priority) {
     OperationResult result;
+    if (!ready()) {
+        // The front ends ask ready() first; this only keeps a slip from
+        // reaching a port that is not there.
+        result.outcome = Outcome::Failed;
+        result.messages.push_back("No port has been opened.");
+        return result;
+    }
     const Nesting nesting(depth_);
     std::optional<sim::FaultReport> faults;
     {
