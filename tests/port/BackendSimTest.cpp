@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "backend/Backend.h"
-#include "backend/ChipStore.h"
 
 namespace lpt51 {
 namespace {
