@@ -59,12 +59,10 @@ System& CurrentSystem() {
     return *current;
 }
 
-SystemOverride::SystemOverride(System& system) : previous_(current) {
-    current = &system;
-}
-
-SystemOverride::~SystemOverride() {
-    current = previous_;
+System* SetSystem(System* system) {
+    System* previous = current;
+    current = system != nullptr ? system : &posix;
+    return previous;
 }
 
 }  // namespace lpt51::file

@@ -53,16 +53,8 @@ class PosixSystem : public System {
 // another in its place.
 System& CurrentSystem();
 
-// Test hook: routes the module's calls to `system` for the object's life.
-class SystemOverride {
-  public:
-    explicit SystemOverride(System& system);
-    ~SystemOverride();
-    SystemOverride(const SystemOverride&) = delete;
-    SystemOverride& operator=(const SystemOverride&) = delete;
-
-  private:
-    System* previous_;
-};
+// Test hook: routes the module's calls to `system` from now on, or back to
+// the real one for null. Returns the one it replaces.
+System* SetSystem(System* system);
 
 }  // namespace lpt51::file

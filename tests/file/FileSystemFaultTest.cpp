@@ -1,14 +1,11 @@
 // Faults no real disk gives on demand: each system call of a replacement or
 // a read failing, or coming back short, in turn.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "../ScratchDir.h"
 
 #include "file/ReadFile.h"
 #include "file/ReplaceFile.h"
@@ -16,8 +13,6 @@
 
 namespace lpt51::file {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The real system, but one chosen call fails with `error`, and writes and
 // reads may be cut short or interrupted first.
@@ -61,41 +56,30 @@ class FaultySystem final : public PosixSystem {
 
 class FileFault : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "lpt51-file-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override { SetSystem(nullptr); }
 
-    std::string Path(const char* name) const { return (dir_ / name).string(); }
-    std::string Contents(const char* name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    std::size_t Entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
-    }
+    std::string Path(const char* name) const { return scratch_.path(name); }
+    std::string Contents(const char* name) const { return scratch_.contents(Path(name)); }
+    std::size_t Entries() const { return scratch_.entries(); }
 
-    fs::path dir_;
+    test::ScratchDir scratch_;
 };
 
 TEST_F(FileFault, AFailedReplacementLeavesTheTargetAndNoTemporaryFile) {
     using Call = FaultySystem::Call;
     for (Call call : {Call::Write, Call::Fsync, Call::Close, Call::Rename}) {
-        std::ofstream(Path("keep.hex"), std::ios::binary) << "precious\n";
+        scratch_.put(Path("keep.hex"), "precious\n");
         FaultySystem faulty;
         faulty.failing = call;
         faulty.error = call == Call::Write ? ENOSPC : EIO;
-        {
-            SystemOverride seam(faulty);
-            const auto problem = ReplaceFile(Path("keep.hex"), "new contents\n");
-            ASSERT_TRUE(problem) << static_cast<int>(call);
-            EXPECT_EQ(problem->step, ReplaceProblem::Step::Write);
-            EXPECT_EQ(problem->error, faulty.error);
-            // A target that did not exist stays missing.
-            EXPECT_TRUE(ReplaceFile(Path("new.hex"), "x"));
-        }
+        SetSystem(&faulty);
+        const auto problem = ReplaceFile(Path("keep.hex"), "new contents\n");
+        ASSERT_TRUE(problem) << static_cast<int>(call);
+        EXPECT_EQ(problem->step, ReplaceProblem::Step::Write);
+        EXPECT_EQ(problem->error, faulty.error);
+        // A target that did not exist stays missing.
+        EXPECT_TRUE(ReplaceFile(Path("new.hex"), "x"));
+        SetSystem(nullptr);
         EXPECT_EQ(Contents("keep.hex"), "precious\n") << static_cast<int>(call);
         EXPECT_EQ(Entries(), 1u) << "temporary file left after a failed call "
                                  << static_cast<int>(call);
@@ -105,7 +89,7 @@ TEST_F(FileFault, AFailedReplacementLeavesTheTargetAndNoTemporaryFile) {
 TEST_F(FileFault, ShortAndInterruptedCallsAreCarriedThrough) {
     FaultySystem faulty;
     faulty.shortAndInterrupted = true;
-    SystemOverride seam(faulty);
+    SetSystem(&faulty);
     const std::string text = "0123456789abcdef\n";
     ASSERT_EQ(ReplaceFile(Path("out.hex"), text), std::nullopt);
     std::string back;
