@@ -47,6 +47,17 @@ inline void LatchAddress(Bus& bus, const ProgrammerState& st, std::uint8_t mode,
     bus.LatchHigh(static_cast<std::uint8_t>(mode | (st.AddrHigh & mode_bits::kAddressHigh)), d);
 }
 
+// Reads the byte at the current address in a read mode into ChipByte: idle,
+// the address with the mode, the read strobe; `d` is the latch steps' delay,
+// r1 and r2 the strobe's.
+inline std::uint8_t ReadByteAt(ChipContext& ctx, Operation read, std::uint32_t d, std::uint32_t r1,
+                               std::uint32_t r2) {
+    ctx.bus.LatchIdle(d);
+    LatchAddress(ctx.bus, ctx.state, kAt89c51.modeByte(read, Variant::Volts5), d);
+    ctx.state.ChipByte = ctx.bus.ReadStrobe(r1, r2);
+    return static_cast<std::uint8_t>(ctx.state.ChipByte);
+}
+
 // True when the caption selects the 12 V mode bytes (exact comparison).
 inline bool Is12V(const std::string& cpuCaption) {
     return cpuCaption == "AT89C51-12V";

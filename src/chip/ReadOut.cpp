@@ -12,14 +12,11 @@ constexpr std::size_t kRecords = kCodeSize / kRecordBytes;
 
 // The read-out's per-byte sequence: four-times delays and the long strobe.
 std::uint8_t ReadCodeByte(ChipContext& ctx) {
-    Bus& bus = ctx.bus;
     ProgrammerState& st = ctx.state;
-    bus.LatchIdle(4);
-    LatchAddress(bus, st, kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5), 4);
-    st.ChipByte = bus.ReadStrobe(10, 40);
+    const std::uint8_t b = ReadByteAt(ctx, Operation::ReadCode, 4, 10, 40);
     // The address stops at the last byte instead of wrapping to 0.
     if (((st.AddrHigh << 8) | st.AddrLow) != kCodeSize - 1) AdvanceAddress(st);
-    return static_cast<std::uint8_t>(st.ChipByte);
+    return b;
 }
 
 template <typename PerRecord>

@@ -7,27 +7,13 @@
 
 namespace lpt51::chip {
 
-namespace {
-
-// One signature byte: idle, address, signature-read mode (no programming voltage).
-std::uint8_t ReadSignatureByte(ChipContext& ctx) {
-    Bus& bus = ctx.bus;
-    ProgrammerState& st = ctx.state;
-    bus.LatchIdle(1);
-    LatchAddress(bus, st, kAt89c51.modeByte(Operation::ReadSignature, Variant::Volts5), 1);
-    st.ChipByte = bus.ReadStrobe(4, 20);
-    return static_cast<std::uint8_t>(st.ChipByte);
-}
-
-}  // namespace
-
 void ReadSignature(ChipContext& ctx) {
     ProgrammerState& st = ctx.state;
     st.AddrLow = kAt89c51.signatureAddress;
     st.AddrHigh = 0;
     if (st.SkipSignature != 1) {
         for (int i = 0; i < 3; ++i) {
-            const std::uint8_t b = ReadSignatureByte(ctx);
+            const std::uint8_t b = ReadByteAt(ctx, Operation::ReadSignature, 1, 4, 20);
             if (i == 0 && b != kAt89c51.manufacturer &&
                 ctx.prompts.ask(QuestionKind::Information, kNotAtmel) == Answer::No) {
                 st.ChipType = kChipNone;

@@ -40,6 +40,9 @@ class Bus {
     void ReleaseBus();
 
   private:
+    // The lines to `value`, the latch's strobe bit cleared and set again.
+    void Latch(std::uint8_t value, std::uint8_t strobe, std::uint32_t d);
+
     Port& port_;
     Clock& clock_;
     std::uint32_t delayUnit_;
