@@ -63,8 +63,8 @@ ScannedImage ScanImage(const image::Lines& lines) {
             ImageProblem p;
             p.line = i + 1;
             p.what = "the record at address " + Hex2(*high) + Hex2(*low) +
-                     (start >= kCodeSize ? " lies beyond" : " runs past") +
-                     " 0FFF, the chip's last address";
+                     (start >= kCodeSize ? " lies beyond" : " runs past") + " " +
+                     Hex2((kCodeSize - 1) >> 8) + Hex2(kCodeSize - 1) + ", the chip's last address";
             out.problem = std::move(p);
             return out;
         }
@@ -88,6 +88,19 @@ ScannedImage ScanImage(const image::Lines& lines) {
                            : "the text ends without an end record (:00000001FF)";
     out.problem = std::move(p);
     return out;
+}
+
+std::optional<std::string> RefusalText(const ScannedImage& scan, ImageUse use) {
+    if (!scan.problem) return std::nullopt;
+    switch (use) {
+        case ImageUse::Write:
+            return RefusalText(*scan.problem, "Write", "Nothing was programmed.");
+        case ImageUse::Verify:
+            return RefusalText(*scan.problem, "Verify", "Nothing was compared.");
+        case ImageUse::ClearWriteVerify:
+            break;
+    }
+    return RefusalText(*scan.problem, "Clear-Write-Verify", "The chip was not erased.");
 }
 
 std::string RefusalText(const ImageProblem& problem, const std::string& operation,

@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "chip/At89c51.h"
 #include "image/HexField.h"
 
 namespace lpt51::chip {
-
-// The chip's code memory ends here; the adapter carries 12 address bits only.
-inline constexpr std::uint32_t kCodeSize = 0x1000;
 
 // One record as the write and verify walks see it.
 struct WalkRecord {
@@ -37,7 +35,7 @@ struct ImageProblem {
 // otherwise both address fields and the type, and a type "00" record's data
 // fields. Refused: a field that must be converted and is not hexadecimal, a
 // text that ends before an end record, and a data record whose bytes lie at
-// or beyond 0x1000 (they would land on their address modulo 4096).
+// or beyond kCodeSize (they would land on their address modulo the size).
 struct ScannedImage {
     std::vector<WalkRecord> records;  // in line order, the end record not included
     std::size_t endLine = 0;          // 0-based index of the end record
@@ -46,6 +44,16 @@ struct ScannedImage {
 };
 
 ScannedImage ScanImage(const image::Lines& lines);
+
+// What a scanned image is refused for, each with its refusal's words.
+enum class ImageUse {
+    Write,             // "Write refused: ... Nothing was programmed."
+    Verify,            // "Verify refused: ... Nothing was compared."
+    ClearWriteVerify,  // "Clear-Write-Verify refused: ... The chip was not erased."
+};
+
+// The refusal text for the scan's problem in that use, or nothing.
+std::optional<std::string> RefusalText(const ScannedImage& scan, ImageUse use);
 
 // The refusal text for a problem, e.g.
 // "Write refused: line 3, column 10: field \"ZG\" is not a hexadecimal byte. Nothing was

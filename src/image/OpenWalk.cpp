@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "chip/At89c51.h"
+
 namespace lpt51::image {
 namespace {
 
@@ -93,7 +95,8 @@ OpenResult ValidateImage(const Lines& lines) {
         result.codeSize = static_cast<std::int32_t>(
             std::min<std::int64_t>(codeSize, std::numeric_limits<std::int32_t>::max()));
         result.outcome = outcome;
-        if (outcome == OpenResult::Outcome::Accepted && codeSize > kCodeMemorySize)
+        if (outcome == OpenResult::Outcome::Accepted &&
+            codeSize > static_cast<std::int64_t>(chip::kCodeSize))
             result.outcome = OpenResult::Outcome::TooLarge;
         return result;
     };

@@ -8,7 +8,6 @@
 
 namespace lpt51::image {
 
-inline constexpr std::int32_t kCodeMemorySize = 4096;
 inline constexpr const char* kIllegalCharMessage = "File contains illegal char =  ";
 inline constexpr const char* kCorruptMessage = "File is corrupt   !!! \rControl sum is incorrect .";
 inline constexpr const char* kTooLargeMessage = "File has more than 4096 Byte !!";

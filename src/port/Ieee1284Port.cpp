@@ -11,14 +11,16 @@
 #include <functional>
 
 #include "port/Bus.h"
+#include "port/ControlBits.h"
 
 namespace lpt51 {
 
 namespace {
 
-constexpr std::uint8_t kLineBits = 0x0F;      // strobe, auto feed, init, select in
-constexpr std::uint8_t kP27High = 0x04;       // init: the chip's P2.7
-constexpr std::uint8_t kDirectionBit = 0x20;  // set: the data lines are inputs
+using control_bits::kDataInput;
+using control_bits::kLines;
+using control_bits::kP27High;
+static_assert(control_bits::kInvertedLines == C1284_INVERTED);
 
 std::string hex(unsigned long value) {
     char text[24];
@@ -255,8 +257,8 @@ std::uint8_t Ieee1284Port::readControl() {
 }
 
 void Ieee1284Port::writeControl(std::uint8_t value) {
-    const bool toInput = (value & kDirectionBit) != 0;
-    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
+    const bool toInput = (value & kDataInput) != 0;
+    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDataInput) != 0);
     if (!turns) {
         writeLines(value);
         shadow_ = value;
@@ -271,7 +273,7 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
     // then the direction; then P2.7 low if the value asks for it, only once
     // the port no longer drives.
     const auto held = static_cast<std::uint8_t>(value | kP27High);
-    if (!directionKnown_ || ((held ^ shadow_) & kLineBits) != 0) writeLines(held);
+    if (!directionKnown_ || ((held ^ shadow_) & kLines) != 0) writeLines(held);
     library_.dataDir(port_, toInput ? 1 : 0);
     if ((value & kP27High) == 0) writeLines(value);
     directionKnown_ = true;
@@ -279,7 +281,8 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
 }
 
 void Ieee1284Port::writeLines(std::uint8_t value) {
-    library_.writeControl(port_, static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED));
+    library_.writeControl(
+        port_, static_cast<unsigned char>((value & kLines) ^ control_bits::kInvertedLines));
 }
 
 }  // namespace lpt51
