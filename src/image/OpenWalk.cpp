@@ -64,13 +64,18 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
     };
     std::uint8_t count = 0;
     if (!read(kCountPos, count)) return check;
-    codeSize += count;
     acc -= count;
+    std::uint8_t type = 0;
     for (std::size_t pos : {kAddrHighPos, kAddrLowPos, kTypePos}) {
         std::uint8_t v = 0;
         if (!read(pos, v)) return check;
         acc -= v;
+        if (pos == kTypePos) type = v;
     }
+    // Only data records carry code; the extended and start address records
+    // that many tools write carry addresses, and counting them would push a
+    // full image over the chip's size.
+    if (type == 0x00) codeSize += count;
     for (std::size_t k = 0; k < count; ++k) {
         std::uint8_t v = 0;
         if (!read(kDataPos + 2 * k, v)) return check;
