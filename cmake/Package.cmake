@@ -20,4 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "sdcc")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
+# The example goes with the documentation: a known-good image to try a new
+# adapter with, and the source and Makefile it was built from.
+install(FILES examples/blink.c examples/blink.hex examples/Makefile
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 include(CPack)

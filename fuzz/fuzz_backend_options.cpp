@@ -1,11 +1,10 @@
-// The program's words: NUL-separated arguments, as the port options and as
-// the whole command line read them.
+// The program's words: NUL-separated arguments, as the whole command line
+// reads them, the port options among them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "backend/Backend.h"
 #include "cli/Arguments.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -24,7 +23,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const lpt51::cli::UsageError&) {
         }
     }
-    lpt51::BackendOptions options;
-    (void)lpt51::TakeBackendOptions(args, options);
     return 0;
 }

@@ -1,9 +1,9 @@
 #include "backend/Backend.h"
 
-#include "backend/ChipStore.h"
 #include "backend/PortName.h"
 #include "backend/Tracing.h"
 #include "port/Ieee1284Port.h"
+#include "sim/ChipStateFile.h"
 
 namespace lpt51 {
 
@@ -92,10 +92,10 @@ class SimBackend final : public BackendBase {
         }
         sim::ChipState chip = sim::ChipState::erased(options.simChip);
         if (!stateFile_.empty()) {
-            LoadedChip loaded = loadChip(stateFile_, options.simChip);
+            sim::ChipStateLoad loaded = sim::loadChipState(stateFile_, options.simChip);
             if (!loaded.chip) {
                 // Never touched again: the user's file is not ours to overwrite.
-                problem_ = loaded.problem;
+                problem_ = loaded.error;
                 return;
             }
             chip = std::move(*loaded.chip);
@@ -116,7 +116,7 @@ class SimBackend final : public BackendBase {
     sim::VirtualAdapter* virtualAdapter() override { return adapter_.get(); }
     std::optional<std::string> persist() override {
         if (!adapter_ || stateFile_.empty()) return std::nullopt;
-        return saveChip(stateFile_, adapter_->chip());
+        return sim::saveChipState(stateFile_, adapter_->chip());
     }
 
   private:

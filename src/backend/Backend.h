@@ -5,7 +5,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "port/Clock.h"
 #include "port/Port.h"
@@ -43,11 +42,6 @@ std::span<const BackendOptionInfo> BackendOptionList();
 // with the option's name when the value is refused (`out` is then untouched).
 std::optional<std::string> ApplyBackendOption(const std::string& option, const std::string& value,
                                               BackendOptions& out);
-
-// Takes the options of BackendOptionList() (as "--opt VALUE" or "--opt=VALUE")
-// out of args, leaving everything else in order. Returns an
-// error text for a bad value, e.g. "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)".
-std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out);
 
 // Whether the bus runs on virtual time: only the virtual adapter ever does. The
 // hardware is always timed by the measured clock, whatever --sim-timing says.

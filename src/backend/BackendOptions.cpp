@@ -76,42 +76,6 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
     return choose(kTimings, value, out.virtualTiming, option, "timing");
 }
 
-std::optional<std::string> TakeBackendOptions(std::vector<std::string>& args, BackendOptions& out) {
-    std::vector<std::string> rest;
-    rest.reserve(args.size());
-    // Work on a copy of the options so a bad value leaves `out` untouched.
-    BackendOptions taken = out;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--") {  // everything after it belongs to the caller
-            rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-            break;
-        }
-        bool matched = false;
-        for (const BackendOptionInfo& info : kBackendOptions) {
-            const std::string option(info.name);
-            std::string value;
-            if (arg == option) {
-                if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
-                    return option + ": missing value";
-                }
-                value = args[++i];
-            } else if (arg.rfind(option + "=", 0) == 0) {
-                value = arg.substr(option.size() + 1);
-            } else {
-                continue;
-            }
-            if (auto problem = ApplyBackendOption(option, value, taken)) return problem;
-            matched = true;
-            break;
-        }
-        if (!matched) rest.push_back(arg);
-    }
-    out = taken;
-    args = std::move(rest);
-    return std::nullopt;
-}
-
 bool TimedVirtually(const BackendOptions& options) {
     PortName name;
     return options.virtualTiming && !parsePortName(options.port, name) &&

@@ -19,10 +19,44 @@ std::optional<ImageProblem> NotHex(std::size_t lineIndex, std::string_view line,
     return p;
 }
 
+// The base that the last extended address record put in force: a segment
+// (type 02) counts in 16-byte paragraphs, a linear address (type 04) in 64 KiB
+// pages. Many tools begin every file with a zero base.
+struct ExtendedBase {
+    bool linear = false;
+    std::uint16_t value = 0;
+
+    std::uint32_t Full(std::uint32_t offset) const {
+        return (linear ? std::uint32_t{value} << 16 : std::uint32_t{value} << 4) + offset;
+    }
+};
+
+// Upper-case hexadecimal, at least four digits, more beyond 64 KiB.
+std::string AddressText(std::uint32_t address) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.insert(text.begin(), kDigits[address & 0x0F]);
+        address >>= 4;
+    } while (address != 0 || text.size() < 4);
+    return text;
+}
+
+ImageProblem MalformedBase(std::size_t lineIndex, const std::string& type, unsigned count) {
+    ImageProblem p;
+    p.line = lineIndex + 1;
+    p.column = image::kCountPos + 1;
+    p.what = std::string("the extended ") + (type == "04" ? "linear" : "segment") +
+             " address record (type " + type + ") has a byte count of " + Hex2(count) +
+             "; it must be 02";
+    return p;
+}
+
 }  // namespace
 
 ScannedImage ScanImage(const image::Lines& lines) {
     ScannedImage out;
+    ExtendedBase base;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         WalkRecord rec;
@@ -32,6 +66,11 @@ ScannedImage ScanImage(const image::Lines& lines) {
         if (image::FieldText(line, image::kCountPos) == "00") {
             if (image::FieldText(line, image::kAddrHighPos) == "00") {
                 out.endLine = i;
+                return out;
+            }
+            const std::string type = image::FieldText(line, image::kTypePos);
+            if (type == "02" || type == "04") {
+                out.problem = MalformedBase(i, type, 0);
                 return out;
             }
             out.records.push_back(std::move(rec));  // no data bytes: programs nothing
@@ -54,20 +93,51 @@ ScannedImage ScanImage(const image::Lines& lines) {
         }
         rec.addrHigh = *high;
         rec.addrLow = *low;
-        if (image::FieldText(line, image::kTypePos) != "00") {
+        const std::string type = image::FieldText(line, image::kTypePos);
+        if (type == "02" || type == "04") {
+            if (*count != 2) {
+                out.problem = MalformedBase(i, type, *count);
+                return out;
+            }
+            const auto b0 = image::ReadField(line, image::kDataPos);
+            if (!b0) {
+                out.problem = NotHex(i, line, image::kDataPos);
+                return out;
+            }
+            const auto b1 = image::ReadField(line, image::kDataPos + 2);
+            if (!b1) {
+                out.problem = NotHex(i, line, image::kDataPos + 2);
+                return out;
+            }
+            base.linear = type == "04";
+            base.value = static_cast<std::uint16_t>((*b0 << 8) | *b1);
+            out.records.push_back(std::move(rec));  // sets the base, programs nothing
+            continue;
+        }
+        if (type != "00") {
             out.records.push_back(std::move(rec));  // other record types program nothing
             continue;
         }
-        const std::uint32_t start = (std::uint32_t{*high} << 8) | *low;
-        if (start + *count > kCodeSize) {
+        const std::uint32_t offset = (std::uint32_t{*high} << 8) | *low;
+        const std::uint32_t start = base.Full(offset);
+        if (std::uint64_t{start} + *count > kCodeSize) {  // 64 bits: a high base plus the count
             ImageProblem p;
             p.line = i + 1;
-            p.what = "the record at address " + Hex2(*high) + Hex2(*low) +
-                     (start >= kCodeSize ? " lies beyond" : " runs past") +
-                     " 0FFF, the chip's last address";
+            p.what = "the record at address " + AddressText(start);
+            if (base.value != 0) {
+                p.what += std::string(" (extended ") + (base.linear ? "linear" : "segment") +
+                          " address " + AddressText(base.value) + ", offset " +
+                          AddressText(offset) + ")";
+            }
+            p.what += std::string(start >= kCodeSize ? " lies beyond" : " runs past") + " " +
+                      AddressText(kCodeSize - 1) + ", the chip's last address";
             out.problem = std::move(p);
             return out;
         }
+        // The walks latch the chip address, which is the offset unless a base
+        // below the chip's end moved it.
+        rec.addrHigh = static_cast<std::uint16_t>(start >> 8);
+        rec.addrLow = static_cast<std::uint16_t>(start & 0xFF);
         rec.data = true;
         rec.bytes.reserve(*count);
         for (std::size_t k = 0; k < *count; ++k) {
@@ -88,6 +158,19 @@ ScannedImage ScanImage(const image::Lines& lines) {
                            : "the text ends without an end record (:00000001FF)";
     out.problem = std::move(p);
     return out;
+}
+
+std::optional<std::string> RefusalText(const ScannedImage& scan, ImageUse use) {
+    if (!scan.problem) return std::nullopt;
+    switch (use) {
+        case ImageUse::Write:
+            return RefusalText(*scan.problem, "Write", "Nothing was programmed.");
+        case ImageUse::Verify:
+            return RefusalText(*scan.problem, "Verify", "Nothing was compared.");
+        case ImageUse::ClearWriteVerify:
+            break;
+    }
+    return RefusalText(*scan.problem, "Clear-Write-Verify", "The chip was not erased.");
 }
 
 std::string RefusalText(const ImageProblem& problem, const std::string& operation,

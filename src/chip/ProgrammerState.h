@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "chip/At89c51.h"
 #include "chip/Prompts.h"
 #include "port/Bus.h"
 
@@ -39,9 +40,31 @@ inline void AdvanceAddress(ProgrammerState& st) {
     }
 }
 
+// Latches the current address with `mode` in the high latch's upper bits:
+// the first steps of every byte the chip is asked to take or give.
+inline void LatchAddress(Bus& bus, const ProgrammerState& st, std::uint8_t mode, std::uint32_t d) {
+    bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), d);
+    bus.LatchHigh(static_cast<std::uint8_t>(mode | (st.AddrHigh & mode_bits::kAddressHigh)), d);
+}
+
+// Reads the byte at the current address in a read mode into ChipByte: idle,
+// the address with the mode, the read strobe; `d` is the latch steps' delay,
+// r1 and r2 the strobe's.
+inline std::uint8_t ReadByteAt(ChipContext& ctx, Operation read, std::uint32_t d, std::uint32_t r1,
+                               std::uint32_t r2) {
+    ctx.bus.LatchIdle(d);
+    LatchAddress(ctx.bus, ctx.state, kAt89c51.modeByte(read, Variant::Volts5), d);
+    ctx.state.ChipByte = ctx.bus.ReadStrobe(r1, r2);
+    return static_cast<std::uint8_t>(ctx.state.ChipByte);
+}
+
 // True when the caption selects the 12 V mode bytes (exact comparison).
 inline bool Is12V(const std::string& cpuCaption) {
     return cpuCaption == "AT89C51-12V";
+}
+
+inline Variant CaptionVariant(const std::string& cpuCaption) {
+    return Is12V(cpuCaption) ? Variant::Volts12 : Variant::Volts5;
 }
 
 }  // namespace lpt51::chip

@@ -1,5 +1,6 @@
 #include "chip/ReadOut.h"
 
+#include "chip/At89c51.h"
 #include "image/RecordWriter.h"
 
 namespace lpt51::chip {
@@ -7,19 +8,15 @@ namespace lpt51::chip {
 namespace {
 
 constexpr std::size_t kRecordBytes = image::kRecordBytes;
-constexpr std::size_t kRecords = image::kImageBytes / kRecordBytes;
+constexpr std::size_t kRecords = kCodeSize / kRecordBytes;
 
 // The read-out's per-byte sequence: four-times delays and the long strobe.
 std::uint8_t ReadCodeByte(ChipContext& ctx) {
-    Bus& bus = ctx.bus;
     ProgrammerState& st = ctx.state;
-    bus.LatchIdle(4);
-    bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), 4);
-    bus.LatchHigh(static_cast<std::uint8_t>(0xB0 | (st.AddrHigh & 0x0F)), 4);
-    st.ChipByte = bus.ReadStrobe(10, 40);
-    // The address stops at 0xFFF instead of wrapping to 0.
-    if (!(st.AddrLow == 0xFF && st.AddrHigh == 0x0F)) AdvanceAddress(st);
-    return static_cast<std::uint8_t>(st.ChipByte);
+    const std::uint8_t b = ReadByteAt(ctx, Operation::ReadCode, 4, 10, 40);
+    // The address stops at the last byte instead of wrapping to 0.
+    if (((st.AddrHigh << 8) | st.AddrLow) != kCodeSize - 1) AdvanceAddress(st);
+    return b;
 }
 
 template <typename PerRecord>
@@ -30,7 +27,7 @@ void ReadAll(ChipContext& ctx, ProgressObserver* observer, PerRecord perRecord) 
     for (std::size_t r = 0; r < kRecords; ++r) {
         for (std::size_t k = 0; k < kRecordBytes; ++k) record[k] = ReadCodeByte(ctx);
         perRecord(static_cast<unsigned>(r * kRecordBytes), record);
-        if (observer) observer->bytesDone((r + 1) * kRecordBytes, 4096);
+        if (observer) observer->bytesDone((r + 1) * kRecordBytes, kCodeSize);
     }
 }
 
@@ -51,8 +48,8 @@ image::Lines ReadChip(ChipContext& ctx, ProgressObserver* observer) {
     return lines;
 }
 
-std::array<std::uint8_t, 4096> ReadChipBytes(ChipContext& ctx, ProgressObserver* observer) {
-    std::array<std::uint8_t, 4096> out{};
+CodeBytes ReadChipBytes(ChipContext& ctx, ProgressObserver* observer) {
+    CodeBytes out{};
     ReadAll(ctx, observer, [&](unsigned address, const std::uint8_t* bytes) {
         for (std::size_t k = 0; k < kRecordBytes; ++k) out[address + k] = bytes[k];
     });

@@ -3,13 +3,14 @@
 #include <array>
 #include <cstdint>
 
+#include "chip/At89c51.h"
 #include "chip/ProgrammerState.h"
 #include "chip/Progress.h"
 #include "image/HexField.h"
 
 namespace lpt51::chip {
 
-// Reads all 4096 bytes and returns the 257 lines of Intel HEX (256 records of
+// Reads all kCodeSize bytes and returns the 257 lines of Intel HEX (256 records of
 // 16 bytes, then ":00000001FF"); each line also goes to observer->lineAppended
 // as soon as it is complete, and bytesDone after each record. No device check.
 // Ends with ReleaseBus; AddrLow/AddrHigh end at 0xFF/0x0F. The handler does the
@@ -17,6 +18,6 @@ namespace lpt51::chip {
 image::Lines ReadChip(ChipContext& ctx, ProgressObserver* observer);
 
 // The raw bytes alone (same port sequence), for callers that want no text.
-std::array<std::uint8_t, 4096> ReadChipBytes(ChipContext& ctx, ProgressObserver* observer);
+CodeBytes ReadChipBytes(ChipContext& ctx, ProgressObserver* observer);
 
 }  // namespace lpt51::chip

@@ -2,49 +2,37 @@
 
 #include <cstdint>
 
+#include "chip/At89c51.h"
 #include "chip/Devices.h"
 
 namespace lpt51::chip {
 
-namespace {
-
-// One signature byte: idle, address, signature-read mode (no programming voltage).
-std::uint8_t ReadSignatureByte(ChipContext& ctx) {
-    Bus& bus = ctx.bus;
-    ProgrammerState& st = ctx.state;
-    bus.LatchIdle(1);
-    bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), 1);
-    bus.LatchHigh(static_cast<std::uint8_t>(0x80 | (st.AddrHigh & 0x0F)), 1);
-    st.ChipByte = bus.ReadStrobe(4, 20);
-    return static_cast<std::uint8_t>(st.ChipByte);
-}
-
-}  // namespace
-
 void ReadSignature(ChipContext& ctx) {
     ProgrammerState& st = ctx.state;
-    st.AddrLow = 0x30;
+    st.AddrLow = kAt89c51.signatureAddress;
     st.AddrHigh = 0;
     if (st.SkipSignature != 1) {
         for (int i = 0; i < 3; ++i) {
-            const std::uint8_t b = ReadSignatureByte(ctx);
-            if (i == 0 && b != 0x1E &&
+            const std::uint8_t b = ReadByteAt(ctx, Operation::ReadSignature, 1, 4, 20);
+            if (i == 0 && b != kAt89c51.manufacturer &&
                 ctx.prompts.ask(QuestionKind::Information, kNotAtmel) == Answer::No) {
                 st.ChipType = kChipNone;
                 break;
             }
-            if (i == 1 && b != 0x51 &&
+            if (i == 1 && b != kAt89c51.device &&
                 ctx.prompts.ask(QuestionKind::Warning, kNot89C51) == Answer::No) {
                 st.ChipType = kChipNone;
                 break;
             }
             if (i == 2) {
-                st.ChipType = b == 0x05 ? kDevice5V : b == 0xFF ? kDevice12V : kChipNone;
+                st.ChipType = b == kAt89c51.signature(Variant::Volts5)    ? kDevice5V
+                              : b == kAt89c51.signature(Variant::Volts12) ? kDevice12V
+                                                                          : kChipNone;
             }
             ++st.AddrLow;
         }
     }
-    ctx.bus.SetControlOut(7);
+    ctx.bus.SetControlOut(control::kRest);
 }
 
 bool RunDeviceCheck(ChipContext& ctx, const std::string& cpuCaption) {

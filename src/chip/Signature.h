@@ -6,9 +6,9 @@
 
 namespace lpt51::chip {
 
-// Reads the signature bytes at 0x30-0x32 and sets ChipType (asking the
+// Reads the three signature bytes (at 0x30-0x32) and sets ChipType (asking the
 // manufacturer and device questions through the prompts). Does nothing but
-// SetControlOut(7) while SkipSignature is set. Does not look at BidiMode.
+// SetControlOut(kRest) while SkipSignature is set. Does not look at BidiMode.
 void ReadSignature(ChipContext& ctx);
 
 // The device check that opens erase, write and lock. `cpuCaption` is the

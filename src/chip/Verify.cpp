@@ -1,5 +1,6 @@
 #include "chip/Verify.h"
 
+#include "chip/At89c51.h"
 #include "chip/Devices.h"
 #include "chip/HexText.h"
 
@@ -11,22 +12,24 @@ std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std:
            "\rOn chip =" + Hex2(onChip) + "  In file= " + Hex2(inFile) + "\r Continue ? ";
 }
 
+// Transitional: removed once the front ends pass the scanned image.
 std::optional<std::string> VerifyRefusal(const image::Lines& lines) {
-    const ScannedImage scan = ScanImage(lines);
-    if (!scan.problem) return std::nullopt;
-    return RefusalText(*scan.problem, "Verify", "Nothing was compared.");
+    return RefusalText(ScanImage(lines), ImageUse::Verify);
 }
 
+// Transitional: removed once the front ends pass the scanned image.
 VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer) {
+    return VerifyImage(ctx, ScanImage(lines), observer);
+}
+
+VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& scan, ProgressObserver* observer) {
     VerifyResult result;
-    const ScannedImage scan = ScanImage(lines);
-    if (scan.problem) {
-        result.refusal = RefusalText(*scan.problem, "Verify", "Nothing was compared.");
-        return result;
-    }
+    result.refusal = RefusalText(scan, ImageUse::Verify);
+    if (result.refusal) return result;
 
     Bus& bus = ctx.bus;
     ProgrammerState& st = ctx.state;
+    const std::uint8_t readMode = kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5);
     std::size_t done = 0;
     bool stopped = false;
     for (const WalkRecord& rec : scan.records) {
@@ -37,8 +40,7 @@ VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressOb
             for (const std::uint8_t expected : rec.bytes) {
                 bus.LatchIdle(1);
                 bus.BusDelay(20);
-                bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), 1);
-                bus.LatchHigh(static_cast<std::uint8_t>(0xB0 | (st.AddrHigh & 0x0F)), 1);
+                LatchAddress(bus, st, readMode, 1);
                 --result.remaining;
                 st.ChipByte = bus.ReadStrobe(4, 20);
                 if (st.ChipByte != expected) {

@@ -24,10 +24,15 @@ struct VerifyResult {
 // refused). The handler then, in this order: reloads the view; shows
 // VerifyFinalMessage(result, state) if any; enables the window;
 // state.VerifyFailed = 0; enables verify with caption "Verify Chip".
+// A scan with a problem is refused with no port access.
+VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& image, ProgressObserver* observer);
+
+// Transitional: removed once the front ends pass the scanned image.
 VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer);
 
-// The refusal VerifyImage would give for this text (the listing, say), or
-// nothing: a handler asks first, so that a refused verify changes nothing.
+// Transitional: removed once the front ends pass the scanned image. A handler
+// asks RefusalText(scan, ImageUse::Verify) first, so that a refused verify
+// changes nothing.
 std::optional<std::string> VerifyRefusal(const image::Lines& lines);
 
 // "Not correct on adress (Hex): 0000\rOn chip =FF  In file= 02\r Continue ? "

@@ -2,30 +2,34 @@
 
 #include <cstdint>
 
+#include "chip/At89c51.h"
 #include "chip/Devices.h"
 
 namespace lpt51::chip {
 
+// Transitional: removed once the front ends pass the scanned image.
 std::optional<std::string> WriteRefusal(const image::Lines& lines) {
-    const ScannedImage scan = ScanImage(lines);
-    if (!scan.problem) return std::nullopt;
-    return RefusalText(*scan.problem, "Write", "Nothing was programmed.");
+    return RefusalText(ScanImage(lines), ImageUse::Write);
 }
 
+// Transitional: removed once the front ends pass the scanned image.
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                        ProgressObserver* observer) {
+    return WriteImage(ctx, cpuCaption, ScanImage(lines), observer);
+}
+
+WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& scan,
+                       ProgressObserver* observer) {
     WriteResult result;
-    // The whole text is walked before the first port access, so a bad field
+    // The whole text was walked before the first port access, so a bad field
     // or an address beyond the chip programs nothing at all.
-    const ScannedImage scan = ScanImage(lines);
-    if (scan.problem) {
-        result.refusal = RefusalText(*scan.problem, "Write", "Nothing was programmed.");
-        return result;
-    }
+    result.refusal = RefusalText(scan, ImageUse::Write);
+    if (result.refusal) return result;
 
     Bus& bus = ctx.bus;
     ProgrammerState& st = ctx.state;
-    const std::uint8_t modeBits = Is12V(cpuCaption) ? 0x30 : 0xB0;
+    const ModeEntry& program = kAt89c51.mode(Operation::ProgramCode);
+    const std::uint8_t modeBits = program.modeByte(CaptionVariant(cpuCaption));
 
     bus.LatchIdle(1);
     bus.BusDelay(20);
@@ -33,20 +37,19 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const im
         if (rec.data) {
             st.AddrHigh = rec.addrHigh;
             st.AddrLow = rec.addrLow;
-            bus.SetControl(7);
+            bus.SetControl(control::kRest);
             bus.BusDelay(1);
             for (const std::uint8_t b : rec.bytes) {
-                bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), 1);
-                bus.LatchHigh(static_cast<std::uint8_t>(modeBits | (st.AddrHigh & 0x0F)), 1);
+                LatchAddress(bus, st, modeBits, 1);
                 st.ChipByte = b;
                 bus.PutData(b);
                 bus.BusDelay(1);
                 bus.Sleep(1);
                 // An output-only port gets a second millisecond before the pulse.
                 if (st.BidiMode == 0) bus.Sleep(1);
-                bus.SetControl(0x0F);
+                bus.SetControl(program.control);
                 bus.BusDelay(1);
-                bus.SetControl(7);
+                bus.SetControl(control::kRest);
                 bus.Sleep(3);
                 AdvanceAddress(st);
                 ++result.bytesProgrammed;

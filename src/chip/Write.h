@@ -22,18 +22,23 @@ struct WriteResult {
 // Programs the image. Runs NO device check: the handler does, in this order:
 //   if (!RunDeviceCheck(ctx, caption)) return;
 //   write caption "WRITING ...", disable write and the window;
-//   r = WriteImage(ctx, caption, lines, &observer);
+//   r = WriteImage(ctx, caption, image, &observer);
 //   reload the view from the current image file; caption "Write Chip";
 //   if (auto m = WriteFinalMessage(r, ctx.state)) prompts.showMessage(*m);
 //   enable the window and write; in BidiMode also Ve and verify (only when r.completed).
-// The text is scanned first (ScanImage): a bad text is refused with no port
-// access at all. Otherwise: initial sequence, every data byte of every data
-// record, ReleaseBus. observer may be null.
+// The text has been scanned (ScanImage): a scan with a problem is refused
+// with no port access at all. Otherwise: initial sequence, every data byte
+// of every data record, ReleaseBus. observer may be null.
+WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& image,
+                       ProgressObserver* observer);
+
+// Transitional: removed once the front ends pass the scanned image.
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
                        ProgressObserver* observer);
 
-// The refusal WriteImage would give for this text, or nothing: a handler asks
-// first, so that a refused write changes nothing on screen.
+// Transitional: removed once the front ends pass the scanned image. A handler
+// asks RefusalText(scan, ImageUse::Write) first, so that a refused write
+// changes nothing on screen.
 std::optional<std::string> WriteRefusal(const image::Lines& lines);
 
 // The message to show after WriteImage: the refusal, or "File was burn !"

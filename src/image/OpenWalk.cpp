@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "chip/At89c51.h"
+
 namespace lpt51::image {
 namespace {
 
@@ -62,13 +64,18 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
     };
     std::uint8_t count = 0;
     if (!read(kCountPos, count)) return check;
-    codeSize += count;
     acc -= count;
+    std::uint8_t type = 0;
     for (std::size_t pos : {kAddrHighPos, kAddrLowPos, kTypePos}) {
         std::uint8_t v = 0;
         if (!read(pos, v)) return check;
         acc -= v;
+        if (pos == kTypePos) type = v;
     }
+    // Only data records carry code; the extended and start address records
+    // that many tools write carry addresses, and counting them would push a
+    // full image over the chip's size.
+    if (type == 0x00) codeSize += count;
     for (std::size_t k = 0; k < count; ++k) {
         std::uint8_t v = 0;
         if (!read(kDataPos + 2 * k, v)) return check;
@@ -93,7 +100,8 @@ OpenResult ValidateImage(const Lines& lines) {
         result.codeSize = static_cast<std::int32_t>(
             std::min<std::int64_t>(codeSize, std::numeric_limits<std::int32_t>::max()));
         result.outcome = outcome;
-        if (outcome == OpenResult::Outcome::Accepted && codeSize > kCodeMemorySize)
+        if (outcome == OpenResult::Outcome::Accepted &&
+            codeSize > static_cast<std::int64_t>(chip::kCodeSize))
             result.outcome = OpenResult::Outcome::TooLarge;
         return result;
     };

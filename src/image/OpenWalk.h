@@ -8,7 +8,6 @@
 
 namespace lpt51::image {
 
-inline constexpr std::int32_t kCodeMemorySize = 4096;
 inline constexpr const char* kIllegalCharMessage = "File contains illegal char =  ";
 inline constexpr const char* kCorruptMessage = "File is corrupt   !!! \rControl sum is incorrect .";
 inline constexpr const char* kTooLargeMessage = "File has more than 4096 Byte !!";
@@ -16,7 +15,8 @@ inline constexpr const char* kTooLargeMessage = "File has more than 4096 Byte !!
 struct OpenResult {
     enum class Outcome { Accepted, Rejected, TooLarge };
     Outcome outcome = Outcome::Rejected;
-    // Sum of the byte counts of the examined records; saturates instead of
+    // Sum of the byte counts of the examined data records (type 00); the other
+    // record types are validated but hold no code. Saturates instead of
     // wrapping on absurdly large inputs.
     std::int32_t codeSize = 0;
     // The one message the walk itself shows (illegal field or bad checksum);

@@ -49,7 +49,7 @@ Lines RenderBytes(std::span<const std::uint8_t> bytes) {
     return lines;
 }
 
-Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image) {
+Lines RenderImage(std::span<const std::uint8_t, chip::kCodeSize> image) {
     return RenderBytes(image);
 }
 

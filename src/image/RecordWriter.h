@@ -5,13 +5,15 @@
 #include <span>
 #include <string>
 
+#include "chip/At89c51.h"
 #include "image/HexField.h"
 
 namespace lpt51::image {
 
 inline constexpr const char* kEndRecordLine = ":00000001FF";
 inline constexpr std::size_t kRecordBytes = 16;
-inline constexpr std::size_t kImageBytes = 4096;
+// Transitional: the command line still names the size so.
+inline constexpr std::size_t kImageBytes = chip::kCodeSize;
 
 // The 43-character data record of 16 bytes starting at `address` (0x000 to
 // 0xFF0), upper-case digits.
@@ -21,7 +23,7 @@ std::string RecordLine(std::uint16_t address, std::span<const std::uint8_t, kRec
 // record: what a raw binary image is as Intel HEX text. At most 0x10000 bytes.
 Lines RenderBytes(std::span<const std::uint8_t> bytes);
 
-// All 4096 bytes as 256 records and the end record: 257 lines.
-Lines RenderImage(std::span<const std::uint8_t, kImageBytes> image);
+// The whole code memory as records of 16 and the end record.
+Lines RenderImage(std::span<const std::uint8_t, chip::kCodeSize> image);
 
 }  // namespace lpt51::image

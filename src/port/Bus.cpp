@@ -15,33 +15,38 @@ void Bus::SetControlOut(std::uint8_t v) {
     port_.writeControl(static_cast<std::uint8_t>(kept | v));
 }
 
-void Bus::PutData(std::uint8_t b) { port_.writeData(b); }
+void Bus::PutData(std::uint8_t b) {
+    port_.writeData(b);
+}
 
-std::uint8_t Bus::GetData() { return port_.readData(); }
+std::uint8_t Bus::GetData() {
+    return port_.readData();
+}
 
 void Bus::BusDelay(std::uint32_t k) {
     // 32-bit product, as the calibration assumes; the clock treats 0 as no wait.
     clock_.busyWait(DelayCounter_, k * delayUnit_, k);
 }
 
-void Bus::Sleep(unsigned ms) { clock_.sleepMs(ms); }
+void Bus::Sleep(unsigned ms) {
+    clock_.sleepMs(ms);
+}
 
-void Bus::LatchLow(std::uint8_t a, std::uint32_t d) {
-    PutData(a);
+void Bus::Latch(std::uint8_t value, std::uint8_t strobe, std::uint32_t d) {
+    PutData(value);
     BusDelay(d);
-    SetControl(control::kLowStrobe);
+    SetControl(strobe);
     BusDelay(d);
     SetControl(control::kRest);
     BusDelay(d);
 }
 
+void Bus::LatchLow(std::uint8_t a, std::uint32_t d) {
+    Latch(a, control::kLowStrobe, d);
+}
+
 void Bus::LatchHigh(std::uint8_t b, std::uint32_t d) {
-    PutData(b);
-    BusDelay(d);
-    SetControl(control::kHighStrobe);
-    BusDelay(d);
-    SetControl(control::kRest);
-    BusDelay(d);
+    Latch(b, control::kHighStrobe, d);
 }
 
 void Bus::LatchIdle(std::uint32_t d) {

@@ -11,14 +11,16 @@
 #include <functional>
 
 #include "port/Bus.h"
+#include "port/ControlBits.h"
 
 namespace lpt51 {
 
 namespace {
 
-constexpr std::uint8_t kLineBits = 0x0F;      // strobe, auto feed, init, select in
-constexpr std::uint8_t kP27High = 0x04;       // init: the chip's P2.7
-constexpr std::uint8_t kDirectionBit = 0x20;  // set: the data lines are inputs
+using control_bits::kDataInput;
+using control_bits::kLines;
+using control_bits::kP27High;
+static_assert(control_bits::kInvertedLines == C1284_INVERTED);
 
 std::string hex(unsigned long value) {
     char text[24];
@@ -127,19 +129,34 @@ std::string openFailure(const parport* p, int code, int savedErrno,
 
 }  // namespace
 
+void Ieee1284Port::FreeList::operator()(parport_list* list) const {
+    library->freePorts(list);
+    delete list;
+}
+
+void Ieee1284Port::ClosePort::operator()(parport* port) const {
+    library->close(port);
+}
+
+void Ieee1284Port::ReleasePort::operator()(parport* port) const {
+    library->release(port);
+}
+
 std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     const std::string& wanted, const std::function<bool(const parport*)>& matches,
     bool onlyPortWillDo, std::string& problem, Ieee1284Library& library) {
-    auto* list = new parport_list{};
+    // The library fills the list only when it succeeds; only then is there
+    // anything for it to free.
+    auto found = std::make_unique<parport_list>();
     errno = 0;
-    if (library.findPorts(list) != E1284_OK) {
+    if (library.findPorts(found.get()) != E1284_OK) {
         const int err = errno;
-        delete list;
         problem = "Cannot look for parallel ports: " +
                   std::string(err != 0 ? std::strerror(err) : "the system refused") +
                   ".\nLoad the parport_pc and ppdev modules (sudo modprobe parport_pc ppdev).";
         return nullptr;
     }
+    PortList list(found.release(), FreeList{&library});
     parport* chosen = nullptr;
     for (int i = 0; i < list->portc && chosen == nullptr; ++i) {
         if (matches(list->portv[i])) chosen = list->portv[i];
@@ -150,8 +167,6 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
         problem = "There is no parallel port " + wanted + ".\n" + portsFound(*list) +
                   "\nChoose one with --port (a base address such as 0x378, or a name such as "
                   "parport0), or use --port sim for the virtual adapter.";
-        library.freePorts(list);
-        delete list;
         return nullptr;
     }
     const std::string label = portLabel(chosen);
@@ -166,16 +181,12 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
         const int err = errno;
         problem =
             openFailure(chosen, code, err, isPpdev(chosen) ? "" : refusingPpdevDevice(chosen));
-        library.freePorts(list);
-        delete list;
         return nullptr;
     }
+    OpenedPort opened(chosen, ClosePort{&library});
     if ((capabilities & CAP1284_RAW) == 0) {
         problem = "Cannot use the parallel port " + label +
                   ": the system gives no pin-level access to it, which the adapter needs.";
-        library.close(chosen);
-        library.freePorts(list);
-        delete list;
         return nullptr;
     }
     errno = 0;
@@ -183,12 +194,11 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     if (code != E1284_OK) {
         const int err = errno;
         problem = openFailure(chosen, code, err == 0 ? EBUSY : err);
-        library.close(chosen);
-        library.freePorts(list);
-        delete list;
         return nullptr;
     }
-    auto port = std::unique_ptr<Ieee1284Port>(new Ieee1284Port(library, list, chosen));
+    ClaimedPort claimed(chosen, ReleasePort{&library});
+    auto port = std::unique_ptr<Ieee1284Port>(
+        new Ieee1284Port(library, std::move(list), std::move(opened), std::move(claimed)));
     port->standsIn_ = standsIn;
     return port;
 }
@@ -217,25 +227,21 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openByName(const std::string& name,
         false, problem, library);
 }
 
-Ieee1284Port::Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port)
+Ieee1284Port::Ieee1284Port(Ieee1284Library& library, PortList list, OpenedPort opened,
+                           ClaimedPort claimed)
     : library_(library),
-      list_(list),
-      port_(port),
-      name_(portName(port)),
-      description_("parallel port " + portLabel(port)) {
+      list_(std::move(list)),
+      opened_(std::move(opened)),
+      claimed_(std::move(claimed)),
+      port_(claimed_.get()),
+      name_(portName(port_)),
+      description_("parallel port " + portLabel(port_)) {
     // The claim has just written the kernel's initial control value (0x0C,
     // 0x1C with an IRQ): PROG low, both latches open to the data lines. Rest
     // comes before anything else, so that state lasts microseconds, not the
     // length of whatever the caller does next.
     writeControl(control::kRest);
     writeData(0);
-}
-
-Ieee1284Port::~Ieee1284Port() {
-    library_.release(port_);
-    library_.close(port_);
-    library_.freePorts(list_);
-    delete list_;
 }
 
 std::uint8_t Ieee1284Port::readData() {
@@ -251,8 +257,8 @@ std::uint8_t Ieee1284Port::readControl() {
 }
 
 void Ieee1284Port::writeControl(std::uint8_t value) {
-    const bool toInput = (value & kDirectionBit) != 0;
-    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDirectionBit) != 0);
+    const bool toInput = (value & kDataInput) != 0;
+    const bool turns = !directionKnown_ || toInput != ((shadow_ & kDataInput) != 0);
     if (!turns) {
         writeLines(value);
         shadow_ = value;
@@ -267,7 +273,7 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
     // then the direction; then P2.7 low if the value asks for it, only once
     // the port no longer drives.
     const auto held = static_cast<std::uint8_t>(value | kP27High);
-    if (!directionKnown_ || ((held ^ shadow_) & kLineBits) != 0) writeLines(held);
+    if (!directionKnown_ || ((held ^ shadow_) & kLines) != 0) writeLines(held);
     library_.dataDir(port_, toInput ? 1 : 0);
     if ((value & kP27High) == 0) writeLines(value);
     directionKnown_ = true;
@@ -275,7 +281,8 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
 }
 
 void Ieee1284Port::writeLines(std::uint8_t value) {
-    library_.writeControl(port_, static_cast<unsigned char>((value & kLineBits) ^ C1284_INVERTED));
+    library_.writeControl(
+        port_, static_cast<unsigned char>((value & kLines) ^ control_bits::kInvertedLines));
 }
 
 }  // namespace lpt51

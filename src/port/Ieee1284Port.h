@@ -36,7 +36,7 @@ class Ieee1284Port final : public Port {
     static std::unique_ptr<Ieee1284Port> openByName(const std::string& name, std::string& problem,
                                                     Ieee1284Library& library = systemIeee1284());
 
-    ~Ieee1284Port() override;
+    ~Ieee1284Port() override = default;
     Ieee1284Port(const Ieee1284Port&) = delete;
     Ieee1284Port& operator=(const Ieee1284Port&) = delete;
 
@@ -55,8 +55,26 @@ class Ieee1284Port final : public Port {
     bool standsIn() const { return standsIn_; }
 
   private:
+    // Each undoes one step of opening a port; held in the order of the steps,
+    // they are undone in reverse: release, close, free the list.
+    struct FreeList {
+        Ieee1284Library* library;
+        void operator()(parport_list* list) const;
+    };
+    struct ClosePort {
+        Ieee1284Library* library;
+        void operator()(parport* port) const;
+    };
+    struct ReleasePort {
+        Ieee1284Library* library;
+        void operator()(parport* port) const;
+    };
+    using PortList = std::unique_ptr<parport_list, FreeList>;
+    using OpenedPort = std::unique_ptr<parport, ClosePort>;
+    using ClaimedPort = std::unique_ptr<parport, ReleasePort>;
+
     // Takes over a claimed port and puts it at rest at once.
-    Ieee1284Port(Ieee1284Library& library, parport_list* list, parport* port);
+    Ieee1284Port(Ieee1284Library& library, PortList list, OpenedPort opened, ClaimedPort claimed);
     // Bits 0-3 of `value` to the control lines; bit 5 stays as it is.
     void writeLines(std::uint8_t value);
     static std::unique_ptr<Ieee1284Port> openMatching(
@@ -64,8 +82,10 @@ class Ieee1284Port final : public Port {
         bool onlyPortWillDo, std::string& problem, Ieee1284Library& library);
 
     Ieee1284Library& library_;
-    parport_list* list_;
-    parport* port_;
+    PortList list_;
+    OpenedPort opened_;
+    ClaimedPort claimed_;
+    parport* port_;  // the claimed port
     std::string name_;
     std::string description_;
     bool standsIn_ = false;

@@ -1,15 +1,13 @@
 #include "sim/ChipStateFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <vector>
+
+#include "file/ReadFile.h"
+#include "file/ReplaceFile.h"
 
 namespace lpt51::sim {
 
@@ -189,48 +187,26 @@ std::string systemError(const std::string& action, const std::string& path, int 
 enum class ReadOutcome { Ok, Missing, Failed };
 
 ReadOutcome readWhole(const std::string& path, std::string& text, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return ReadOutcome::Missing;
-        error = systemError("Cannot read the virtual chip state file", path, errno);
-        return ReadOutcome::Failed;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int err = errno;
-        ::close(fd);
-        error = systemError("Cannot read the virtual chip state file", path, err);
-        return ReadOutcome::Failed;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        error =
-            "The virtual chip state file " + path + " is not a regular file; it is left as it is.";
-        return ReadOutcome::Failed;
-    }
-    text.clear();
-    char buffer[8192];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            error = systemError("Cannot read the virtual chip state file", path, err);
-            return ReadOutcome::Failed;
-        }
-        if (got == 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > kMaxFileSize) {
-            ::close(fd);
+    const auto problem = file::ReadRegularFile(path, kMaxFileSize, text);
+    if (!problem) return ReadOutcome::Ok;
+    using Kind = file::ReadProblem::Kind;
+    if (problem->kind == Kind::Open && problem->error == ENOENT) return ReadOutcome::Missing;
+    switch (problem->kind) {
+        case Kind::Open:
+        case Kind::Read:
+            error = systemError("Cannot read the virtual chip state file", path, problem->error);
+            break;
+        case Kind::NotRegular:
+            error = "The virtual chip state file " + path +
+                    " is not a regular file; it is left as it is.";
+            break;
+        case Kind::TooLarge:
             error = "The file " + path +
                     " is not a virtual chip state file (it is far too large); it is left as "
                     "it is.";
-            return ReadOutcome::Failed;
-        }
+            break;
     }
-    ::close(fd);
-    return ReadOutcome::Ok;
+    return ReadOutcome::Failed;
 }
 
 // The load's verdict on text read from `path`.
@@ -252,26 +228,6 @@ ChipStateLoad judge(const std::string& path, const std::string& text) {
                        "); it is left as it is.";
     }
     return result;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 }  // namespace
@@ -371,37 +327,13 @@ std::optional<std::string> saveChipState(const std::string& path, const ChipStat
         }
     }
 
-    const std::string text = formatChipState(chip);
-    std::random_device random;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + hex(random(), 8);
-        // O_EXCL: never write into a file someone else made; the umask
-        // gives the new file the mode any new file would get.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    const auto problem = file::ReplaceFile(path, formatChipState(chip));
+    if (!problem) return std::nullopt;
+    std::string error = systemError("Cannot save the virtual chip state to", path, problem->error);
+    if (problem->step == file::ReplaceProblem::Step::Create) {
+        error += " (temporary file in " + file::DirectoryOf(path) + ")";
     }
-    if (fd < 0) {
-        return systemError("Cannot save the virtual chip state to", path, errno) +
-               " (temporary file in " + directoryOf(path) + ")";
-    }
-    int err = 0;
-    if (!writeAll(fd, text)) err = errno;
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return systemError("Cannot save the virtual chip state to", path, err);
-    }
-    // The rename itself is durable only once the directory is on disk.
-    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return std::nullopt;
+    return error;
 }
 
 }  // namespace lpt51::sim

@@ -38,10 +38,11 @@ ChipStateLoad loadChipState(const std::string& path, ChipKind kindIfMissing);
 
 // Writes `chip` to `path` atomically: a temporary file in the same directory,
 // flushed to disk, then renamed over `path`, so a crash leaves the old state
-// or the new one. Refuses, touching nothing, when `path` exists and is not a
-// valid state file: a damaged or foreign file is never replaced, whatever
-// the caller made of the load. Returns the error text, naming the file and
-// the system's reason, or nothing on success.
+// or the new one; the file keeps its permissions, and a link stays a link.
+// Refuses, touching nothing, when `path` exists and is not a valid state
+// file: a damaged or foreign file is never replaced, whatever the caller
+// made of the load. Returns the error text, naming the file and the
+// system's reason, or nothing on success.
 std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip);
 
 // The file's text for `chip`, and the parse of such a text (error without

@@ -93,6 +93,23 @@ TEST_F(WindowTest, WriteChipWithoutDeviceRefusesBeforeTouchingThePort) {
     EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
 }
 
+TEST_F(WindowTest, WriteChipRefusesBytesAnExtendedBaseMovesOffTheChip) {
+    Form1& w = start(Kind::OutputOnly);
+    w.AT89C5112V1->trigger();
+    const image::Lines based{":020000040001F9", ":0400000001020304F2", ":00000001FF"};
+    SetViewLines(*w.RichEdit1, based);
+    w.write->setEnabled(true);
+    const std::size_t writes = port->controlWrites.size();
+    w.write->click();
+    EXPECT_EQ(dialogs.messages,
+              Messages{"Write refused: line 2: the record at address 10000 (extended linear "
+                       "address 0001, offset 0000) lies beyond 0FFF, the chip's last address. "
+                       "Nothing was programmed."});
+    EXPECT_EQ(port->controlWrites.size(), writes);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), based);
+    EXPECT_TRUE(w.isEnabled());
+}
+
 TEST_F(WindowTest, WriteChipWithoutImageFileRestoresTheViewItStartedFrom) {
     Form1& w = start(Kind::OutputOnly);
     w.AT89C515V1->trigger();

@@ -100,6 +100,17 @@ TEST_F(Write, BadTextsAreRefusedBeforeAnyPortAccess) {
         {{":020FFF00AABBxx", ":00000001FF"},
          "Write refused: line 1: the record at address 0FFF runs past 0FFF, the chip's last "
          "address. Nothing was programmed."},
+        // A non-zero extended base moves the bytes off the chip; a zero one
+        // (as many tools write first) does not.
+        {{":020000040000FA", ":020000040001F9", ":0400000001020304F2", ":00000001FF"},
+         "Write refused: line 3: the record at address 10000 (extended linear address 0001, "
+         "offset 0000) lies beyond 0FFF, the chip's last address. Nothing was programmed."},
+        {{":020000021000EC", ":0400000001020304F2", ":00000001FF"},
+         "Write refused: line 2: the record at address 10000 (extended segment address 1000, "
+         "offset 0000) lies beyond 0FFF, the chip's last address. Nothing was programmed."},
+        {{":03000004000000F9", ":00000001FF"},
+         "Write refused: line 1, column 2: the extended linear address record (type 04) has a "
+         "byte count of 03; it must be 02. Nothing was programmed."},
         {{":0400000011223"},
          "Write refused: line 1, column 14: the line ends where a two-digit field is expected. "
          "Nothing was programmed."},
@@ -127,6 +138,17 @@ TEST(ImageScanning, LastByteAt0FFFAndSkippedRecordsAreAccepted) {
     ASSERT_EQ(s.records.size(), 2u);
     EXPECT_TRUE(s.records[0].data);
     EXPECT_FALSE(s.records[1].data) << "count 00 with address high 12 is not the end";
+
+    // A segment base inside the chip moves the next records; the latest base
+    // record replaces it; start address records program nothing.
+    const ScannedImage m = ScanImage({":0200000200F0xx", ":0100100042xx", ":020000040000xx",
+                                      ":0400000500001234xx", ":0100200043xx", ":00000001FF"});
+    ASSERT_FALSE(m.problem.has_value()) << m.problem->what;
+    ASSERT_EQ(m.records.size(), 5u);
+    EXPECT_EQ((m.records[1].addrHigh << 8) | m.records[1].addrLow, 0x0F10);
+    EXPECT_FALSE(m.records[3].data);
+    EXPECT_EQ((m.records[4].addrHigh << 8) | m.records[4].addrLow, 0x0020);
+    EXPECT_EQ(m.dataBytes, 2u);
 }
 
 // Per byte of the verify: idle, settle, address, read mode, strobe, 1 ms.

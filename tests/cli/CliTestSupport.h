@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,8 +33,10 @@ class TempDir {
   public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("lpt51_cli_" + std::string(info->test_suite_name()) + "_" + info->name());
+        // Parameterised tests have a "/" in their names.
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir_ = std::filesystem::temp_directory_path() / ("lpt51_cli_" + name);
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }

@@ -1,8 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "CliTestSupport.h"
@@ -241,12 +243,22 @@ TEST_F(CommandLineTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     bad[9] = 'Q';
     const std::string badHex = dir.write("bad.hex", {bad, kEnd});
     const std::string high = dir.write("high.hex", {Record(0x1000, {1}), kEnd});
+    // Bytes that an extended linear or segment base puts at 0x10000.
+    const std::string linear =
+        dir.write("linear.hex", {Record(0, {0, 1}, 4), Record(0, {1, 2, 3, 4}), kEnd});
+    const std::string segment =
+        dir.write("segment.hex", {Record(0, {0x10, 0}, 2), Record(0, {1, 2, 3, 4}), kEnd});
     for (const char* cmd : {"write", "verify", "cwv"}) {
         Outcome r = run({"--device", "12v", cmd, badHex});
         EXPECT_EQ(r.code, kExitFailed);
         EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! "));
         r = run({"--device", "12v", cmd, high});
         EXPECT_EQ(r.code, kExitFailed) << cmd;
+        for (const std::string& based : {linear, segment}) {
+            r = run({"--device", "12v", cmd, based});
+            EXPECT_EQ(r.code, kExitFailed) << cmd << " " << based;
+            EXPECT_THAT(r.err, HasSubstr("line 2: the record at address 10000 (extended "));
+        }
         r = run({"--device", "12v", cmd, dir.path("missing.hex")});
         EXPECT_EQ(r.code, kExitFailed);
     }
@@ -261,7 +273,72 @@ TEST_F(CommandLineTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     EXPECT_THAT(out2.str(), HasSubstr("Code size: 5 bytes"));
     std::ostringstream out3, err3;
     EXPECT_EQ(RunCommandLine({"check", badHex}, out3, err3), kExitFailed);
+    std::ostringstream out4, err4;
+    EXPECT_EQ(RunCommandLine({"check", linear}, out4, err4), kExitFailed);
+    EXPECT_THAT(out4.str(), HasSubstr("Code size: 4 bytes"));
+    EXPECT_THAT(err4.str(), HasSubstr("lies beyond 0FFF"));
 }
+
+// Intel HEX as other tools write it from one random image: each file is
+// exactly 4096 bytes of code, and cwv puts those bytes on the chip.
+struct HexWriter {
+    const char* name;
+    const char* probe;
+    const char* command;      // BIN and HEX stand for the files
+    const char* mustContain;  // what makes this writer's output worth a test
+};
+
+const HexWriter kHexWriters[] = {
+    {"srec_cat_16", "srec_cat -VERsion",
+     "srec_cat BIN -binary -o HEX -intel -obs=16 -line-termination=crlf", ":020000040000FA\r\n"},
+    {"srec_cat_32", "srec_cat -VERsion",
+     "srec_cat BIN -binary -o HEX -intel -obs=32 -line-termination=crlf", "\r\n:20002000"},
+    {"objcopy", "objcopy --version", "objcopy -I binary -O ihex BIN HEX", ":100FF000"},
+    // python3 on the search path may be an interpreter without the package.
+    {"intelhex", "python3 -c 'import intelhex' || /usr/bin/python3 -c 'import intelhex'",
+     "{ python3 -c 'import intelhex' 2>/dev/null && py=python3 || py=/usr/bin/python3; } && "
+     "$py -c 'import intelhex,sys; h=intelhex.IntelHex(); h.loadbin(sys.argv[1]); "
+     "h.write_hex_file(sys.argv[2])' BIN HEX",
+     ":00000001FF"},
+    // packihx joins the short records of a linker's output into 16-byte ones.
+    {"packihx", "command -v packihx && srec_cat -VERsion",
+     "srec_cat BIN -binary -o - -intel -obs=7 | packihx > HEX 2>/dev/null", ":10001000"},
+};
+
+void PrintTo(const HexWriter& w, std::ostream* os) {
+    *os << w.name;
+}
+
+class ToolWrittenHex : public CommandLineTest, public ::testing::WithParamInterface<HexWriter> {};
+
+TEST_P(ToolWrittenHex, IsCheckedWrittenAndReadBackEqual) {
+    const HexWriter& w = GetParam();
+    if (std::system((std::string("(") + w.probe + ") >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << w.name << " is not installed";
+    std::string bytes(4096, '\0');
+    std::mt19937 rng(24);
+    for (char& b : bytes) b = static_cast<char>(rng());
+    const std::string bin = dir.path("image.bin");
+    const std::string hex = dir.path("image.hex");
+    std::ofstream(bin, std::ios::binary) << bytes;
+    std::string cmd = w.command;
+    cmd.replace(cmd.find("BIN"), 3, "'" + bin + "'");
+    cmd.replace(cmd.find("HEX"), 3, "'" + hex + "'");
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    ASSERT_THAT(test::ReadAll(hex), HasSubstr(w.mustContain));
+
+    Outcome r = run({"check", hex});
+    EXPECT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Code size: 4096 bytes"));
+    r = run({"--device", "12v", "cwv", hex});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    r = run({"--quiet", "read", dir.path("back.bin")});
+    ASSERT_EQ(r.code, kExitDone) << r.err;
+    EXPECT_TRUE(test::ReadAll(dir.path("back.bin")) == bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, ToolWrittenHex, ::testing::ValuesIn(kHexWriters),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandLineTest, DeviceCheckNeedsADeviceAndAYesForTheOtherVariant) {
     const std::string hex = image();

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "port/ControlBits.h"
+
 namespace lpt51::emuport {
 
 namespace {
 
-constexpr std::uint8_t kProgLow = 0x08;
-constexpr std::uint8_t kDirection = 0x20;
+using control_bits::kDataInput;
+using control_bits::kProgLow;
 constexpr std::uint8_t kEcrMode = 0xE0;
 constexpr std::uint8_t kEcrSpp = 0x00;
 constexpr std::uint8_t kEcrFifo = 0x40;
@@ -33,7 +35,7 @@ bool Card::directionWorks() const {
 
 void Card::forwardControl(bool byDriver) {
     const auto value =
-        static_cast<std::uint8_t>(directionWorks() ? control_ : control_ & ~kDirection);
+        static_cast<std::uint8_t>(directionWorks() ? control_ : control_ & ~kDataInput);
     if (byDriver) {
         adapter_.writeControlFromDriver(value);
     } else {

@@ -2,14 +2,15 @@
 
 #include <linux/parport.h>
 
+#include "port/ControlBits.h"
+
 namespace lpt51::emuport {
 
 namespace {
 
-// strobe, auto feed, init, select in
-constexpr std::uint8_t kLines = 0x0F;
-constexpr std::uint8_t kIrqEnable = 0x10;
-constexpr std::uint8_t kDirection = 0x20;
+using control_bits::kDataInput;
+using control_bits::kIrqEnable;
+using control_bits::kLines;
 constexpr std::uint8_t kEcrPs2 = 0x34;
 
 }  // namespace
@@ -19,7 +20,7 @@ KernelPort::KernelPort(const Settings& settings, Card& card) : settings_(setting
     // that passed the PS/2 test at boot.
     ctrWritable_ = static_cast<std::uint8_t>(~kIrqEnable);
     if (settings.irq >= 0) ctrWritable_ |= kIrqEnable;
-    if (settings.portKind == sim::PortKind::OutputOnly) ctrWritable_ &= ~kDirection;
+    if (settings.portKind == sim::PortKind::OutputOnly) ctrWritable_ &= ~kDataInput;
 }
 
 KernelPort::DeviceState KernelPort::initialState() const {
@@ -45,17 +46,17 @@ std::uint8_t KernelPort::readControl() const {
 }
 
 void KernelPort::writeControl(std::uint8_t value) {
-    if (value & kDirection) frob(kDirection, kDirection, "PPWCONTROL");
+    if (value & kDataInput) frob(kDataInput, kDataInput, "PPWCONTROL");
     frob(kLines, value & kLines, "PPWCONTROL");
 }
 
 void KernelPort::frobControl(std::uint8_t mask, std::uint8_t value) {
-    if (mask & kDirection) frob(kDirection, value & kDirection, "PPFCONTROL");
+    if (mask & kDataInput) frob(kDataInput, value & kDataInput, "PPFCONTROL");
     frob(mask & kLines, value & kLines, "PPFCONTROL");
 }
 
 void KernelPort::dataDirection(bool reverse) {
-    frob(kDirection, reverse ? kDirection : 0, "PPDATADIR");
+    frob(kDataInput, reverse ? kDataInput : 0, "PPDATADIR");
 }
 
 unsigned KernelPort::modes() const {

@@ -14,6 +14,7 @@
 #include "port/Bus.h"
 #include "port/Calibration.h"
 #include "port/Clock.h"
+#include "port/ControlBits.h"
 #include "port/Port.h"
 
 namespace {
@@ -28,10 +29,12 @@ class OldOrderPort final : public lpt51::Port {
     void writeData(std::uint8_t value) override { ieee1284_write_data(port_, value); }
     std::uint8_t readControl() override { return shadow_; }
     void writeControl(std::uint8_t value) override {
-        const bool toInput = (value & 0x20) != 0;
-        const bool turns = !known_ || toInput != ((shadow_ & 0x20) != 0);
+        using namespace lpt51::control_bits;
+        const bool toInput = (value & kDataInput) != 0;
+        const bool turns = !known_ || toInput != ((shadow_ & kDataInput) != 0);
         if (turns && toInput) ieee1284_data_dir(port_, 1);
-        ieee1284_write_control(port_, static_cast<unsigned char>((value & 0x0F) ^ C1284_INVERTED));
+        ieee1284_write_control(port_,
+                               static_cast<unsigned char>((value & kLines) ^ kInvertedLines));
         if (turns && !toInput) ieee1284_data_dir(port_, 0);
         known_ = true;
         shadow_ = value;

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <string_view>
+#include <utility>
 
 #include "backend/Backend.h"
 
@@ -34,22 +35,16 @@ std::string hex(unsigned long value) {
 std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     Settings s;
     // The chip and port words are the command line's --sim-chip and --sim-port.
-    std::vector<std::string> words;
-    if (const std::string chip = variable("LPT51_EMU_CHIP"); !chip.empty()) {
-        words.insert(words.end(), {"--sim-chip", chip});
-    }
-    if (const std::string port = variable("LPT51_EMU_PORT"); !port.empty()) {
-        words.insert(words.end(), {"--sim-port", port});
-    }
     BackendOptions options;
-    if (auto wrong = TakeBackendOptions(words, options)) {
-        // Named after the variable, not the option.
-        problem = *wrong;
-        for (const auto& [option, name] : {std::pair{"--sim-chip", "LPT51_EMU_CHIP"},
-                                           std::pair{"--sim-port", "LPT51_EMU_PORT"}}) {
-            if (problem.rfind(option, 0) == 0) problem = name + problem.substr(10);
+    for (const auto& [option, name] :
+         {std::pair{"--sim-chip", "LPT51_EMU_CHIP"}, std::pair{"--sim-port", "LPT51_EMU_PORT"}}) {
+        const std::string value = variable(name);
+        if (value.empty()) continue;
+        if (auto wrong = ApplyBackendOption(option, value, options)) {
+            // Named after the variable, not the option.
+            problem = name + wrong->substr(std::string_view(option).size());
+            return std::nullopt;
         }
-        return std::nullopt;
     }
     s.chip = options.simChip;
     s.portKind = options.simPort;

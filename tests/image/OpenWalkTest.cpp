@@ -50,10 +50,15 @@ TEST(OpenWalk, ReadsLowerCaseDigitsAndAnyStartCodeAndType) {
     noColon[0] = 'x';
     EXPECT_EQ(ValidateImage({noColon, kEnd}).outcome, Outcome::Accepted);
 
-    // Extended address record: validated like data, its two bytes counted.
-    const OpenResult ext = ValidateImage({":020000040000FA", kEnd});
+    // Address records are validated field by field but hold no code: a full
+    // image behind an extended linear address record still fits.
+    Lines full{":020000040000FA", ":020000021000EC"};
+    for (unsigned a = 0; a < 4096; a += 16) full.push_back(Record(16, a));
+    full.insert(full.end(), {":0400000300001234B3", ":0400000500001234B1", kEnd});
+    const OpenResult ext = ValidateImage(full);
     EXPECT_EQ(ext.outcome, Outcome::Accepted);
-    EXPECT_EQ(ext.codeSize, 2);
+    EXPECT_EQ(ext.codeSize, 4096);
+    EXPECT_EQ(ValidateImage({":020000040000FB", kEnd}).outcome, Outcome::Rejected);
 }
 
 TEST(OpenWalk, EndRecordFormsStopTheWalk) {

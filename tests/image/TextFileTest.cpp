@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +67,12 @@ TEST_F(TextFileTest, RefusalsNameTheFileAndTheReason) {
     const auto binary = LoadLines(Path("binary.hex"), lines);
     ASSERT_TRUE(binary.has_value());
     EXPECT_NE(binary->find("NUL"), std::string::npos) << *binary;
+
+    // A pipe with no writer is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo(Path("pipe.hex").c_str(), 0600), 0);
+    const auto pipe = LoadLines(Path("pipe.hex"), lines);
+    ASSERT_TRUE(pipe.has_value());
+    EXPECT_EQ(*pipe, "Cannot open \"" + Path("pipe.hex") + "\": not a regular file");
 
     // Sparse, so the test costs no disk space.
     { std::ofstream(Path("huge.hex")); }

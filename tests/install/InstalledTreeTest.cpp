@@ -150,7 +150,8 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
          {"bin/lpt51", "libexec/lpt51/d51", "share/applications/lpt51.desktop",
           "share/icons/hicolor/scalable/apps/lpt51.svg", "share/man/man1/lpt51.1.gz",
           "share/man/man1/d51.1.gz", "share/bash-completion/completions/lpt51",
-          "share/mime/packages/lpt51-intel-hex.xml"}) {
+          "share/mime/packages/lpt51-intel-hex.xml", "share/doc/lpt51/examples/blink.c",
+          "share/doc/lpt51/examples/blink.hex", "share/doc/lpt51/examples/Makefile"}) {
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     }
     EXPECT_THAT(ReadAll(prefix + "/share/applications/lpt51.desktop"),
@@ -166,6 +167,10 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
     r = runAs({program, "--port", "sim", "--sim-timing", "virtual", "info"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr("Files: " + state + "\n"));
+    // The installed example programs, as the manual page's EXAMPLES section does it.
+    r = runAs({program, "--port", "sim", "--sim-timing", "virtual", "--device", "12v", "cwv",
+               prefix + "/share/doc/lpt51/examples/blink.hex"});
+    EXPECT_EQ(r.code, 0) << r.err;
     struct stat st {};
     ASSERT_EQ(stat(state.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);

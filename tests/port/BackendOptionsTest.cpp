@@ -7,111 +7,85 @@
 namespace lpt51 {
 namespace {
 
-using Args = std::vector<std::string>;
-
-TEST(TakeBackendOptions, TakesBothFormsAndLeavesTheRestInOrder) {
-    Args args{
-        "write",      "--port", "sim:chip.state",       "a.hex",   "--sim-chip=5v", "--verbose",
-        "--sim-port", "spp",    "--sim-timing=virtual", "--trace", "run.vcd"};
-    BackendOptions options;
-    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
-    EXPECT_EQ(args, (Args{"write", "a.hex", "--verbose"}));
-    EXPECT_EQ(options.port, "sim:chip.state");
-    EXPECT_TRUE(options.portNamed);
-    EXPECT_EQ(options.simChip, sim::ChipKind::Part5V);
-    EXPECT_EQ(options.simPort, sim::PortKind::OutputOnly);
-    EXPECT_TRUE(options.virtualTiming);
-    EXPECT_EQ(options.trace, "run.vcd");
-}
-
-TEST(TakeBackendOptions, EveryWordOfEveryChoiceAndTheDefaults) {
+TEST(ApplyBackendOption, EachOptionSetsItsOwnFieldAndTheDefaults) {
     BackendOptions defaults;
     EXPECT_EQ(defaults.port, "0x378");
     EXPECT_FALSE(defaults.portNamed);  // so the machine's only port may stand in
     EXPECT_EQ(defaults.simChip, sim::ChipKind::Part12V);
     EXPECT_EQ(defaults.simPort, sim::PortKind::Bidirectional);
     EXPECT_FALSE(defaults.virtualTiming);
+    EXPECT_EQ(defaults.trace, "");
 
+    BackendOptions options;
+    EXPECT_EQ(ApplyBackendOption("--port", "sim:chip.state", options), std::nullopt);
+    EXPECT_EQ(ApplyBackendOption("--sim-chip", "5v", options), std::nullopt);
+    EXPECT_EQ(ApplyBackendOption("--sim-port", "spp", options), std::nullopt);
+    EXPECT_EQ(ApplyBackendOption("--sim-timing", "virtual", options), std::nullopt);
+    EXPECT_EQ(ApplyBackendOption("--trace", "run.vcd", options), std::nullopt);
+    EXPECT_EQ(options.port, "sim:chip.state");
+    EXPECT_TRUE(options.portNamed);
+    EXPECT_EQ(options.simChip, sim::ChipKind::Part5V);
+    EXPECT_EQ(options.simPort, sim::PortKind::OutputOnly);
+    EXPECT_TRUE(options.virtualTiming);
+    EXPECT_EQ(options.trace, "run.vcd");
+    EXPECT_EQ(ApplyBackendOption("--sim-timing", "real", options), std::nullopt);
+    EXPECT_FALSE(options.virtualTiming);
+}
+
+TEST(ApplyBackendOption, EveryWordOfEveryChoice) {
     const std::pair<const char*, sim::ChipKind> chips[] = {{"12v", sim::ChipKind::Part12V},
                                                            {"5v", sim::ChipKind::Part5V},
                                                            {"empty", sim::ChipKind::Empty},
                                                            {"foreign", sim::ChipKind::Foreign}};
     for (const auto& [word, kind] : chips) {
-        Args args{std::string("--sim-chip=") + word};
         BackendOptions options;
         options.simChip =
             kind == sim::ChipKind::Part12V ? sim::ChipKind::Empty : sim::ChipKind::Part12V;
-        EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt) << word;
+        EXPECT_EQ(ApplyBackendOption("--sim-chip", word, options), std::nullopt) << word;
         EXPECT_EQ(options.simChip, kind) << word;
     }
     const std::pair<const char*, sim::PortKind> ports[] = {{"bidi", sim::PortKind::Bidirectional},
                                                            {"spp", sim::PortKind::OutputOnly},
                                                            {"nopullups", sim::PortKind::NoPullUps}};
     for (const auto& [word, kind] : ports) {
-        Args args{"--sim-port", word};
         BackendOptions options;
         options.simPort = kind == sim::PortKind::OutputOnly ? sim::PortKind::Bidirectional
                                                             : sim::PortKind::OutputOnly;
-        EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt) << word;
+        EXPECT_EQ(ApplyBackendOption("--sim-port", word, options), std::nullopt) << word;
         EXPECT_EQ(options.simPort, kind) << word;
-        EXPECT_TRUE(args.empty());
     }
-    Args args{"--sim-timing", "virtual", "--sim-timing=real"};  // the last one counts
-    BackendOptions options;
-    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
-    EXPECT_FALSE(options.virtualTiming);
 }
 
-TEST(TakeBackendOptions, BadValuesNameTheOptionAndTheChoices) {
-    struct Case {
-        Args args;
-        std::string error;
-    };
-    const Case cases[] = {
-        {{"--sim-chip", "x"}, "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)"},
-        {{"--sim-chip=12V"}, "--sim-chip: unknown chip '12V' (use 12v, 5v, empty or foreign)"},
-        {{"--sim-port=usb"}, "--sim-port: unknown port kind 'usb' (use bidi, spp or nopullups)"},
-        {{"--sim-timing", "fast"}, "--sim-timing: unknown timing 'fast' (use virtual or real)"},
-        {{"--sim-timing="}, "--sim-timing: unknown timing '' (use virtual or real)"},
-        {{"--port"}, "--port: missing value"},
-        {{"--port", "--sim-chip", "5v"}, "--port: missing value"},
-        {{"--sim-chip"}, "--sim-chip: missing value"},
-    };
-    for (const Case& c : cases) {
-        Args args = c.args;
+TEST(ApplyBackendOption, BadValuesAreRefusedAndLeaveTheOptionsAsTheyWere) {
+    const auto refusal = [](const char* option, const char* value) {
         BackendOptions options;
         options.simChip = sim::ChipKind::Part5V;
-        EXPECT_EQ(TakeBackendOptions(args, options), c.error) << c.args[0];
-        EXPECT_EQ(args, c.args) << "arguments untouched on error";
-        EXPECT_EQ(options.simChip, sim::ChipKind::Part5V) << "options untouched on error";
+        const auto error = ApplyBackendOption(option, value, options);
+        EXPECT_EQ(options.simChip, sim::ChipKind::Part5V) << option << " " << value;
+        EXPECT_EQ(options.port, "0x378") << option << " " << value;
+        EXPECT_FALSE(options.portNamed) << option << " " << value;
+        EXPECT_EQ(options.trace, "") << option << " " << value;
+        return error.value_or("(accepted)");
+    };
+    // Where the choices are few, the refusal lists them.
+    EXPECT_EQ(refusal("--sim-chip", "x"),
+              "--sim-chip: unknown chip 'x' (use 12v, 5v, empty or foreign)");
+    EXPECT_EQ(refusal("--sim-chip", "12V"),
+              "--sim-chip: unknown chip '12V' (use 12v, 5v, empty or foreign)");
+    EXPECT_EQ(refusal("--sim-port", "usb"),
+              "--sim-port: unknown port kind 'usb' (use bidi, spp or nopullups)");
+    EXPECT_EQ(refusal("--sim-timing", "fast"),
+              "--sim-timing: unknown timing 'fast' (use virtual or real)");
+    EXPECT_EQ(refusal("--sim-timing", ""), "--sim-timing: unknown timing '' (use virtual or real)");
+    EXPECT_EQ(refusal("--trace", ""), "--trace: missing file name");
+    // A bad port gives the port name's own reason.
+    for (const char* bad : {"", "0x", "0xZZ", "0x10000", "0x0", "sim:", "par port"}) {
+        const std::string error = refusal("--port", bad);
+        EXPECT_EQ(error.rfind("--port: ", 0), 0u) << error;
     }
 }
 
-TEST(TakeBackendOptions, BadPortValuesAreRefusedWithTheReason) {
-    for (const char* bad : {"--port=", "--port=0x", "--port=0xZZ", "--port=0x10000", "--port=0x0",
-                            "--port=sim:", "--port=par port"}) {
-        Args args{bad};
-        BackendOptions options;
-        const auto error = TakeBackendOptions(args, options);
-        ASSERT_TRUE(error.has_value()) << bad;
-        EXPECT_EQ(error->rfind("--port: ", 0), 0u) << *error;
-        EXPECT_EQ(options.port, "0x378");
-    }
-}
-
-TEST(TakeBackendOptions, StopsAtDoubleDash) {
-    Args args{"--sim-chip=5v", "--", "--port", "0x278"};
-    BackendOptions options;
-    EXPECT_EQ(TakeBackendOptions(args, options), std::nullopt);
-    EXPECT_EQ(args, (Args{"--", "--port", "0x278"}));
-    EXPECT_EQ(options.port, "0x378");
-    // Options that only begin like ours are not ours.
-    Args similar{"--portable", "--sim-chips=5v"};
-    EXPECT_EQ(TakeBackendOptions(similar, options), std::nullopt);
-    EXPECT_EQ(similar.size(), 2u);
-}
-
-TEST(TakeBackendOptions, VirtualTimeTimesOnlyTheVirtualAdapter) {
+TEST(TimedVirtually, VirtualTimeTimesOnlyTheVirtualAdapter) {
     BackendOptions options;
     options.virtualTiming = true;
     // Hardware timed at a made-up clock would get pulses of the wrong length.

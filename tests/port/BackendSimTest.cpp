@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "../ScratchDir.h"
 #include "backend/Backend.h"
-#include "backend/ChipStore.h"
 
 namespace lpt51 {
 namespace {
@@ -15,22 +13,12 @@ namespace fs = std::filesystem;
 // A fresh directory per test, removed afterwards.
 class StateDir : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "lpt51-backend-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string path(const char* name) const { return (dir / name).string(); }
+    std::string path(const char* name) const { return scratch.path(name); }
     static std::string contents(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return test::ScratchDir::contents(file);
     }
     static void write(const std::string& file, const std::string& text) {
-        std::ofstream(file, std::ios::binary) << text;
+        test::ScratchDir::put(file, text);
     }
     std::unique_ptr<Backend> openSim(const std::string& port,
                                      sim::ChipKind chip = sim::ChipKind::Part12V) {
@@ -41,7 +29,7 @@ class StateDir : public ::testing::Test {
         return Backend::open(options);
     }
 
-    fs::path dir;
+    test::ScratchDir scratch;
 };
 
 TEST(SimBackend, ShapedByTheOptionsAndTimedByTheChosenClock) {
@@ -107,7 +95,7 @@ TEST_F(StateDir, PersistedChipComesBackWholeAndTheFileKeepsItsKind) {
     EXPECT_EQ(chip.weakCells, (std::vector<std::uint16_t>{0x000, 0x7FF, 0xFFF}));
     EXPECT_EQ(chip.stuckMask, 0x81);
     // Saving replaces the file by rename: no temporary is left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    EXPECT_EQ(scratch.entries(), 1u);
 }
 
 TEST_F(StateDir, DamagedOrForeignFilesAreRefusedAndNeverOverwritten) {

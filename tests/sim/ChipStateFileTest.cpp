@@ -2,13 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "../ScratchDir.h"
 
 namespace lpt51::sim {
 namespace {
@@ -18,26 +17,11 @@ using ::testing::HasSubstr;
 
 class StateFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "lpt51-simstate-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        path = (dir / "chip.state").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    static std::string slurp(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string slurp(const std::string& file) { return test::ScratchDir::contents(file); }
     static void put(const std::string& file, const std::string& text) {
-        std::ofstream(file, std::ios::binary) << text;
+        test::ScratchDir::put(file, text);
     }
-    std::size_t entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
-    }
+    std::size_t entries() const { return scratch.entries(); }
 
     static ChipState sample() {
         ChipState chip = ChipState::erased(ChipKind::Part5V);
@@ -50,8 +34,9 @@ class StateFile : public ::testing::Test {
         return chip;
     }
 
-    fs::path dir;
-    std::string path;
+    test::ScratchDir scratch;
+    const fs::path& dir = scratch.dir();
+    std::string path = scratch.path("chip.state");
 };
 
 void expectSame(const ChipState& a, const ChipState& b) {

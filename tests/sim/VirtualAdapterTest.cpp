@@ -88,6 +88,28 @@ TEST(Latches, TakeWhatTheLinesCarryNotTheDataRegister) {
     }
 }
 
+// The descriptor's mode bytes and P2.7 levels, put on the adapter as the
+// chip operations put them, are what the model's decoder reads back: the
+// chip operations and the virtual chip cannot disagree on a mode.
+TEST(Descriptor, EveryModeDecodesBackToItsOperation) {
+    for (const chip::ModeEntry& m : chip::kAt89c51.modes) {
+        for (const chip::Variant v : {chip::Variant::Volts12, chip::Variant::Volts5}) {
+            Rig rig(PortKind::Bidirectional, ChipKind::Empty);
+            rig.bus.LatchHigh(static_cast<std::uint8_t>(m.modeByte(v) | 0x0A), 1);
+            // The mode's control value without its PROG pulse: P2.7 and the
+            // direction of the lines.
+            rig.bus.SetControl(static_cast<std::uint8_t>(m.control & ~control_bits::kProgLow));
+            const ChipPins pins = rig.adapter.pins();
+            EXPECT_EQ(DecodeMode(pins), m.operation) << m.name;
+            EXPECT_EQ(pins.address, 0xA00) << m.name;
+            EXPECT_EQ(pins.twelveVolts, m.programs && v == chip::Variant::Volts12) << m.name;
+        }
+    }
+    ChipPins undefined{};
+    undefined.p27 = true;  // P2.7 alone selects nothing
+    EXPECT_EQ(DecodeMode(undefined), std::nullopt);
+}
+
 TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
     for (ChipKind kind : {ChipKind::Part12V, ChipKind::Part5V}) {
         for (PortKind port : {PortKind::Bidirectional, PortKind::NoPullUps}) {

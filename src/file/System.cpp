@@ -1,0 +1,68 @@
+#include "file/System.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace lpt51::file {
+
+namespace {
+
+PosixSystem posix;
+System* current = &posix;
+
+}  // namespace
+
+int PosixSystem::open(const char* path, int flags, mode_t mode) {
+    return ::open(path, flags, mode);
+}
+ssize_t PosixSystem::read(int fd, void* buffer, std::size_t size) {
+    return ::read(fd, buffer, size);
+}
+ssize_t PosixSystem::write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+int PosixSystem::fstat(int fd, struct stat* info) {
+    return ::fstat(fd, info);
+}
+int PosixSystem::stat(const char* path, struct stat* info) {
+    return ::stat(path, info);
+}
+int PosixSystem::lstat(const char* path, struct stat* info) {
+    return ::lstat(path, info);
+}
+int PosixSystem::fchmod(int fd, mode_t mode) {
+    return ::fchmod(fd, mode);
+}
+int PosixSystem::fsync(int fd) {
+    return ::fsync(fd);
+}
+int PosixSystem::close(int fd) {
+    return ::close(fd);
+}
+int PosixSystem::rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+int PosixSystem::unlink(const char* path) {
+    return ::unlink(path);
+}
+std::string PosixSystem::realPath(const char* path) {
+    char* real = ::realpath(path, nullptr);
+    if (real == nullptr) return {};
+    std::string text = real;
+    std::free(real);
+    return text;
+}
+
+System& CurrentSystem() {
+    return *current;
+}
+
+System* SetSystem(System* system) {
+    System* previous = current;
+    current = system != nullptr ? system : &posix;
+    return previous;
+}
+
+}  // namespace lpt51::file
