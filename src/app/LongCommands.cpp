@@ -7,6 +7,7 @@
 #include "app/ViewText.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
+#include "chip/ImageScan.h"
 #include "chip/ReadOut.h"
 #include "chip/Signature.h"
 #include "chip/Verify.h"
@@ -99,7 +100,8 @@ void Form1::endIfSignalled() {
 void Form1::writeClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
-    if (std::optional<std::string> refusal = chip::WriteRefusal(lines)) {
+    const chip::ScannedImage image = chip::ScanImage(lines);
+    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Write)) {
         prompts_.showMessage(*refusal);
         return;
     }
@@ -113,7 +115,7 @@ void Form1::writeClick() {
                                    [this] { return signalled_; });
         chip::WriteResult result;
         const bool finished = runOperation(
-            progress, [&] { result = chip::WriteImage(ctx, caption, lines, &progress); });
+            progress, [&] { result = chip::WriteImage(ctx, caption, image, &progress); });
         reloadView(lines);
         write->setText(QString::fromLatin1(chip::kWriteCaption));
         if (!finished) {
@@ -136,7 +138,8 @@ void Form1::verifyClick() {
     // A text the walk refuses (the listing, say) is said before anything
     // changes: the view keeps its text and its kind.
     const image::Lines lines = ViewLines(*RichEdit1);
-    if (std::optional<std::string> refusal = chip::VerifyRefusal(lines)) {
+    const chip::ScannedImage image = chip::ScanImage(lines);
+    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Verify)) {
         prompts_.showMessage(*refusal);
         return;
     }
@@ -148,7 +151,7 @@ void Form1::verifyClick() {
                                    [this] { return signalled_; });
         chip::VerifyResult result;
         const bool finished =
-            runOperation(progress, [&] { result = chip::VerifyImage(ctx, lines, &progress); });
+            runOperation(progress, [&] { result = chip::VerifyImage(ctx, image, &progress); });
         reloadView(lines);
         if (!finished) {
             reportStop(progress, kNotChanged);
@@ -223,7 +226,7 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
 void Form1::CwvClick() {
     if (!portReady()) return;
     const std::string caption = cpu->text().toStdString();
-    const image::Lines lines = ViewLines(*RichEdit1);
+    const chip::ScannedImage image = chip::ScanImage(ViewLines(*RichEdit1));
     runChipCommand([&](chip::ChipContext& ctx) {
         // A stopped write or verify, or a signal after the erase, ends the
         // sequence there: no verify of a half-written chip, no "Task complete !".
@@ -236,7 +239,7 @@ void Form1::CwvClick() {
         };
         const chip::CwvSteps steps{step(&Form1::clearClick), step(&Form1::writeClick),
                                    step(&Form1::verifyClick)};
-        return session::Judged(chip::RunClearWriteVerify(ctx, caption, lines, steps));
+        return session::Judged(chip::RunClearWriteVerify(ctx, caption, image, steps));
     });
     endIfSignalled();
 }

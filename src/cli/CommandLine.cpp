@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "chip/At89c51.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/Erase.h"
@@ -53,8 +54,10 @@ int Info(CommandRun& r) {
 // Judged by the bytes, not by ChipType: after a Yes to the questions the
 // window takes any chip whose third byte is FF for a 12 V part.
 bool KnownSignature(const std::vector<std::uint8_t>& bytes) {
-    return bytes.size() == 3 && bytes[0] == 0x1E && bytes[1] == 0x51 &&
-           (bytes[2] == 0xFF || bytes[2] == 0x05);
+    const chip::ChipDescriptor& c = chip::kAt89c51;
+    return bytes.size() == 3 && bytes[0] == c.manufacturer && bytes[1] == c.device &&
+           (bytes[2] == c.signature(chip::Variant::Volts12) ||
+            bytes[2] == c.signature(chip::Variant::Volts5));
 }
 
 int Signature(CommandRun& r) {
@@ -115,7 +118,7 @@ int Lock(CommandRun& r) {
 bool WriteStep(CommandRun& r, chip::ChipContext& ctx) {
     if (!chip::RunDeviceCheck(ctx, r.options.device)) return false;
     ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Writing");
-    const chip::WriteResult w = chip::WriteImage(ctx, r.options.device, r.lines, &bar);
+    const chip::WriteResult w = chip::WriteImage(ctx, r.options.device, r.image, &bar);
     if (w.completed)
         bar.finish();
     else
@@ -129,7 +132,7 @@ bool WriteStep(CommandRun& r, chip::ChipContext& ctx) {
 bool VerifyStep(CommandRun& r, chip::ChipContext& ctx) {
     ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Verifying");
     r.prompts.setVerifying(true);
-    const chip::VerifyResult v = chip::VerifyImage(ctx, r.lines, &bar);
+    const chip::VerifyResult v = chip::VerifyImage(ctx, r.image, &bar);
     r.prompts.setVerifying(false);
     if (v.refusal)
         bar.abandon();
@@ -171,7 +174,7 @@ int Cwv(CommandRun& r) {
                 verified = VerifyStep(r, ctx);
                 return chip::CwvStep::Continue;
             }};
-        const bool ran = chip::RunClearWriteVerify(ctx, r.options.device, r.lines, steps);
+        const bool ran = chip::RunClearWriteVerify(ctx, r.options.device, r.image, steps);
         const bool readable = ctx.state.BidiMode == 1;
         const bool ok = ran && erased && written && (!readable || verified);
         if (ok) {
@@ -188,8 +191,8 @@ int Cwv(CommandRun& r) {
     });
 }
 
-// All 4096 bytes, with a progress bar.
-std::array<std::uint8_t, 4096> ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
+// The whole code memory, with a progress bar.
+chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
     ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Reading");
     const auto bytes = chip::ReadChipBytes(ctx, &bar);
     bar.finish();

@@ -4,7 +4,6 @@
 
 #include <iostream>
 
-#include "chip/ImageScan.h"
 #include "cli/CommandLine.h"
 #include "cli/ImageOperand.h"
 #include "cli/Interrupt.h"
@@ -43,11 +42,11 @@ bool CommandRun::readImage() {
 }
 
 bool CommandRun::scanImage() {
-    const chip::ScannedImage scan = chip::ScanImage(lines);
-    if (!scan.problem) return true;
+    image = chip::ScanImage(lines);
+    if (!image.problem) return true;
     err << "lpt51: " << OperandName(options.operands[0]) << ": "
         << TerminalText(
-               chip::RefusalText(*scan.problem, command().operation, command().nothingDone))
+               chip::RefusalText(*image.problem, command().operation, command().nothingDone))
         << '\n';
     return false;
 }

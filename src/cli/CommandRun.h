@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "chip/ImageScan.h"
 #include "chip/ProgrammerState.h"
 #include "cli/Arguments.h"
 #include "cli/CliPrompts.h"
@@ -23,7 +24,7 @@ class CommandRun {
     const Command& command() const { return *options.command; }
     // The FILE operand as Intel HEX text, refused as Open would refuse it;
     // false after saying why. readImage() stops before the chip's own refusals
-    // (bytes at or beyond 0x1000), which scanImage() adds.
+    // (bytes beyond the code memory), which scanImage() adds.
     bool readImage();
     bool scanImage();
     bool takeImage() { return readImage() && scanImage(); }
@@ -43,8 +44,9 @@ class CommandRun {
     std::ostream& err;
     CliPrompts prompts;
     session::Session session;
-    image::Lines lines;  // after readImage()
-    long codeSize = 0;   // as Open counts it, after readImage()
+    image::Lines lines;        // after readImage()
+    long codeSize = 0;         // as Open counts it, after readImage()
+    chip::ScannedImage image;  // after scanImage(): what the operations walk
 };
 
 // Prints what the session gave back after an operation (its messages, the

@@ -11,7 +11,8 @@ using namespace lpt51::chip;
 
 using Cwv = RecordedChip;
 
-const image::Lines kImage = {":0100000002xx", ":00000001FF"};
+const image::Lines kText = {":0100000002xx", ":00000001FF"};
+const ScannedImage kImage = ScanImage(kText);
 
 TEST_F(Cwv, StepsRunWithTheFlagsSetInOrderAndClearedAfterTheMessage) {
     std::vector<std::string> seen;
@@ -49,8 +50,8 @@ TEST_F(Cwv, RefusalsComeBeforeTheEraseAndLeaveTheFlagsAlone) {
         image::Lines text;
         std::string message;
     } cases[] = {
-        {kChipNone, kImage, kNoProcessor},
-        {kNoSelect, kImage, kSelectProcessor},
+        {kChipNone, kText, kNoProcessor},
+        {kNoSelect, kText, kSelectProcessor},
         {kDevice12V,
          {"; listing", ":00000001FF"},
          "Clear-Write-Verify refused: line 1, column 2: field \" l\" is not a hexadecimal byte. "
@@ -63,7 +64,7 @@ TEST_F(Cwv, RefusalsComeBeforeTheEraseAndLeaveTheFlagsAlone) {
             ++steps;
             return CwvStep::Continue;
         };
-        EXPECT_FALSE(RunClearWriteVerify(ctx, c.caption, c.text, {count, count, count}));
+        EXPECT_FALSE(RunClearWriteVerify(ctx, c.caption, ScanImage(c.text), {count, count, count}));
         EXPECT_EQ(steps, 0);
         EXPECT_EQ(prompts.texts(), std::vector<std::string>{c.message});
         EXPECT_EQ(state.CwvActive, 0);
