@@ -33,7 +33,7 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, image::L
     if (!IsBinaryImage(operand)) return image::LoadLines(operand, lines);
     std::string bytes;
     if (auto e = image::LoadBytes(operand, bytes)) return e;
-    if (bytes.size() > image::kImageBytes) {
+    if (bytes.size() > chip::kCodeSize) {
         return operand + ": " + std::to_string(bytes.size()) +
                " bytes, more than the chip's 4096. " + nothingDone;
     }
