@@ -105,6 +105,7 @@ class Form1 final : public QMainWindow {
     void AT89C5112V1Click();
     void AT89C515V1Click();
     void Def12Click();
+    void Datasheet1Click();
     void Info2Click();
 
     // Shared state: the session's.
@@ -123,7 +124,7 @@ class Form1 final : public QMainWindow {
     QAction *Open1, *Save1, *Test1, *Disabled1, *Exit1;
     QAction *Hexa1, *dis51;
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
-    QAction *AT89C5112V1, *AT89C515V1, *Def12;
+    QAction *AT89C5112V1, *AT89C515V1, *Def12, *Datasheet1;
     QAction* Info2;
 
   private:

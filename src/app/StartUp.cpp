@@ -28,6 +28,11 @@ void Form1::FormCreate() {
         Def12->setText(QStringLiteral("&Set no default processor"));
     }
 
+    if (MarkerExists(context_.appDir, kDatasheetTimingMarker)) {
+        Datasheet1->setChecked(true);
+        session_.setTiming(chip::TimingKind::Datasheet);
+    }
+
     if (const std::string why = refusal(); !why.empty()) {
         showChipCommandsUnavailable();
         context_.dialogs->showMessage(why);

@@ -39,6 +39,7 @@ int Info(CommandRun& r) {
                 r.out << " (probe read " << chip::Hex2(f.probe) << ": no pull-ups detected)";
             r.out << '\n';
             r.out << "Port: " << f.port.value_or("") << '\n';
+            r.out << "Timing: " << f.timing << " (" << f.timingText << ")\n";
             if (f.realTimeClock) {
                 r.out << "Operations: "
                       << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)

@@ -17,6 +17,7 @@ namespace {
 session::SessionSetup SetupFor(const Options& o) {
     session::SessionSetup setup;
     setup.backend = o.backend;
+    setup.timing = o.timing;
     setup.filesDirectory = [] { return image::ResolveAppDirs(image::AppDirOfExecutable()).files; };
     return setup;
 }

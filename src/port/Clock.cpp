@@ -55,6 +55,14 @@ void RealClock::sleepMs(unsigned ms) {
     }
 }
 
+void RealClock::busyWaitFor(Duration d) {
+    const auto start = steadyNow_();
+    const auto until = start + d;
+    auto now = start;
+    while (now < until) now = steadyNow_();
+    busySpent_ += now - start;
+}
+
 Clock::Duration RealClock::now() const {
     return std::chrono::duration_cast<Duration>(steadyNow_().time_since_epoch());
 }

@@ -5,7 +5,9 @@
 
 namespace lpt51::session {
 
-Session::Session(SessionSetup setup) : setup_(std::move(setup)) {}
+Session::Session(SessionSetup setup) : setup_(std::move(setup)) {
+    state_.Timing = setup_.timing;
+}
 
 Session::~Session() = default;
 

@@ -36,6 +36,7 @@ struct SessionSetup {
     bool nominalClock = false;  // the figure measureCpuMHz gives is not a measurement
     // Gives a backend that stays the caller's; it must outlive the session.
     std::function<Backend*()> openBackend;
+    chip::TimingKind timing = chip::TimingKind::Standard;  // the waits the operations use
 };
 
 // Why chip work cannot be done.
@@ -109,6 +110,9 @@ class Session {
     // Null unless ready().
     Bus* bus() { return bus_.get(); }
     chip::ProgrammerState& state() { return state_; }
+    // The waits every operation from now on uses.
+    void setTiming(chip::TimingKind timing) { state_.Timing = timing; }
+    chip::TimingKind timing() const { return state_.Timing; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
     // virtual adapter's faults collected and the virtual chip saved after

@@ -100,6 +100,8 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     EXPECT_EQ(
         dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
                                   "Port in use: test port.\r\r"
+                                  "Timing: standard: the program's own waits, far above the "
+                                  "chip's limits.\r\r"
                                   "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r"
                                   "lpt51 version " LPT51_VERSION ".\r\r",
                                   0),

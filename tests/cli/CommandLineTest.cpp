@@ -402,6 +402,7 @@ class CountingOnlyClock final : public Clock {
         now_ += std::chrono::nanoseconds(iterations * 6000ull / kDelayUnit);
     }
     void sleepMs(unsigned ms) override { now_ += std::chrono::milliseconds(ms); }
+    void busyWaitFor(Duration d) override { now_ += d; }
     Duration now() const override { return now_; }
     static constexpr std::uint32_t kDelayUnit = 20960;
 
