@@ -21,9 +21,10 @@ struct ProgrammerState {
     std::uint16_t AddrLow = 0;       // chip address bits 0-7
     std::uint16_t AddrHigh = 0;      // chip address bits 8-11 (a record may hold more)
     std::uint16_t ChipByte = 0;      // byte last read from or to be written to the chip
-    TimingKind Timing = TimingKind::Standard;  // which waits the bus sequences use
+    // The waits the bus sequences use: one of the descriptor's timings.
+    const BusTiming* Timing = &kStandardTiming;
 
-    const BusTiming& waits() const { return kAt89c51.busTiming(Timing); }
+    const BusTiming& waits() const { return *Timing; }
 };
 
 // What every chip operation works with. The selected device (the `cpu`

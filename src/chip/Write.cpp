@@ -4,6 +4,7 @@
 
 #include "chip/At89c51.h"
 #include "chip/Devices.h"
+#include "chip/WriteCycle.h"
 
 namespace lpt51::chip {
 
@@ -20,26 +21,30 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
     const ModeEntry& program = kAt89c51.mode(Operation::ProgramCode);
     const std::uint8_t modeBits = program.modeByte(CaptionVariant(cpuCaption));
 
-    bus.LatchIdle(1);
-    bus.BusDelay(20);
+    const WriteWaits& w = st.waits().write;
+    bus.LatchIdle(w.idle);
+    bus.Wait(w.settle);
     for (const WalkRecord& rec : scan.records) {
         if (rec.data) {
             st.AddrHigh = rec.addrHigh;
             st.AddrLow = rec.addrLow;
             bus.SetControl(control::kRest);
-            bus.BusDelay(1);
+            bus.Wait(w.record);
             for (const std::uint8_t b : rec.bytes) {
-                LatchAddress(bus, st, modeBits, 1);
+                LatchAddress(bus, st, modeBits, w.latch);
                 st.ChipByte = b;
                 bus.PutData(b);
-                bus.BusDelay(1);
-                bus.Sleep(1);
-                // An output-only port gets a second millisecond before the pulse.
-                if (st.BidiMode == 0) bus.Sleep(1);
+                bus.Wait(w.setup);
+                // An output-only port gets more time before the pulse.
+                if (st.BidiMode == 0) bus.Wait(w.setupOutputOnly);
                 bus.SetControl(program.control);
-                bus.BusDelay(1);
+                bus.Wait(w.pulse);
                 bus.SetControl(control::kRest);
-                bus.Sleep(3);
+                if (auto failure = EndWriteCycle(bus, st, b)) {
+                    result.failure = failure;
+                    bus.ReleaseBus();
+                    return result;
+                }
                 AdvanceAddress(st);
                 ++result.bytesProgrammed;
                 if (observer) observer->bytesDone(result.bytesProgrammed, scan.dataBytes);
@@ -55,6 +60,7 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
 std::optional<std::string> WriteFinalMessage(const WriteResult& result,
                                              const ProgrammerState& state) {
     if (result.refusal) return result.refusal;
+    if (result.failure) return result.failure;
     if (result.completed && state.CwvActive == 0) return std::string(kFileWasBurn);
     return std::nullopt;
 }

@@ -17,6 +17,10 @@ struct WriteResult {
     // handler shows it (also during Clear-Write-Verify) instead of "File was burn !".
     std::optional<std::string> refusal;
     std::size_t bytesProgrammed = 0;
+    // Set when a byte polled at the end of its write cycle read wrong or the
+    // cycle did not end: the write stopped there (completed is false), and
+    // this says where and why.
+    std::optional<std::string> failure;
 };
 
 // Programs the image. Runs NO device check: the handler does, in this order:

@@ -20,7 +20,7 @@ Facts Session::facts() {
         if (f.realTimeClock) f.realTimeRefusal = RealTimeRefusal();
     }
     f.timing = state_.waits().name;
-    f.timingText = state_.Timing == chip::TimingKind::Datasheet
+    f.timingText = timing() == chip::TimingKind::Datasheet
                        ? "every wait from the chip's datasheet limits with a margin of 1.5, "
                          "for a 3 to 24 MHz crystal on the adapter and a short cable"
                        : "the program's own waits, far above the chip's limits";

@@ -6,7 +6,7 @@
 namespace lpt51::session {
 
 Session::Session(SessionSetup setup) : setup_(std::move(setup)) {
-    state_.Timing = setup_.timing;
+    setTiming(setup_.timing);
 }
 
 Session::~Session() = default;

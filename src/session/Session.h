@@ -111,8 +111,8 @@ class Session {
     Bus* bus() { return bus_.get(); }
     chip::ProgrammerState& state() { return state_; }
     // The waits every operation from now on uses.
-    void setTiming(chip::TimingKind timing) { state_.Timing = timing; }
-    chip::TimingKind timing() const { return state_.Timing; }
+    void setTiming(chip::TimingKind timing) { state_.Timing = &chip::kAt89c51.busTiming(timing); }
+    chip::TimingKind timing() const { return state_.Timing->kind; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
     // virtual adapter's faults collected and the virtual chip saved after
