@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ChipTestSupport.h"
@@ -162,6 +163,87 @@ TEST(VirtualChipDataPolling, AWrongByteOrACycleThatNeverEndsStopsTheWrite) {
     // Given up 1.5 times the datasheet's 2 ms after the pulse, not sooner.
     EXPECT_GE(locked.clock.now() - start, std::chrono::microseconds(3000));
     EXPECT_LE(locked.clock.now() - start, std::chrono::microseconds(3200));
+}
+
+// Each wait of the datasheet timing, shortened below the limit it keeps, on
+// the slowest crystal: the virtual chip reports it (or the write its end).
+TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
+    using std::chrono::microseconds;
+    enum class Op { Write, WriteOutputOnly, ReadOut, Verify, Signature, Erase };
+    struct Limit {
+        const char* limit;
+        void (*shorten)(BusTiming&);
+        Op op;
+        const char* report;
+    };
+    const Limit limits[] = {
+        {"tDVGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "data of code byte 0FC set up only 8.0 us before PROG went low"},
+        {"tAVGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "address of code byte 0FC set up only 13.0 us"},
+        {"tSHGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(5), ""); },
+         Op::Write, "programming voltage set up only 7.0 us before PROG went low"},
+        {"tEHSH", [](BusTiming& t) { t.write.settle = {}; }, Op::Write,
+         "programming voltage switched on only"},
+        {"tGLGH", [](BusTiming& t) { t.write.pulse = {}; }, Op::Write, "PROG pulse of 0.0 us"},
+        {"tGHDX", [](BusTiming& t) { t.write.pollHold = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "data of code byte 0FC held only 8.0 us after PROG went high"},
+        {"tELQV polling",
+         [](BusTiming& t) { t.write.pollAccess = BusWait::Exact(microseconds(8), ""); }, Op::Write,
+         "only 8.0 us after address or enable changed"},
+        {"tWC polling", [](BusTiming& t) { t.write.pollTimeout = microseconds(1000); }, Op::Write,
+         "the chip did not finish writing byte 00FC"},
+        {"tWC", [](BusTiming& t) { t.write.cycle = BusWait::Exact(microseconds(1000), ""); },
+         Op::WriteOutputOnly, "PROG pulse during the write cycle"},
+        {"tAVQV read-out",
+         [](BusTiming& t) { t.readOut.access = BusWait::Exact(microseconds(8), ""); }, Op::ReadOut,
+         "only 8.0 us after address or enable changed"},
+        {"tAVQV verify",
+         [](BusTiming& t) { t.verify.access = BusWait::Exact(microseconds(8), ""); }, Op::Verify,
+         "only 8.0 us after address or enable changed"},
+        {"tAVQV signature",
+         [](BusTiming& t) { t.signature.access = BusWait::Exact(microseconds(8), ""); },
+         Op::Signature, "only 8.0 us after address or enable changed"},
+        {"tEHSH erase", [](BusTiming& t) { t.erase.settle = {}; }, Op::Erase,
+         "programming voltage switched on only"},
+        {"tSHGL erase", [](BusTiming& t) { t.erase.setup = BusWait::Exact(microseconds(5), ""); },
+         Op::Erase, "programming voltage set up only"},
+        {"erase pulse", [](BusTiming& t) { t.erase.pulse = BusWait::Sleep(9); }, Op::Erase,
+         "erase pulse of 9000.0 us"},
+    };
+    for (const Limit& l : limits) {
+        SCOPED_TRACE(l.limit);
+        BusTiming timing = kDatasheetTiming;
+        l.shorten(timing);
+        VirtualChip v(ChipKind::Part12V,
+                      l.op == Op::WriteOutputOnly ? PortKind::OutputOnly : PortKind::Bidirectional,
+                      0xFF, {3.0});
+        if (l.op == Op::ReadOut || l.op == Op::Verify) v.adapter.chip().code = ImageBytes();
+        v.state.Timing = &timing;
+        std::string said;
+        switch (l.op) {
+            case Op::Write:
+                SignatureCommand(v.ctx);  // P2.7 rises just before the write
+                [[fallthrough]];
+            case Op::WriteOutputOnly:
+                said =
+                    WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr).failure.value_or("");
+                break;
+            case Op::ReadOut:
+                ReadChipBytes(v.ctx, nullptr);
+                break;
+            case Op::Verify:
+                VerifyImage(v.ctx, ScanImage(kImage), nullptr);
+                break;
+            case Op::Signature:
+                SignatureCommand(v.ctx);
+                break;
+            case Op::Erase:
+                ClearChip(v.ctx, kDevice12V);
+                break;
+        }
+        EXPECT_THAT(Faults(v.adapter) + said, ::testing::HasSubstr(l.report));
+    }
 }
 
 TEST(VirtualChipVerify, ReportsTheFirstDifferingByteExactly) {
