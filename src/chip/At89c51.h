@@ -145,16 +145,21 @@ using std::chrono::milliseconds;
 // A margin of 1.5 times each limit, rounded up to whole microseconds; periods
 // are those of the 3 MHz crystal.
 inline constexpr microseconds k48Periods{24};  // 48 periods at 3 MHz are 16 us
+// A port access lasts about a microsecond, on direct I/O as through the
+// kernel's driver: far longer than a latch takes to follow its inputs or the
+// port to let go of the lines, so these steps wait no more.
 inline constexpr BusWait kLatchSettle =
-    BusWait::Exact(microseconds(1),
+    BusWait::Exact(microseconds(0),
                    "none of the chip's: the latch follows the lines within "
-                   "nanoseconds; 1 us for a short cable");
+                   "nanoseconds, the port access itself is longer");
 inline constexpr BusWait kFloat =
     BusWait::Exact(microseconds(6),
                    "tEHQZ, data float after P2.7 rises, 48 periods: 4 x 6 us "
                    "before the idle latch drives the lines");
 inline constexpr BusWait kInput =
-    BusWait::Exact(microseconds(1), "none of the chip's: the port lets go of the lines at once");
+    BusWait::Exact(microseconds(0),
+                   "none of the chip's: the port lets go of the lines within "
+                   "its own access");
 inline constexpr BusWait kAccess =
     BusWait::Exact(k48Periods, "tAVQV and tELQV, address and P2.7 low to data valid, 48 periods");
 inline constexpr BusWait kNone{};
