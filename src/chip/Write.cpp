@@ -1,11 +1,94 @@
 #include "chip/Write.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "chip/At89c51.h"
 #include "chip/Devices.h"
+#include "chip/HexText.h"
 
 namespace lpt51::chip {
+
+namespace {
+
+// One code byte at the current address, from its address to the end of its
+// write cycle; returns the bound on its pulse's width.
+Clock::Duration ProgramByte(Bus& bus, ProgrammerState& st, std::uint8_t pulseControl,
+                            std::uint8_t modeBits, std::uint8_t b) {
+    LatchAddress(bus, st, modeBits, 1);
+    st.ChipByte = b;
+    bus.PutData(b);
+    bus.BusDelay(1);
+    bus.Sleep(1);
+    // An output-only port gets a second millisecond before the pulse.
+    if (st.BidiMode == 0) bus.Sleep(1);
+    const Clock::Duration width = bus.TimedPulse(pulseControl, 1);
+    bus.Sleep(3);
+    return width;
+}
+
+// The byte at the current address, read as the verify reads it; then the
+// lines drive again and the next byte can be programmed as any other.
+std::uint8_t ReadBack(Bus& bus, ProgrammerState& st) {
+    bus.LatchIdle(1);
+    bus.BusDelay(20);
+    LatchAddress(bus, st, kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5), 1);
+    const std::uint8_t read = bus.ReadStrobe(4, 20);
+    bus.LatchIdle(1);
+    bus.BusDelay(20);
+    bus.SetControl(control::kRest);
+    bus.BusDelay(1);
+    return read;
+}
+
+// A byte whose pulse was too long. Flash only clears bits, so another pulse
+// with the same byte cannot spoil a cell the long one programmed correctly.
+void MendByte(Bus& bus, ProgrammerState& st, std::uint8_t pulseControl, std::uint8_t modeBits,
+              std::uint8_t b, StretchedPulse& pulse) {
+    auto another = [&] {
+        const Clock::Duration width = ProgramByte(bus, st, pulseControl, modeBits, b);
+        if (!Stretched(width)) return false;
+        ++pulse.stretched;
+        pulse.longest = std::max(pulse.longest, width);
+        return true;
+    };
+    if (st.BidiMode == 0) {
+        // Nothing to read back: a pulse of normal length is the only proof.
+        for (int tries = 1; tries < kPulseTries; ++tries) {
+            if (!another()) {
+                pulse.outcome = PulseOutcome::ProgrammedAgain;
+                return;
+            }
+        }
+        pulse.outcome = PulseOutcome::CouldNotBeMended;
+        return;
+    }
+    for (int tries = 1;; ++tries) {
+        pulse.readBack = ReadBack(bus, st);
+        if (*pulse.readBack == b) {
+            pulse.outcome =
+                tries == 1 ? PulseOutcome::ReadBackCorrect : PulseOutcome::ProgrammedAgain;
+            return;
+        }
+        if (tries == kPulseTries) break;
+        another();
+    }
+    pulse.outcome = PulseOutcome::CouldNotBeMended;
+}
+
+std::string FailureText(const StretchedPulse& pulse, std::uint8_t b) {
+    std::string text =
+        "Write stopped at " + pulse.subject() + ": " + std::to_string(kPulseTries) + " pulses, ";
+    if (pulse.readBack) {
+        text += "and it reads " + Hex2(*pulse.readBack) + " instead of " + Hex2(b) + ".";
+    } else {
+        text += "none within the chip's limit (" + Hex2(b) +
+                " written, nothing read back on an output-only port).";
+    }
+    return text + " The chip may be partly programmed: erase it and write again.";
+}
+
+}  // namespace
 
 // Transitional: removed once the front ends pass the scanned image.
 std::optional<std::string> WriteRefusal(const image::Lines& lines) {
@@ -40,17 +123,19 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
             bus.SetControl(control::kRest);
             bus.BusDelay(1);
             for (const std::uint8_t b : rec.bytes) {
-                LatchAddress(bus, st, modeBits, 1);
-                st.ChipByte = b;
-                bus.PutData(b);
-                bus.BusDelay(1);
-                bus.Sleep(1);
-                // An output-only port gets a second millisecond before the pulse.
-                if (st.BidiMode == 0) bus.Sleep(1);
-                bus.SetControl(program.control);
-                bus.BusDelay(1);
-                bus.SetControl(control::kRest);
-                bus.Sleep(3);
+                const Clock::Duration width = ProgramByte(bus, st, program.control, modeBits, b);
+                if (Stretched(width)) {
+                    StretchedPulse pulse;
+                    pulse.address = static_cast<std::uint16_t>((st.AddrHigh << 8) | st.AddrLow);
+                    pulse.longest = width;
+                    MendByte(bus, st, program.control, modeBits, b, pulse);
+                    result.pulses.pulses.push_back(pulse);
+                    if (pulse.outcome == PulseOutcome::CouldNotBeMended) {
+                        result.failure = FailureText(pulse, b);
+                        bus.ReleaseBus();
+                        return result;
+                    }
+                }
                 AdvanceAddress(st);
                 ++result.bytesProgrammed;
                 if (observer) observer->bytesDone(result.bytesProgrammed, scan.dataBytes);
@@ -66,6 +151,7 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
 std::optional<std::string> WriteFinalMessage(const WriteResult& result,
                                              const ProgrammerState& state) {
     if (result.refusal) return result.refusal;
+    if (result.failure) return result.failure;
     if (result.completed && state.CwvActive == 0) return std::string(kFileWasBurn);
     return std::nullopt;
 }

@@ -239,7 +239,11 @@ Ieee1284Port::Ieee1284Port(Ieee1284Library& library, PortList list, OpenedPort o
     // The claim has just written the kernel's initial control value (0x0C,
     // 0x1C with an IRQ): PROG low, both latches open to the data lines. Rest
     // comes before anything else, so that state lasts microseconds, not the
-    // length of whatever the caller does next.
+    // length of whatever the caller does next; and the idle mode byte goes
+    // on the lines first, so the high latch closes on 5 V at EA/VPP rather
+    // than on whatever the lines carried (0 would be 12 V in an undefined
+    // mode until the first operation latches idle).
+    writeData(kIdleMode);
     writeControl(control::kRest);
     writeData(0);
 }

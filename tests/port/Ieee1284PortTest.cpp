@@ -117,9 +117,13 @@ TEST(Ieee1284Port, ChoosesByAddressOrNameAndClaimsOnlyThatPort) {
         ASSERT_GE(library.calls.size(), 3u) << how;
         EXPECT_EQ(library.calls[0], "open parport1 00") << how;
         EXPECT_EQ(library.calls[1], "claim parport1") << how;
-        // The claim leaves PROG low: nothing but the writes that put the port
-        // at rest may follow it, however the caller goes on.
-        for (std::size_t i = 2; i < library.calls.size(); ++i) {
+        // The claim leaves PROG low and both latches open: the idle mode byte
+        // goes on the lines before any control write closes them, then
+        // nothing but the writes that put the port at rest, however the
+        // caller goes on.
+        ASSERT_GE(library.calls.size(), 4u) << how;
+        EXPECT_EQ(library.calls[2], "writeData parport1 80") << how;
+        for (std::size_t i = 3; i < library.calls.size(); ++i) {
             EXPECT_TRUE(library.calls[i].rfind("writeControl parport1", 0) == 0 ||
                         library.calls[i].rfind("dataDir parport1 00", 0) == 0 ||
                         library.calls[i] == "writeData parport1 00")
