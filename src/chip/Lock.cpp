@@ -81,6 +81,9 @@ LockResult LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelecti
     if (bits.l2) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit2), variant, 2, checks);
     if (bits.l3) LockBit3(ctx.bus, variant, checks);
     ctx.bus.ReleaseBus();
+    if (ctx.pulseLog) {
+        for (const StretchedPulse& p : checks.pulses) ctx.pulseLog->pulses.push_back(p);
+    }
     for (const StretchedPulse& p : checks.pulses) {
         if (p.outcome != PulseOutcome::CouldNotBeMended) continue;
         result.failure = "The " + p.subject() + " got " + std::to_string(kPulseTries) +

@@ -130,6 +130,7 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
                     pulse.longest = width;
                     MendByte(bus, st, program.control, modeBits, b, pulse);
                     result.pulses.pulses.push_back(pulse);
+                    if (ctx.pulseLog) ctx.pulseLog->pulses.push_back(pulse);
                     if (pulse.outcome == PulseOutcome::CouldNotBeMended) {
                         result.failure = FailureText(pulse, b);
                         bus.ReleaseBus();

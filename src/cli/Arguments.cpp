@@ -125,6 +125,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.add_flag("--yes", o.yes, "answer Yes to the signature and device questions");
     app.add_flag("--force", o.force, "let read replace an existing FILE");
     app.add_flag("--quiet", o.quiet, "no progress display");
+    app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
     if (windowAllowed) {
         app.add_option("--screenshot", o.screenshot, "open the window, save it as a PNG, quit")
             ->type_name("FILE.png");

@@ -124,6 +124,10 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
 }
 
 int PresentResult(std::ostream& err, const session::OperationResult& result) {
+    // Said on every port and under --quiet: on hardware nothing else would
+    // tell that a pulse ran long.
+    if (const std::string pulses = result.pulses.text(); !pulses.empty())
+        err << "lpt51: " << pulses << '\n';
     for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
     for (const std::string& line : result.faults) err << "lpt51: virtual adapter " << line << '\n';
     if (!result.faults.empty()) err << "lpt51: " << result.faultSummary << '\n';

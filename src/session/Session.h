@@ -68,6 +68,14 @@ struct OperationResult {
     // into a failure.
     std::vector<std::string> faults;
     std::string faultSummary;
+    // Every programming pulse the program measured past the chip's limit,
+    // and what became of it; its text() is shown after the operation's own
+    // messages, on hardware as on the virtual adapter.
+    chip::PulseChecks pulses;
+    // Faults of the virtual adapter that were such a pulse, measured by the
+    // program and mended: not among `faults`, since the chip holds what it
+    // should.
+    std::size_t mendedFaults = 0;
 
     bool succeeded() const {
         return outcome == Outcome::Done && messages.empty() && faults.empty();
