@@ -18,8 +18,8 @@ struct Options {
     bool force = false;
     bool quiet = false;
     bool noVerify = false;  // write: no read-back after programming
-    bool help = false;     // helpText holds what to print
-    bool version = false;  // --version
+    bool help = false;      // helpText holds what to print
+    bool version = false;   // --version
     std::string helpText;
     const Command* command = nullptr;  // none: the window, where that is allowed
     // The command's operand, or without a command the words left for the window.

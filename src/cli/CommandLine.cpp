@@ -150,8 +150,8 @@ bool ReadBackStep(CommandRun& r, chip::ChipContext& ctx) {
     std::string where;
     for (std::size_t i = 0; i < d.size() && i < kNamed; ++i) {
         where += (i == 0 ? "" : ", ") + chip::Hex2(d[i].address >> 8) +
-                 chip::Hex2(d[i].address & 0xFF) + " (chip " + chip::Hex2(d[i].onChip) +
-                 ", file " + chip::Hex2(d[i].inFile) + ")";
+                 chip::Hex2(d[i].address & 0xFF) + " (chip " + chip::Hex2(d[i].onChip) + ", file " +
+                 chip::Hex2(d[i].inFile) + ")";
     }
     if (v.mismatches > kNamed) where += " and " + std::to_string(v.mismatches - kNamed) + " more";
     r.err << "lpt51: written, but reading back " << v.mismatches

@@ -95,12 +95,14 @@ void VirtualChip::pinsChanged(const ChipPins& pins) {
 void VirtualChip::onVppChange(bool wasTwelveVolts) {
     const Clock::Duration now = clock_.now();
     if (progLowAt_ && programs(pulseMode_)) {
-        fault("voltage changed during a pulse", std::string("programming voltage changed to ") + (wasTwelveVolts ? "5 V" : "12 V") +
-              " during the PROG pulse");
+        fault("voltage changed during a pulse", std::string("programming voltage changed to ") +
+                                                    (wasTwelveVolts ? "5 V" : "12 V") +
+                                                    " during the PROG pulse");
         pulseRejected_ = true;
     } else if (lastProgrammingPulseEnd_ && now - *lastProgrammingPulseEnd_ < kTiming.vppSetupHold) {
-        fault("programming voltage held too briefly", "programming voltage held only " + micros(now - *lastProgrammingPulseEnd_) +
-              " after PROG went high (10 us needed)");
+        fault("programming voltage held too briefly", "programming voltage held only " +
+                                                          micros(now - *lastProgrammingPulseEnd_) +
+                                                          " after PROG went high (10 us needed)");
     }
     vppChangedAt_ = now;
 }
@@ -114,13 +116,15 @@ void VirtualChip::progFell(const ChipPins& pins, bool fromDriver) {
     pulseData_ = pins.lines;
     pulseRejected_ = false;
     if (writeCycleEnd_ && now < *writeCycleEnd_) {
-        fault("pulse during the write cycle", "PROG pulse during the write cycle of the previous byte (" +
-              micros(*writeCycleEnd_ - now) + " left)");
+        fault("pulse during the write cycle",
+              "PROG pulse during the write cycle of the previous byte (" +
+                  micros(*writeCycleEnd_ - now) + " left)");
         pulseRejected_ = true;
     }
     if (programs(pulseMode_) && vppChangedAt_ && now - *vppChangedAt_ < kTiming.vppSetupHold) {
-        fault("programming voltage set up too briefly", "programming voltage set up only " + micros(now - *vppChangedAt_) +
-              " before PROG went low (10 us needed)");
+        fault("programming voltage set up too briefly", "programming voltage set up only " +
+                                                            micros(now - *vppChangedAt_) +
+                                                            " before PROG went low (10 us needed)");
         pulseRejected_ = true;
     }
 }
@@ -134,15 +138,17 @@ void VirtualChip::progRose(const ChipPins& pins) {
             ++driverPulses_;
             return;
         }
-        fault("pulse in a mode that programs nothing", std::string("PROG pulse in ") + ModeName(pulseMode_) + " (address " +
-              Hex(pulseAddress_, 3) + "): ignored");
+        fault("pulse in a mode that programs nothing", std::string("PROG pulse in ") +
+                                                           ModeName(pulseMode_) + " (address " +
+                                                           Hex(pulseAddress_, 3) + "): ignored");
         return;
     }
     lastProgrammingPulseEnd_ = now;
     const std::optional<Operation> mode = DecodeMode(pins);
     if (mode != pulseMode_) {
-        fault("mode changed during a pulse", std::string("mode changed during the PROG pulse from ") + ModeName(pulseMode_) +
-              " to " + ModeName(mode) + ": nothing programmed");
+        fault("mode changed during a pulse",
+              std::string("mode changed during the PROG pulse from ") + ModeName(pulseMode_) +
+                  " to " + ModeName(mode) + ": nothing programmed");
         return;
     }
     if (pulseRejected_) return;
@@ -173,13 +179,13 @@ void VirtualChip::progRose(const ChipPins& pins) {
 bool VirtualChip::programmingAllowed(bool twelveVolts, const char* what) {
     if (state_.kind == ChipKind::Empty || state_.kind == ChipKind::Foreign) return false;
     if (state_.kind == ChipKind::Part5V && twelveVolts) {
-        fault("wrong programming voltage", std::string("12 V on EA/VPP of the 5 V part during ") + what +
-              ": nothing programmed");
+        fault("wrong programming voltage", std::string("12 V on EA/VPP of the 5 V part during ") +
+                                               what + ": nothing programmed");
         return false;
     }
     if (state_.kind == ChipKind::Part12V && !twelveVolts) {
-        fault("wrong programming voltage", std::string("5 V on EA/VPP of the 12 V part during ") + what +
-              ": nothing programmed");
+        fault("wrong programming voltage", std::string("5 V on EA/VPP of the 12 V part during ") +
+                                               what + ": nothing programmed");
         return false;
     }
     return true;
@@ -188,14 +194,15 @@ bool VirtualChip::programmingAllowed(bool twelveVolts, const char* what) {
 void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
     const std::uint16_t address = pulseAddress_;
     if (pins.address != address || pins.lines != pulseData_) {
-        fault("address or data changed during a pulse", "address or data changed during the PROG pulse for " + Hex(address, 3) +
-              ": nothing programmed");
+        fault("address or data changed during a pulse",
+              "address or data changed during the PROG pulse for " + Hex(address, 3) +
+                  ": nothing programmed");
         return;
     }
     const std::string what = "code byte " + Hex(address, 3);
     if (width < kTiming.minPulse) {
         fault("pulse too short", "PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): nothing programmed");
+                                     " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed(pins.twelveVolts, "a code byte write")) return;
@@ -204,7 +211,8 @@ void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
         if (state_.overlongPulses == OverlongPulse::ProgramsNothing) return;
     }
     if (state_.lockBits[0]) {
-        fault("programming while locked", "programming while locked (LB1 set): code byte " + Hex(address, 3) + " unchanged");
+        fault("programming while locked",
+              "programming while locked (LB1 set): code byte " + Hex(address, 3) + " unchanged");
         return;
     }
     std::uint8_t value = pulseData_;
@@ -232,7 +240,7 @@ void VirtualChip::programLockBit(std::size_t bit, Clock::Duration width, bool tw
     const std::string what = "lock bit " + std::to_string(bit + 1);
     if (width < kTiming.minPulse) {
         fault("pulse too short", "PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): nothing programmed");
+                                     " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed(twelveVolts, "a lock bit write")) return;
@@ -245,7 +253,8 @@ void VirtualChip::programLockBit(std::size_t bit, Clock::Duration width, bool tw
 
 void VirtualChip::eraseChip(Clock::Duration width, bool twelveVolts) {
     if (width < kTiming.erasePulse) {
-        fault("erase pulse too short", "erase pulse of " + micros(width) + " (10 ms needed): nothing erased");
+        fault("erase pulse too short",
+              "erase pulse of " + micros(width) + " (10 ms needed): nothing erased");
         return;
     }
     if (!programmingAllowed(twelveVolts, "chip erase")) return;
@@ -258,11 +267,13 @@ void VirtualChip::beforeRead(const ChipPins& pins) {
     if (!output(pins)) return;
     const Clock::Duration now = clock_.now();
     if (writeCycleEnd_ && now < *writeCycleEnd_) {
-        fault("read during the write cycle", "read of " + Hex(pins.address, 3) + " during the write cycle (" +
-              micros(*writeCycleEnd_ - now) + " left)");
+        fault("read during the write cycle", "read of " + Hex(pins.address, 3) +
+                                                 " during the write cycle (" +
+                                                 micros(*writeCycleEnd_ - now) + " left)");
     } else if (now - outputChangedAt_ < kTiming.readAccess) {
-        fault("read before the data was valid", "read of " + Hex(pins.address, 3) + " only " + micros(now - outputChangedAt_) +
-              " after address or enable changed (data not yet valid)");
+        fault("read before the data was valid",
+              "read of " + Hex(pins.address, 3) + " only " + micros(now - outputChangedAt_) +
+                  " after address or enable changed (data not yet valid)");
     }
 }
 
