@@ -20,6 +20,7 @@ void RealClock::busyWait(volatile std::uint32_t& counter, std::uint32_t /*iterat
     while (now < until) now = steadyNow_();
     counter = 0;
     busySpent_ += now - start;
+    busyAsked_ += kUnit * units;
 }
 
 void RealClock::sleepMs(unsigned ms) {

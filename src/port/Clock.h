@@ -57,11 +57,14 @@ class RealClock final : public Clock {
     // waits, and the sleeps asked for. Together they are the floor an
     // operation's time is measured against.
     Duration busySpent() const { return busySpent_; }
+    // The busy waits asked for: 10 us a unit.
+    Duration busyAsked() const { return busyAsked_; }
     Duration sleepAsked() const { return sleepAsked_; }
 
   private:
     SteadyNow steadyNow_;
     Duration busySpent_{0};
+    Duration busyAsked_{0};
     Duration sleepAsked_{0};
 };
 

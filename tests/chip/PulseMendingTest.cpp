@@ -154,8 +154,9 @@ TEST(PulseMending, AStretchedCodeBytePulseIsMendedOrEndsTheWrite) {
         EXPECT_EQ(WriteFinalMessage(w, v.state), w.failure);
         EXPECT_NE(w.failure->find("code byte 0101"), std::string::npos) << *w.failure;
         EXPECT_NE(w.failure->find("erase it and write again"), std::string::npos);
-        if (c.port == PortKind::Bidirectional)
+        if (c.port == PortKind::Bidirectional) {
             EXPECT_NE(w.failure->find("reads FF instead of 22"), std::string::npos) << *w.failure;
+        }
     }
 }
 

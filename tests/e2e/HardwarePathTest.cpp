@@ -28,6 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Code = std::array<std::uint8_t, sim::ChipState::kCodeSize>;
 
 std::string ReadAll(const std::string& path) {
@@ -171,6 +172,10 @@ class HardwarePath : public ::testing::Test {
             // again, so it does; a sequence whose pulses are too long fails
             // every time.
             std::cerr << "stretched pulse, attempt " << attempt << ":\n" << faults();
+            // The program times every pulse itself, so it must have seen
+            // each one the adapter saw, and mended it.
+            EXPECT_THAT(err(), HasSubstr("longer than 110 us")) << faults();
+            EXPECT_THAT(err(), Not(HasSubstr("could not be mended"))) << err();
         }
         if (clean) {
             std::string shown;
