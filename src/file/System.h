@@ -27,6 +27,10 @@ class System {
     virtual int close(int fd) = 0;
     virtual int rename(const char* from, const char* to) = 0;
     virtual int unlink(const char* path) = 0;
+    virtual int ftruncate(int fd, off_t length) = 0;
+    virtual int access(const char* path, int mode) = 0;
+    // posix_fallocate(3): returns 0 or the error number itself, not -1.
+    virtual int posix_fallocate(int fd, off_t offset, off_t length) = 0;
     // realpath(3): the path with every link resolved; empty when it fails.
     virtual std::string realPath(const char* path) = 0;
 };
@@ -46,6 +50,9 @@ class PosixSystem : public System {
     int close(int fd) override;
     int rename(const char* from, const char* to) override;
     int unlink(const char* path) override;
+    int ftruncate(int fd, off_t length) override;
+    int access(const char* path, int mode) override;
+    int posix_fallocate(int fd, off_t offset, off_t length) override;
     std::string realPath(const char* path) override;
 };
 
