@@ -1,49 +1,37 @@
 #include "app/MainWindow.h"
+#include "chip/Devices.h"
 #include "chip/Erase.h"
 #include "chip/Lock.h"
 #include "chip/Signature.h"
 
 namespace lpt51::app {
 
-chip::ChipContext Form1::chipContext() {
-    return chip::ChipContext{*bus_, prompts_, state};
-}
-
-void Form1::persistChip() {
-    if (context_.backend == nullptr) return;
-    if (std::optional<std::string> error = context_.backend->persist()) {
-        prompts_.showMessage(*error);
-    }
-}
-
 void Form1::clearClick() {
     if (!portReady()) return;
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
-    chip::ClearChip(ctx, cpu->text().toStdString());
-    persistChip();
+    const std::string caption = cpu->text().toStdString();
+    runChipCommand(
+        [&](chip::ChipContext& ctx) { return session::Judged(chip::ClearChip(ctx, caption)); });
 }
 
 void Form1::lockClick() {
     if (!portReady()) return;
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
-    chip::LockChip(ctx, cpu->text().toStdString(),
-                   chip::LockSelection{l1->isChecked(), l2->isChecked(), l3->isChecked()});
-    persistChip();
+    const std::string caption = cpu->text().toStdString();
+    const chip::LockSelection bits{l1->isChecked(), l2->isChecked(), l3->isChecked()};
+    runChipCommand([&](chip::ChipContext& ctx) {
+        return session::Judged(chip::LockChip(ctx, caption, bits));
+    });
 }
 
 void Form1::SignatClick() {
     if (!portReady()) return;
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
-    cpu->setText(QString::fromStdString(chip::SignatureCommand(ctx)));
-    persistChip();
+    runChipCommand([&](chip::ChipContext& ctx) {
+        cpu->setText(QString::fromStdString(chip::SignatureCommand(ctx)));
+        return session::Outcome::Done;
+    });
 }
 
 void Form1::AUTO1Click() {
-    cpu->setText(QStringLiteral("  Auto Detect"));
-    state.ChipType = "  Auto Detect";
+    selectDevice(chip::kAutoDetect);
 }
 
 }  // namespace lpt51::app

@@ -7,6 +7,7 @@
 #include "app/ViewText.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
+#include "chip/ImageScan.h"
 #include "chip/ReadOut.h"
 #include "chip/Signature.h"
 #include "chip/Verify.h"
@@ -16,9 +17,7 @@
 namespace lpt51::app {
 namespace {
 
-// Thrown by a step of Clear-Write-Verify that was stopped, so that the
-// sequence goes no further.
-struct SequenceStopped {};
+using session::Outcome;
 
 constexpr const char* kPartlyProgrammed =
     "The port is at rest; the chip may be partly programmed: erase it and write it again.";
@@ -51,7 +50,7 @@ bool Form1::runOperation(OperationProgress& progress, const std::function<void()
     } catch (const OperationStopped&) {
         // Stopped between two bytes: nothing is half-latched, and the port
         // goes to rest as at the end of a finished operation.
-        bus_->ReleaseBus();
+        session_.bus()->ReleaseBus();
         stopped_ = true;
     }
     byteLoopRunning_ = false;
@@ -101,37 +100,36 @@ void Form1::endIfSignalled() {
 void Form1::writeClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
-    if (std::optional<std::string> refusal = chip::WriteRefusal(lines)) {
+    const chip::ScannedImage image = chip::ScanImage(lines);
+    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Write)) {
         prompts_.showMessage(*refusal);
         return;
     }
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
     const std::string caption = cpu->text().toStdString();
-    if (!chip::RunDeviceCheck(ctx, caption)) {
-        persistChip();
-        return;
-    }
-    write->setText(QString::fromLatin1(chip::kWritingCaption));
-    write->setEnabled(false);
-    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
-                               QStringLiteral("Write Chip"), [this] { return signalled_; });
-    chip::WriteResult result;
-    const bool finished =
-        runOperation(progress, [&] { result = chip::WriteImage(ctx, caption, lines, &progress); });
-    reloadView(lines);
-    write->setText(QString::fromLatin1(chip::kWriteCaption));
-    if (!finished) {
-        reportStop(progress, kPartlyProgrammed);
-    } else if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
-        prompts_.showMessage(*message);
-    }
-    write->setEnabled(true);
-    if (state.BidiMode == 1 && result.completed) {
-        Ve->setEnabled(true);
-        verify->setEnabled(true);
-    }
-    persistChip();
+    runChipCommand([&](chip::ChipContext& ctx) {
+        if (!chip::RunDeviceCheck(ctx, caption)) return Outcome::Failed;
+        write->setText(QString::fromLatin1(chip::kWritingCaption));
+        write->setEnabled(false);
+        OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
+                                   QString::fromLatin1(chip::kWriteCaption),
+                                   [this] { return signalled_; });
+        chip::WriteResult result;
+        const bool finished = runOperation(
+            progress, [&] { result = chip::WriteImage(ctx, caption, image, &progress); });
+        reloadView(lines);
+        write->setText(QString::fromLatin1(chip::kWriteCaption));
+        if (!finished) {
+            reportStop(progress, kPartlyProgrammed);
+        } else if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
+            prompts_.showMessage(*message);
+        }
+        write->setEnabled(true);
+        if (state.BidiMode == 1 && result.completed) {
+            Ve->setEnabled(true);
+            verify->setEnabled(true);
+        }
+        return !finished ? Outcome::Stopped : session::Judged(result.completed);
+    });
     endIfSignalled();
 }
 
@@ -140,36 +138,42 @@ void Form1::verifyClick() {
     // A text the walk refuses (the listing, say) is said before anything
     // changes: the view keeps its text and its kind.
     const image::Lines lines = ViewLines(*RichEdit1);
-    if (std::optional<std::string> refusal = chip::VerifyRefusal(lines)) {
+    const chip::ScannedImage image = chip::ScanImage(lines);
+    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Verify)) {
         prompts_.showMessage(*refusal);
         return;
     }
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
-    verify->setText(QString::fromLatin1(chip::kCheckingCaption));
-    verify->setEnabled(false);
-    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
-                               QStringLiteral("Verify Chip"), [this] { return signalled_; });
-    chip::VerifyResult result;
-    const bool finished =
-        runOperation(progress, [&] { result = chip::VerifyImage(ctx, lines, &progress); });
-    reloadView(lines);
-    if (!finished) {
-        reportStop(progress, kNotChanged);
-    } else if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
-        prompts_.showMessage(*message);
-    }
-    state.VerifyFailed = 0;
-    verify->setEnabled(true);
-    verify->setText(QString::fromLatin1(chip::kVerifyCaption));
-    persistChip();
+    runChipCommand([&](chip::ChipContext& ctx) {
+        verify->setText(QString::fromLatin1(chip::kCheckingCaption));
+        verify->setEnabled(false);
+        OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
+                                   QString::fromLatin1(chip::kVerifyCaption),
+                                   [this] { return signalled_; });
+        chip::VerifyResult result;
+        const bool finished =
+            runOperation(progress, [&] { result = chip::VerifyImage(ctx, image, &progress); });
+        reloadView(lines);
+        if (!finished) {
+            reportStop(progress, kNotChanged);
+        } else if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
+            prompts_.showMessage(*message);
+        }
+        const bool same = finished && result.mismatches == 0 && state.VerifyFailed == 0;
+        state.VerifyFailed = 0;
+        verify->setEnabled(true);
+        verify->setText(QString::fromLatin1(chip::kVerifyCaption));
+        return !finished ? Outcome::Stopped : session::Judged(same);
+    });
     endIfSignalled();
 }
 
 void Form1::readClick() {
     if (!portReady()) return;
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
+    runChipCommand([this](chip::ChipContext& ctx) { return readOut(ctx); });
+    endIfSignalled();
+}
+
+session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     // What a stopped read-out puts back.
     const QString titleBefore = caption_;
     const QString sizeBefore = Label4->text();
@@ -186,8 +190,8 @@ void Form1::readClick() {
     RichEdit1->clear();
     read->setEnabled(false);
 
-    OperationProgress progress(this, *RichEdit1, context_.backend->clock(),
-                               QStringLiteral("Read Chip"), [this] { return signalled_; });
+    OperationProgress progress(this, *RichEdit1, ctx.bus.clock(), QStringLiteral("Read Chip"),
+                               [this] { return signalled_; });
     image::Lines lines;
     if (!runOperation(progress, [&] { lines = chip::ReadChip(ctx, &progress); })) {
         setCaption(titleBefore);
@@ -197,9 +201,7 @@ void Form1::readClick() {
         SetViewLines(*RichEdit1, viewBefore);
         read->setEnabled(true);
         reportStop(progress, std::string(kNotChanged) + " The view shows what it showed before.");
-        persistChip();
-        endIfSignalled();
-        return;
+        return Outcome::Stopped;
     }
 
     read->setEnabled(true);
@@ -215,33 +217,30 @@ void Form1::readClick() {
     const std::string tempHex = context_.appDir + "temxyzbg.hex";
     if (std::optional<std::string> error = image::SaveLines(tempHex, lines)) {
         prompts_.showMessage(*error);
-    } else {
-        currentImageFile = tempHex;
+        return Outcome::Failed;
     }
-    persistChip();
-    endIfSignalled();
+    currentImageFile = tempHex;
+    return Outcome::Done;
 }
 
 void Form1::CwvClick() {
     if (!portReady()) return;
-    const Operation operation(*this);
-    chip::ChipContext ctx = chipContext();
-    // A stopped write or verify, or a signal after the erase, ends the
-    // sequence there: no verify of a half-written chip, no "Task complete !".
-    auto step = [this](void (Form1::*handler)()) {
-        return [this, handler] {
-            stopped_ = false;
-            (this->*handler)();
-            if (stopped_ || signalled_ != 0) throw SequenceStopped{};
+    const std::string caption = cpu->text().toStdString();
+    const chip::ScannedImage image = chip::ScanImage(ViewLines(*RichEdit1));
+    runChipCommand([&](chip::ChipContext& ctx) {
+        // A stopped write or verify, or a signal after the erase, ends the
+        // sequence there: no verify of a half-written chip, no "Task complete !".
+        auto step = [this](void (Form1::*handler)()) {
+            return [this, handler] {
+                stopped_ = false;
+                (this->*handler)();
+                return stopped_ || signalled_ != 0 ? chip::CwvStep::Stop : chip::CwvStep::Continue;
+            };
         };
-    };
-    chip::CwvSteps steps{step(&Form1::clearClick), step(&Form1::writeClick),
-                         step(&Form1::verifyClick)};
-    try {
-        chip::RunClearWriteVerify(ctx, cpu->text().toStdString(), ViewLines(*RichEdit1), steps);
-    } catch (const SequenceStopped&) {
-    }
-    persistChip();
+        const chip::CwvSteps steps{step(&Form1::clearClick), step(&Form1::writeClick),
+                                   step(&Form1::verifyClick)};
+        return session::Judged(chip::RunClearWriteVerify(ctx, caption, image, steps));
+    });
     endIfSignalled();
 }
 

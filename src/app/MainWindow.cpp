@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "chip/Devices.h"
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QFontDatabase>
@@ -43,7 +45,27 @@ void FitWidth(QLabel* label, int width) {
 
 }  // namespace
 
-Form1::Form1(WindowContext context) : context_(std::move(context)) {
+namespace {
+
+session::SessionSetup SessionSetupFor(const WindowContext& context,
+                                      std::function<std::string()> filesDirectory) {
+    session::SessionSetup setup;
+    setup.filesDirectory = std::move(filesDirectory);
+    setup.backend = context.backendOptions;
+    setup.measureCpuMHz = context.measureCpuMHz;
+    setup.nominalClock = context.nominalClock;
+    setup.openBackend = context.openBackend;
+    if (!setup.openBackend && context.backend != nullptr)
+        setup.openBackend = [backend = context.backend] { return backend; };
+    return setup;
+}
+
+}  // namespace
+
+Form1::Form1(WindowContext context)
+    : session_(SessionSetupFor(context, [this] { return context_.appDir; })),
+      state(session_.state()),
+      context_(std::move(context)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -58,7 +80,7 @@ Form1::Form1(WindowContext context) : context_(std::move(context)) {
 
 void Form1::setCaption(const QString& title) {
     caption_ = title;
-    const Backend* backend = context_.backend;
+    const Backend* backend = session_.backend();
     const std::string port = backend != nullptr && backend->usable() ? backend->name() : "no port";
     setWindowTitle(title + QStringLiteral(" [") + QString::fromStdString(port) +
                    QStringLiteral("]"));
@@ -109,7 +131,7 @@ void Form1::buildControls() {
     StaticText2->setFont(boldFont(13));
     setTextColor(StaticText2, Qt::darkGreen);
     Label1 = label("Label1", "Processor in socket:", 394, 24, 140, 16);
-    cpu = label("cpu", "   No Select", 395, 40, 135, 18);
+    cpu = label("cpu", chip::kNoSelect, 395, 40, 135, 18);
     cpu->setFont(boldFont(13));
 
     RichEdit1 = new QPlainTextEdit(client);
@@ -144,7 +166,7 @@ void Form1::buildControls() {
     verify = button("verify", "Verify Chip", 384, 152, 113, 16, Qt::darkGreen);
     read = button("read", "Read Chip", 384, 192, 113, 16, Qt::darkGreen);
     lock = button("lock", "Lock Chip", 384, 232, 113, 16, Qt::darkGreen);
-    Cwv = button("Cwv", "Clear-Write-Verify ", 376, 312, 137, 13, Qt::darkGreen);
+    Cwv = button("Cwv", chip::kCwvCaptionBidi, 376, 312, 137, 13, Qt::darkGreen);
     exit = button("exit", "Exit", 384, 376, 113, 16, Qt::darkBlue);
 
     const int bitLeft[3] = {392, 425, 457};

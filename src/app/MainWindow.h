@@ -19,9 +19,7 @@
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
-#include "port/Bus.h"
-#include "port/RealTime.h"
-#include "sim/FaultReport.h"
+#include "session/Session.h"
 
 namespace lpt51::app {
 
@@ -29,10 +27,15 @@ class OperationProgress;
 
 // What the window is built on; tests replace each part.
 struct WindowContext {
+    // The port the session opens during start-up, unless one of the two
+    // below replaces it.
+    BackendOptions backendOptions;
+    // An open backend, borrowed: it must outlive the window.
     Backend* backend = nullptr;
     // Opens the port during start-up, after the clock measurement: a claim
     // pulls PROG low until the port is put at rest, and the half-second
-    // measurement must never lie in between. When set, it replaces `backend`.
+    // measurement must never lie in between. When set, it replaces `backend`;
+    // what it returns stays the caller's.
     std::function<Backend*()> openBackend;
     Dialogs* dialogs = nullptr;
     // Where the marker and temporary files are kept, with a trailing '/': the
@@ -43,6 +46,7 @@ struct WindowContext {
     std::function<std::string()> appDirectory;
     // Where d51 is looked for; appDir when empty.
     std::string programDir;
+    // Replaces the clock measurement (or the nominal figure of virtual timing).
     std::function<double()> measureCpuMHz;
     // The clock above is a fixed figure, not a measurement (virtual timing).
     bool nominalClock = false;
@@ -53,8 +57,14 @@ struct WindowContext {
 // share lives here and in the controls themselves: the cpu caption is the
 // selected device, the two switches' captions tell their state.
 class Form1 final : public QMainWindow {
+    // First, so that `state` can refer into it.
+    session::Session session_;
+
   public:
     explicit Form1(WindowContext context);
+
+    // The session the window presents: the port, its clock and what Info says.
+    session::Session& session() { return session_; }
 
     // Start-up: clock measurement, then the port opened and probed, marker
     // files, port at rest.
@@ -97,13 +107,11 @@ class Form1 final : public QMainWindow {
     void Def12Click();
     void Info2Click();
 
-    // Shared state.
-    chip::ProgrammerState state;
+    // Shared state: the session's.
+    chip::ProgrammerState& state;
     // The file the view is reloaded from after write and verify; empty until
     // a file is opened or the chip read.
     std::string currentImageFile;
-    std::uint32_t DelayUnit = 0;
-    double CpuMHz = 0;  // as measured; Info shows it
 
     // Controls, by the names the commands know them by.
     QToolButton *SpeedButton1, *save, *Hex, *Disa, *SpeedButton6;
@@ -119,23 +127,16 @@ class Form1 final : public QMainWindow {
     QAction* Info2;
 
   private:
-    // One chip command from its start to its end: real-time priority while
-    // it runs, and afterwards, after the command's own message, the faults
-    // the virtual adapter noticed. A command that runs others
-    // (Clear-Write-Verify) does both once, around all of them.
-    class Operation {
-      public:
-        explicit Operation(Form1& window);
-        ~Operation();
-        Operation(const Operation&) = delete;
-        Operation& operator=(const Operation&) = delete;
-
-      private:
-        Form1& window_;
-        std::optional<RealTimeSection> realTime_;
-        std::optional<sim::FaultReport> faults_;
-    };
-
+    // One chip command from its start to its end, through the session:
+    // real-time priority while it runs, the virtual chip saved after it, and
+    // then what went wrong in saving it and the faults the virtual adapter
+    // noticed, after the command's own message. A command that runs others
+    // (Clear-Write-Verify) has the faults once, around all of them.
+    void runChipCommand(const std::function<session::Outcome(chip::ChipContext&)>& command);
+    // The read-out's work inside its chip command.
+    session::Outcome readOut(chip::ChipContext& ctx);
+    // Selects a device: the caption and ChipType.
+    void selectDevice(const char* type);
     void buildControls();
     void buildMenus();
     void connectCommands();
@@ -145,9 +146,8 @@ class Form1 final : public QMainWindow {
     void showChipCommandsUnavailable();
     // False, after saying why, when there is no usable port.
     bool portReady();
-    chip::ChipContext chipContext();
-    // Writes the virtual chip back to its state file; says so when that fails.
-    void persistChip();
+    // Why chip commands refuse (no port, no usable clock); empty when they run.
+    std::string refusal() const;
     void refreshAppDir();
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
@@ -162,12 +162,8 @@ class Form1 final : public QMainWindow {
     void endIfSignalled();
 
     WindowContext context_;
-    std::unique_ptr<Bus> bus_;
-    // Why chip commands refuse (no port, no usable clock); empty when they run.
-    std::string refusal_;
     QString caption_;
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
-    int operationDepth_ = 0;
     // A write, verify or read-out is between its bytes and can be stopped.
     bool byteLoopRunning_ = false;
     int signalled_ = 0;

@@ -11,26 +11,23 @@ constexpr std::size_t kFaultsShown = 20;
 
 }  // namespace
 
-Form1::Operation::Operation(Form1& window) : window_(window) {
-    if (window_.operationDepth_++ > 0) return;
-    Backend* backend = window_.context_.backend;
-    if (backend == nullptr) return;
-    realTime_.emplace(backend->clock());
-    if (const sim::VirtualAdapter* adapter = backend->virtualAdapter()) faults_.emplace(*adapter);
+void Form1::runChipCommand(const std::function<session::Outcome(chip::ChipContext&)>& command) {
+    const session::OperationResult result = session_.run(prompts_, command);
+    for (const std::string& message : result.messages) prompts_.showMessage(message);
+    if (result.faults.empty()) return;
+    std::string text;
+    for (std::size_t i = 0; i < result.faults.size() && i < kFaultsShown; ++i)
+        text += result.faults[i] + "\r";
+    if (result.faults.size() > kFaultsShown)
+        text += "... and " + std::to_string(result.faults.size() - kFaultsShown) + " more\r";
+    std::string summary = result.faultSummary;
+    summary[0] = 'T';
+    prompts_.showMessage(text + "\r" + summary + ".");
 }
 
-Form1::Operation::~Operation() {
-    --window_.operationDepth_;
-    realTime_.reset();
-    if (!faults_ || faults_->count() == 0) return;
-    std::string text;
-    const std::vector<std::string> lines = faults_->lines();
-    for (std::size_t i = 0; i < lines.size() && i < kFaultsShown; ++i) text += lines[i] + "\r";
-    if (lines.size() > kFaultsShown)
-        text += "... and " + std::to_string(lines.size() - kFaultsShown) + " more\r";
-    std::string summary = faults_->summary();
-    summary[0] = 'T';
-    window_.prompts_.showMessage(text + "\r" + summary + ".");
+void Form1::selectDevice(const char* type) {
+    cpu->setText(QString::fromLatin1(type));
+    state.ChipType = type;
 }
 
 }  // namespace lpt51::app

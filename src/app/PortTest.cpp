@@ -5,7 +5,7 @@ namespace lpt51::app {
 
 void Form1::Test1Click() {
     if (!portReady()) return;
-    bus_->SetControl(control::kInput);
+    session_.bus()->SetControl(control::kInput);
     const std::string text = context_.dialogs->inputBox(
         "Test", "Now measure current and write value to the line in mA!", "");
     const QString separator = context_.locale.decimalPoint();
@@ -18,7 +18,7 @@ void Form1::Test1Click() {
             prompts_.showMessage(message);
         }
     }
-    bus_->SetControlOut(control::kRest);
+    session_.bus()->SetControlOut(control::kRest);
 }
 
 }  // namespace lpt51::app

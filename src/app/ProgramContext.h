@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "app/MainWindow.h"
@@ -8,12 +7,12 @@
 namespace lpt51::app {
 
 // The context the program builds its window on, for the executable in
-// `programDir`: the port opened from `options` into `backend` during start-up,
-// d51 looked for in `programDir` (or the prefix's libexec directory), settings
-// and temporary files there when it is writable, else in the user's state
-// directory. `backend` outlives the window, which only borrows it.
-WindowContext ProgramWindowContext(std::unique_ptr<Backend>& backend, const BackendOptions& options,
-                                   Dialogs& dialogs, const std::string& programDir);
+// `programDir`: the port opened from `options` by the window's session during
+// start-up, d51 looked for in `programDir` (or the prefix's libexec
+// directory), settings and temporary files there when it is writable, else
+// in the user's state directory.
+WindowContext ProgramWindowContext(const BackendOptions& options, Dialogs& dialogs,
+                                   const std::string& programDir);
 
 // Where the Open and Save dialogs start: the directory the files are kept in
 // when that is the program's own, else (a state directory the user never

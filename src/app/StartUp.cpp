@@ -2,33 +2,14 @@
 
 #include "app/MainWindow.h"
 #include "app/Markers.h"
-#include "port/Calibration.h"
+#include "chip/Devices.h"
 #include "port/Probe.h"
 
 namespace lpt51::app {
 
 void Form1::FormCreate() {
-    state.BidiMode = 1;
-    state.SkipSignature = 0;
-    state.CwvActive = 0;
-    state.VerifyFailed = 0;
-    state.ChipType.clear();
-
-    CpuMHz = context_.measureCpuMHz ? context_.measureCpuMHz() : 0.0;
-    DelayUnit = DelayUnitFromMHz(CpuMHz);
-
-    // Only now is the port opened: opening puts it at rest right after the
-    // claim, and the probe follows at once.
-    if (context_.openBackend) context_.backend = context_.openBackend();
-    Backend* backend = context_.backend;
-    const bool usable = backend != nullptr && backend->usable() && backend->port() != nullptr;
-    // Without a port nothing is probed; the user's switch still counts, as
-    // it would on a bidirectional port.
-    std::uint8_t probe = kProbeBidirectional;
-    if (usable) {
-        bus_ = std::make_unique<Bus>(*backend->port(), backend->clock(), DelayUnit);
-        probe = ProbePort(*bus_);
-    }
+    session_.open();
+    const std::uint8_t probe = session_.probe();
     setCaption(caption_);
 
     if (probe == kProbeOutputOnly) {
@@ -41,43 +22,40 @@ void Form1::FormCreate() {
         bidiOff();
     }
 
-    if (bus_) {
-        bus_->SetControlOut(control::kRest);
-        bus_->PutData(0);
-    }
-
     if (MarkerExists(context_.appDir, kDefault12VMarker)) {
         AT89C5112V1->setChecked(true);
-        cpu->setText(QStringLiteral("AT89C51-12V"));
-        state.ChipType = "AT89C51-12V";
+        selectDevice(chip::kDevice12V);
         Def12->setText(QStringLiteral("&Set no default processor"));
     }
 
-    if (!usable) {
-        refusal_ = backend != nullptr ? backend->problem() : "No port has been opened.";
-    } else if (DelayUnit == 0) {
-        // Every busy wait would be empty: pulses and settling times too short
-        // for the chip. Refuse rather than program with them.
-        refusal_ =
-            "The processor clock measured below 1 MHz, so the port timing cannot be set; "
-            "chip commands are switched off.";
-    }
-    if (!refusal_.empty()) {
+    if (const std::string why = refusal(); !why.empty()) {
         showChipCommandsUnavailable();
-        context_.dialogs->showMessage(refusal_);
-    } else if (probe != kProbeBidirectional && probe != kProbeOutputOnly) {
-        context_.dialogs->showMessage(
-            "I can not correctly detect your LPT1 port.\r"
-            "You probably have not any pull up resistors on your LPT1 !! \r"
-            "I suggest to you connect eight pieces of 4K7 resistors between pins 2 to 9 and +5V .");
+        context_.dialogs->showMessage(why);
+    } else if (session_.pullUpsMissing()) {
+        context_.dialogs->showMessage(session::kNoPullUps);
     }
+}
+
+std::string Form1::refusal() const {
+    switch (session_.refusal()) {
+        case session::PortRefusal::None:
+            return {};
+        case session::PortRefusal::NotOpened:
+            return "No port has been opened.";
+        case session::PortRefusal::Unusable:
+            return session_.problem();
+        case session::PortRefusal::SlowClock:
+            return "The processor clock measured below 1 MHz, so the port timing cannot be set; "
+                   "chip commands are switched off.";
+    }
+    return {};
 }
 
 void Form1::bidiOff() {
     state.BidiMode = 0;
     Test1->setEnabled(false);
-    Cwv->setText(QStringLiteral("Clear-Write"));
-    cpu->setText(QStringLiteral("   No Select"));
+    Cwv->setText(QString::fromLatin1(chip::kCwvCaptionOutputOnly));
+    cpu->setText(QString::fromLatin1(chip::kNoSelect));
     verify->setEnabled(false);
     read->setEnabled(false);
     Re->setEnabled(false);
@@ -87,7 +65,7 @@ void Form1::bidiOff() {
 void Form1::showChipCommandsUnavailable() {
     // Greyed, not disabled: a disabled command could not say why it does
     // nothing, and the enabled states keep following the window's rules.
-    const QString why = QString::fromStdString(refusal_);
+    const QString why = QString::fromStdString(refusal());
     auto grey = [](QWidget* widget) {
         QPalette palette = widget->palette();
         for (QPalette::ColorRole role :
@@ -108,8 +86,8 @@ void Form1::showChipCommandsUnavailable() {
 }
 
 bool Form1::portReady() {
-    if (refusal_.empty() && bus_) return true;
-    context_.dialogs->showMessage(refusal_.empty() ? "No port has been opened." : refusal_);
+    if (session_.ready()) return true;
+    context_.dialogs->showMessage(refusal());
     return false;
 }
 

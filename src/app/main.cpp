@@ -49,10 +49,9 @@ int main(int argc, char** argv) {
     const std::string programDir = lpt51::image::AppDirOfExecutable();
     app.setWindowIcon(WindowIcon(programDir));
 
-    std::unique_ptr<lpt51::Backend> backend;
     lpt51::app::QtDialogs dialogs;
     lpt51::app::WindowContext context =
-        lpt51::app::ProgramWindowContext(backend, arguments.backend, dialogs, programDir);
+        lpt51::app::ProgramWindowContext(arguments.backend, dialogs, programDir);
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);

@@ -11,13 +11,7 @@ std::optional<std::string> CwvCaptionRefusal(const std::string& cpuCaption) {
     return std::nullopt;
 }
 
-std::optional<std::string> CwvImageRefusal(const image::Lines& lines) {
-    const ScannedImage scan = ScanImage(lines);
-    if (!scan.problem) return std::nullopt;
-    return RefusalText(*scan.problem, "Clear-Write-Verify", "The chip was not erased.");
-}
-
-bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
+bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& image,
                          const CwvSteps& steps) {
     if (auto refusal = CwvCaptionRefusal(cpuCaption)) {
         ctx.prompts.showMessage(*refusal);
@@ -25,15 +19,18 @@ bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const 
     }
     // Erasing a chip and then finding the text unusable would lose its
     // contents for nothing, so a bad text is refused before the erase.
-    if (auto refusal = CwvImageRefusal(lines)) {
+    if (auto refusal = RefusalText(image, ImageUse::ClearWriteVerify)) {
         ctx.prompts.showMessage(*refusal);
         return false;
     }
     CwvGuard guard(ctx.state);
-    if (steps.erase) steps.erase();
+    const auto stops = [](const std::function<CwvStep()>& step) {
+        return step && step() == CwvStep::Stop;
+    };
+    if (stops(steps.erase)) return false;
     guard.skipSignature();
-    if (steps.write) steps.write();
-    if (ctx.state.BidiMode == 1 && steps.verify) steps.verify();
+    if (stops(steps.write)) return false;
+    if (ctx.state.BidiMode == 1 && stops(steps.verify)) return false;
     ctx.prompts.showMessage(kTaskComplete);
     return true;
 }

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "chip/ImageScan.h"
 #include "chip/ProgrammerState.h"
-#include "image/HexField.h"
 
 namespace lpt51::chip {
 
@@ -31,21 +31,23 @@ class CwvGuard {
 // the refusal message, or nothing when the sequence may start.
 std::optional<std::string> CwvCaptionRefusal(const std::string& cpuCaption);
 
-// The image check before the erase: the refusal text when the text cannot be
-// programmed (see ScanImage), or nothing.
-std::optional<std::string> CwvImageRefusal(const image::Lines& lines);
+// What a step tells the sequence: go on, or end here (a refused erase must
+// not be followed by a write, nor a stopped write by a verify).
+enum class CwvStep { Continue, Stop };
 
-// The handlers the sequence calls, each with its own window work.
+// The steps the sequence calls, each with its front end's own work.
 struct CwvSteps {
-    std::function<void()> erase;   // clearClick
-    std::function<void()> write;   // writeClick
-    std::function<void()> verify;  // verifyClick
+    std::function<CwvStep()> erase;
+    std::function<CwvStep()> write;
+    std::function<CwvStep()> verify;
 };
 
 // The whole sequence: caption refusals, image refusal (nothing erased), then
 // CwvActive, erase, SkipSignature, write, verify when BidiMode is 1,
-// "Task complete !", flags cleared. Returns false when refused up front.
-bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
+// "Task complete !", flags cleared. Returns true when every step ran to its
+// end and said Continue; false when refused up front or a step stopped it
+// (then without "Task complete !").
+bool RunClearWriteVerify(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& image,
                          const CwvSteps& steps);
 
 }  // namespace lpt51::chip

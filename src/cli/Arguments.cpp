@@ -4,30 +4,13 @@
 #include <algorithm>
 #include <sstream>
 
+#include "cli/LockBits.h"
+
 namespace lpt51::cli {
 
 namespace {
 
 using namespace std::string_literals;
-
-struct CommandInfo {
-    const char* name;
-    const char* operand;  // null: the command takes none
-    const char* help;
-};
-
-constexpr CommandInfo kCommands[] = {
-    {"info", nullptr, "processor clock, delay unit, port mode, port and files directory in use"},
-    {"signature", nullptr, "read the signature bytes and name the device"},
-    {"erase", nullptr, "erase the chip"},
-    {"blank", nullptr, "read the chip and say whether every byte is erased (FF)"},
-    {"write", "FILE", "program an Intel HEX file"},
-    {"verify", "FILE", "compare the chip with an Intel HEX file"},
-    {"read", "FILE", "read the whole chip into an Intel HEX file"},
-    {"lock", "BITS", "program lock bits, e.g. 1 or 1,2,3"},
-    {"cwv", "FILE", "erase, write and verify in one go"},
-    {"check", "FILE", "check an Intel HEX file as Open does (no port needed)"},
-};
 
 constexpr const char* kFileNote =
     "FILE is Intel HEX text; a name ending in .bin is a raw image of at most 4096 bytes from "
@@ -41,13 +24,6 @@ constexpr const char* kExitCodes =
     "  2    usage error\n"
     "  3    port cannot be used (not opened, or it cannot read the chip)\n"
     "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)";
-
-const CommandInfo* FindCommand(const std::string& name) {
-    for (const CommandInfo& c : kCommands) {
-        if (name == c.name) return &c;
-    }
-    return nullptr;
-}
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
 std::size_t Distance(const std::string& a, const std::string& b) {
@@ -92,7 +68,7 @@ std::string DeviceNamed(const std::string& word) {
 
 std::vector<std::string> CommandNames() {
     std::vector<std::string> names;
-    for (const CommandInfo& c : kCommands) names.emplace_back(c.name);
+    for (const Command& c : Commands()) names.emplace_back(c.name);
     return names;
 }
 
@@ -155,10 +131,13 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     }
     app.add_flag("--version", o.version, "print the version and exit");
 
-    std::vector<std::string> operands(std::size(kCommands));
-    for (std::size_t i = 0; i < std::size(kCommands); ++i) {
-        const CommandInfo& c = kCommands[i];
+    const std::span<const Command> commands = Commands();
+    std::vector<std::string> operands(commands.size());
+    std::vector<CLI::App*> subcommands;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const Command& c = commands[i];
         CLI::App* sub = app.add_subcommand(c.name, c.help);
+        subcommands.push_back(sub);
         sub->group("Commands");
         sub->set_help_flag("-h,--help", "this text");
         sub->allow_extras();
@@ -171,7 +150,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                             std::string(c.operand) == "BITS"
                                 ? "the lock bits: 1, 2 or 3, or several separated by commas"
                                 : "the image file, - for standard "s +
-                                      (std::string(c.name) == "read" ? "output" : "input"))
+                                      (c.operation == nullptr ? "output" : "input"))
                 ->type_name("");
         }
     }
@@ -248,19 +227,28 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         o.operands = extras;
         return o;
     }
-    o.command = command->get_name();
-    const CommandInfo& info = *FindCommand(o.command);
-    if (info.operand != nullptr) {
-        const std::size_t index = static_cast<std::size_t>(&info - kCommands);
-        if (command->get_option(info.operand)->count() == 0) {
-            throw UsageError{"'" + o.command + "' needs " +
-                             (o.command == "lock" ? std::string("the lock bits, e.g. 1,2,3")
-                                                  : std::string("a FILE"))};
+    std::size_t index = 0;
+    while (subcommands[index] != command) ++index;
+    const Command& chosenCommand = commands[index];
+    o.command = &chosenCommand;
+    const bool bits =
+        chosenCommand.operand != nullptr && std::string(chosenCommand.operand) == "BITS";
+    if (chosenCommand.operand != nullptr) {
+        if (command->get_option(chosenCommand.operand)->count() == 0) {
+            throw UsageError{
+                "'" + command->get_name() + "' needs " +
+                (bits ? std::string("the lock bits, e.g. 1,2,3") : std::string("a FILE"))};
         }
         o.operands.push_back(operands[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
     if (!o.screenshot.empty()) throw UsageError{"--screenshot is for the window, not a command"};
+    if (bits) {
+        const std::optional<chip::LockSelection> lockBits = ParseLockBits(o.operands[0]);
+        if (!lockBits)
+            throw UsageError{"lock: bits must be 1, 2 or 3 separated by commas, e.g. 1,2,3"};
+        o.lockBits = *lockBits;
+    }
     return o;
 }
 

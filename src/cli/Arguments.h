@@ -5,6 +5,8 @@
 
 #include "backend/Backend.h"
 #include "chip/Devices.h"
+#include "chip/Lock.h"
+#include "cli/Commands.h"
 
 namespace lpt51::cli {
 
@@ -18,10 +20,11 @@ struct Options {
     bool help = false;     // helpText holds what to print
     bool version = false;  // --version
     std::string helpText;
-    std::string command;  // empty: no command (the window, where that is allowed)
+    const Command* command = nullptr;  // none: the window, where that is allowed
     // The command's operand, or without a command the words left for the window.
     std::vector<std::string> operands;
-    std::string screenshot;  // the window's --screenshot FILE.png
+    chip::LockSelection lockBits;  // a BITS operand, read
+    std::string screenshot;        // the window's --screenshot FILE.png
 };
 
 // A mistake in the words; `text` is shown after "lpt51: ", followed by a hint

@@ -16,7 +16,6 @@ void CliPrompts::showMessage(const std::string& text) {
 
 Answer CliPrompts::ask(QuestionKind kind, const std::string& text) {
     if (verifying_ && kind == QuestionKind::Error) return Answer::Yes;
-    ++asked_;
     const char* title = kind == QuestionKind::Information ? "Information"
                         : kind == QuestionKind::Warning   ? "Warning"
                                                           : "Error";

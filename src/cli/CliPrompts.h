@@ -21,13 +21,10 @@ class CliPrompts final : public Prompts {
     // shown: the command line lists the differences itself.
     void setVerifying(bool on) { verifying_ = on; }
 
-    std::size_t questionsAsked() const { return asked_; }
-
   private:
     std::ostream& err_;
     bool yes_;
     bool verifying_ = false;
-    std::size_t asked_ = 0;
 };
 
 // "a\rb" -> "a\nb".

@@ -42,8 +42,7 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, image::L
     return std::nullopt;
 }
 
-std::optional<std::string> SaveReadOut(const std::string& operand,
-                                       const std::array<std::uint8_t, 4096>& bytes,
+std::optional<std::string> SaveReadOut(const std::string& operand, const chip::CodeBytes& bytes,
                                        std::ostream& out) {
     if (IsBinaryImage(operand)) {
         return image::SaveBytes(

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "chip/At89c51.h"
 #include "image/HexField.h"
 
 namespace lpt51::cli {
@@ -29,8 +30,7 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, image::L
 
 // Puts the chip's bytes where read's FILE says: Intel HEX text in a file or on
 // `out`, or all 4096 raw bytes for a .bin name. On failure an error text.
-std::optional<std::string> SaveReadOut(const std::string& operand,
-                                       const std::array<std::uint8_t, 4096>& bytes,
+std::optional<std::string> SaveReadOut(const std::string& operand, const chip::CodeBytes& bytes,
                                        std::ostream& out);
 
 // Says whether every byte is FF; if not, how many are not and where the

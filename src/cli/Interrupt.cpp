@@ -32,10 +32,6 @@ int PendingSignal() {
     return gSignal;
 }
 
-void RaiseInterruptFlag(int sig) {
-    gSignal = sig;
-}
-
 void ClearInterruptFlag() {
     gSignal = 0;
 }

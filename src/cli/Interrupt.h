@@ -24,8 +24,6 @@ class InterruptGuard {
 // The signal that arrived while the guard was installed, or 0.
 int PendingSignal();
 
-// For tests: behave as if `sig` had arrived.
-void RaiseInterruptFlag(int sig);
 void ClearInterruptFlag();
 
 // Throws Interrupted when a signal is pending.

@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(ProbeByMarkers, StartUpTable,
 TEST_F(WindowTest, TheClockIsMeasuredBeforeThePortIsOpened) {
     // Opening claims the port, and a claim holds PROG low until the port is
     // put at rest: the half-second measurement must not fall in between.
-    EXPECT_EQ(start(Kind::PullUps, {}, 2993.7).DelayUnit, 29930u);
+    EXPECT_EQ(start(Kind::PullUps, {}, 2993.7).session().delayUnit(), 29930u);
     EXPECT_EQ(startEvents, (std::vector<std::string>{"measure", "open"}));
 }
 
@@ -176,6 +176,8 @@ TEST_F(WindowTest, WithoutAPortTheProblemIsSaidOnceAndChipCommandsRefuse) {
 
 TEST_F(WindowTest, ClockBelowOneMegahertzSwitchesChipCommandsOff) {
     Form1& w = start(Kind::PullUps, {}, 0.5);
+    // Refused before the port is opened: nothing is claimed or probed.
+    EXPECT_EQ(startEvents, std::vector<std::string>{"measure"});
     ASSERT_EQ(dialogs.messages.size(), 1u);
     const std::size_t writesAfterStart = port->controlWrites.size();
     w.Test1->trigger();

@@ -10,9 +10,9 @@
 #include "CliTestSupport.h"
 #include "chip/Devices.h"
 #include "chip/Erase.h"
-#include "cli/AdapterFaults.h"
 #include "cli/CliPrompts.h"
 #include "cli/CommandLine.h"
+#include "cli/CommandRun.h"
 #include "cli/ProgressBar.h"
 #include "image/AppFiles.h"
 
@@ -409,26 +409,47 @@ class CountingOnlyClock final : public Clock {
     Duration now_{0};
 };
 
-TEST(AdapterFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
-    CountingOnlyClock clock;
-    sim::VirtualAdapter adapter(clock, sim::PortKind::Bidirectional,
-                                sim::ChipState::erased(sim::ChipKind::Part12V));
-    Bus bus(adapter, clock, CountingOnlyClock::kDelayUnit);
+// The virtual adapter on that clock, as a session opens it.
+class CountingOnlyBackend final : public Backend {
+  public:
+    bool usable() const override { return true; }
+    const std::string& problem() const override { return none_; }
+    Port* port() override { return &adapter_; }
+    Clock& clock() override { return clock_; }
+    std::string description() const override { return "counting clock"; }
+    sim::VirtualAdapter* virtualAdapter() override { return &adapter_; }
+    std::optional<std::string> persist() override { return std::nullopt; }
+
+  private:
+    std::string none_;
+    CountingOnlyClock clock_;
+    sim::VirtualAdapter adapter_{clock_, sim::PortKind::Bidirectional,
+                                 sim::ChipState::erased(sim::ChipKind::Part12V)};
+};
+
+TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
+    CountingOnlyBackend backend;
+    session::SessionSetup setup;
+    setup.measureCpuMHz = [] { return CountingOnlyClock::kDelayUnit / 10.0; };
+    setup.openBackend = [&backend] { return &backend; };
+    session::Session session(std::move(setup));
+    session.open();
+    ASSERT_TRUE(session.ready());
     std::ostringstream err;
     CliPrompts prompts(err, false);
-    chip::ProgrammerState state;
-    chip::ChipContext ctx{bus, prompts, state};
-    const AdapterFaults faults(&adapter);
-    const bool erased = chip::ClearChip(ctx, chip::kDevice12V);
-    EXPECT_EQ(faults.finish(err, erased ? kExitDone : kExitFailed), kExitFailed);
+    const session::OperationResult result = session.run(prompts, [](chip::ChipContext& ctx) {
+        return session::Judged(chip::ClearChip(ctx, chip::kDevice12V));
+    });
+    EXPECT_EQ(result.outcome, session::Outcome::Done);
+    EXPECT_EQ(PresentResult(err, result), kExitFailed);
     EXPECT_EQ(err.str(),
               "Chip is clear\n"
               "lpt51: virtual adapter at 10.918 ms: programming voltage held only 6.0 us after "
               "PROG went high (10 us needed)\n"
               "lpt51: the virtual adapter noticed 1 fault: real hardware may not have done what "
               "the messages above say\n");
-    // Without the adapter (hardware) there is nothing to add.
-    EXPECT_EQ(AdapterFaults(nullptr).finish(err, kExitDone), kExitDone);
+    // Without faults (or on hardware) a success stays one.
+    EXPECT_EQ(PresentResult(err, session::OperationResult{}), kExitDone);
 }
 
 TEST(CliPrompts, AnswersNoUnlessYesAndShowsLineBreaks) {

@@ -24,10 +24,8 @@ int main(int argc, char** argv) {
     lpt51::BackendOptions options;
     options.port = "sim";
     options.virtualTiming = true;
-    std::unique_ptr<lpt51::Backend> backend;
     lpt51::app::testing::ScriptedDialogs dialogs;
-    lpt51::app::Form1 window(
-        lpt51::app::ProgramWindowContext(backend, options, dialogs, prefix + "/bin/"));
+    lpt51::app::Form1 window(lpt51::app::ProgramWindowContext(options, dialogs, prefix + "/bin/"));
     window.FormCreate();
     if (action == "def12") {
         window.Def12Click();

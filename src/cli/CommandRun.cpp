@@ -1,0 +1,133 @@
+#include "cli/CommandRun.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/CommandLine.h"
+#include "cli/ImageOperand.h"
+#include "cli/Interrupt.h"
+#include "cli/OpenCheck.h"
+#include "image/AppFiles.h"
+
+namespace lpt51::cli {
+
+namespace {
+
+session::SessionSetup SetupFor(const Options& o) {
+    session::SessionSetup setup;
+    setup.backend = o.backend;
+    setup.filesDirectory = [] { return image::ResolveAppDirs(image::AppDirOfExecutable()).files; };
+    return setup;
+}
+
+}  // namespace
+
+CommandRun::CommandRun(const Options& o, std::ostream& out, std::ostream& err)
+    : options(o), out(out), err(err), prompts(err, o.yes), session(SetupFor(o)) {}
+
+bool CommandRun::readImage() {
+    const std::string& operand = options.operands[0];
+    if (auto e = LoadImageOperand(operand, lines, command().nothingDone)) {
+        err << "lpt51: " << *e << '\n';
+        return false;
+    }
+    const OpenCheckResult open = CheckLikeOpen(lines);
+    if (!open.ok) {
+        err << "lpt51: " << OperandName(operand) << ": " << TerminalText(open.message) << '\n';
+        return false;
+    }
+    codeSize = open.codeSize;
+    return true;
+}
+
+bool CommandRun::scanImage() {
+    image = chip::ScanImage(lines);
+    if (!image.problem) return true;
+    err << "lpt51: " << OperandName(options.operands[0]) << ": "
+        << TerminalText(
+               chip::RefusalText(*image.problem, command().operation, command().nothingDone))
+        << '\n';
+    return false;
+}
+
+int CommandRun::openPort() {
+    session.open();
+    switch (session.refusal()) {
+        case session::PortRefusal::None:
+            break;
+        case session::PortRefusal::SlowClock:
+            err << "lpt51: the processor clock measured " << session.cpuMHz()
+                << " MHz; bus timing cannot be derived from it\n";
+            return kExitPort;
+        case session::PortRefusal::NotOpened:
+        case session::PortRefusal::Unusable:
+            err << "lpt51: " << session.problem() << '\n';
+            return kExitPort;
+    }
+    if (const std::string notice = session.notice(); !notice.empty())
+        err << "lpt51: " << notice << '\n';
+    if (session.pullUpsMissing()) prompts.showMessage(session::kNoPullUps);
+    return kExitDone;
+}
+
+bool CommandRun::refuseOutputOnly(const char* what) {
+    if (session.state().BidiMode == 1) return false;
+    err << "lpt51: " << what
+        << " needs a bidirectional port, and this port only drives its data lines (SPP "
+           "(Normal)); it cannot read the chip. Set the port to bidirectional/PS2/EPP mode "
+           "in the BIOS.\n";
+    return true;
+}
+
+ProgressStyle CommandRun::style() const {
+    if (options.quiet) return ProgressStyle::Quiet;
+    return (&err == &std::cerr && ::isatty(STDERR_FILENO)) ? ProgressStyle::Bar
+                                                           : ProgressStyle::Line;
+}
+
+int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)>& operation,
+                        session::Priority priority) {
+    const InterruptGuard guard;
+    int signal = 0;
+    const session::OperationResult result = session.run(
+        prompts,
+        [&](chip::ChipContext& ctx) {
+            try {
+                return operation(ctx);
+            } catch (const Interrupted& i) {
+                prompts.setVerifying(false);
+                ctx.bus.ReleaseBus();
+                signal = i.signal;
+                return session::Outcome::Stopped;
+            }
+        },
+        priority);
+    if (result.outcome == session::Outcome::Stopped) {
+        for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+        err << "\nlpt51: interrupted. The port is at rest; the chip may be partly "
+            << (command().changesChip ? "programmed: erase and write it again."
+                                      : "read (it was not changed).")
+            << '\n';
+        ClearInterruptFlag();
+        return signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+    }
+    const int code = PresentResult(err, result);
+    // Erase and lock are not broken off halfway: a pulse cut short would
+    // leave the chip in a worse state than one that has finished.
+    if (const int sig = PendingSignal()) {
+        err << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
+        ClearInterruptFlag();
+        return sig == SIGTERM ? kExitSigTerm : kExitSigInt;
+    }
+    return code;
+}
+
+int PresentResult(std::ostream& err, const session::OperationResult& result) {
+    for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+    for (const std::string& line : result.faults) err << "lpt51: virtual adapter " << line << '\n';
+    if (!result.faults.empty()) err << "lpt51: " << result.faultSummary << '\n';
+    return result.succeeded() ? kExitDone : kExitFailed;
+}
+
+}  // namespace lpt51::cli

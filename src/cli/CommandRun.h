@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "chip/ImageScan.h"
+#include "chip/ProgrammerState.h"
+#include "cli/Arguments.h"
+#include "cli/CliPrompts.h"
+#include "cli/Commands.h"
+#include "cli/ProgressBar.h"
+#include "image/HexField.h"
+#include "session/Session.h"
+
+namespace lpt51::cli {
+
+// What a command's handler works with: its words, its streams, its
+// answers and the session it runs on.
+class CommandRun {
+  public:
+    CommandRun(const Options& options, std::ostream& out, std::ostream& err);
+
+    const Command& command() const { return *options.command; }
+    // The FILE operand as Intel HEX text, refused as Open would refuse it;
+    // false after saying why. readImage() stops before the chip's own refusals
+    // (bytes beyond the code memory), which scanImage() adds.
+    bool readImage();
+    bool scanImage();
+    bool takeImage() { return readImage() && scanImage(); }
+    // Opens the session's port; kExitDone, or kExitPort after saying why.
+    int openPort();
+    // True, after saying why, when the port cannot read the chip.
+    bool refuseOutputOnly(const char* what);
+    // Runs one operation on the open port and turns what the session gives
+    // back into the exit code: its messages and the virtual adapter's faults
+    // on err, Ctrl-C and SIGTERM as an interrupt with the port at rest.
+    int operate(const std::function<session::Outcome(chip::ChipContext&)>& operation,
+                session::Priority priority = session::Priority::RealTime);
+    ProgressStyle style() const;
+
+    const Options& options;
+    std::ostream& out;
+    std::ostream& err;
+    CliPrompts prompts;
+    session::Session session;
+    image::Lines lines;        // after readImage()
+    long codeSize = 0;         // as Open counts it, after readImage()
+    chip::ScannedImage image;  // after scanImage(): what the operations walk
+};
+
+// Prints what the session gave back after an operation (its messages, the
+// faults with the summary) and returns the exit code of an operation that
+// was not interrupted.
+int PresentResult(std::ostream& err, const session::OperationResult& result);
+
+}  // namespace lpt51::cli

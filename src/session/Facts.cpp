@@ -1,0 +1,27 @@
+#include "port/Calibration.h"
+#include "port/RealTime.h"
+#include "session/Session.h"
+
+namespace lpt51::session {
+
+Facts Session::facts() {
+    Facts f;
+    f.cpuMHz = mhz_;
+    f.nominalClock = nominal_;
+    f.delayUnit = delayUnit_;
+    f.bidirectional = state_.BidiMode == 1;
+    f.probe = probe_;
+    f.pullUpsMissing = pullUpsMissing();
+    if (backend_ != nullptr) f.port = backend_->description();
+    if (bus_) {
+        // On the clock the commands use: what a pulse of one unit lasts.
+        f.delayUnitUs = MeasureDelayUnitNs(*bus_, 20) / 1000.0;
+        f.realTimeClock = bus_->clock().realTime();
+        if (f.realTimeClock) f.realTimeRefusal = RealTimeRefusal();
+    }
+    if (setup_.filesDirectory) f.filesDirectory = setup_.filesDirectory();
+    f.version = LPT51_VERSION;
+    return f;
+}
+
+}  // namespace lpt51::session

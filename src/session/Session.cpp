@@ -1,0 +1,65 @@
+#include "session/Session.h"
+
+#include "port/Calibration.h"
+#include "port/Probe.h"
+
+namespace lpt51::session {
+
+Session::Session(SessionSetup setup) : setup_(std::move(setup)) {}
+
+Session::~Session() = default;
+
+void Session::open() {
+    if (setup_.measureCpuMHz) {
+        mhz_ = setup_.measureCpuMHz();
+        nominal_ = setup_.nominalClock;
+    } else if (TimedVirtually(setup_.backend)) {
+        mhz_ = kNominalVirtualMHz;
+        nominal_ = true;
+    } else {
+        mhz_ = MeasureCpuMHz();
+    }
+    delayUnit_ = DelayUnitFromMHz(mhz_);
+    // Every busy wait would be empty: pulses and settling times too short
+    // for the chip. Nothing is opened rather than programmed with them.
+    if (delayUnit_ == 0) {
+        refusal_ = PortRefusal::SlowClock;
+        return;
+    }
+    if (setup_.openBackend) {
+        backend_ = setup_.openBackend();
+    } else {
+        owned_ = Backend::open(setup_.backend);
+        backend_ = owned_.get();
+    }
+    if (backend_ == nullptr) {
+        refusal_ = PortRefusal::NotOpened;
+        return;
+    }
+    if (!backend_->usable() || backend_->port() == nullptr) {
+        refusal_ = PortRefusal::Unusable;
+        return;
+    }
+    bus_ = std::make_unique<Bus>(*backend_->port(), backend_->clock(), delayUnit_);
+    probe_ = ProbePort(*bus_);
+    // Only a port that still reads its own 3 is known not to turn around; a
+    // port without pull-ups is warned about and otherwise taken as bidirectional.
+    state_.BidiMode = probe_ == kProbeOutputOnly ? 0 : 1;
+    bus_->SetControlOut(control::kRest);
+    bus_->PutData(0);
+    refusal_ = PortRefusal::None;
+}
+
+std::string Session::problem() const {
+    return backend_ != nullptr ? backend_->problem() : std::string();
+}
+
+std::string Session::notice() const {
+    return backend_ != nullptr && ready() ? backend_->notice() : std::string();
+}
+
+bool Session::pullUpsMissing() const {
+    return probe_ != kProbeOutputOnly && probe_ != kProbeBidirectional;
+}
+
+}  // namespace lpt51::session
