@@ -106,7 +106,7 @@ void Form1::writeClick() {
         return;
     }
     const std::string caption = cpu->text().toStdString();
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
         if (!chip::RunDeviceCheck(ctx, caption)) return Outcome::Failed;
         write->setText(QString::fromLatin1(chip::kWritingCaption));
         write->setEnabled(false);
@@ -143,7 +143,7 @@ void Form1::verifyClick() {
         prompts_.showMessage(*refusal);
         return;
     }
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Reads, [&](chip::ChipContext& ctx) {
         verify->setText(QString::fromLatin1(chip::kCheckingCaption));
         verify->setEnabled(false);
         OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
@@ -169,7 +169,7 @@ void Form1::verifyClick() {
 
 void Form1::readClick() {
     if (!portReady()) return;
-    runChipCommand([this](chip::ChipContext& ctx) { return readOut(ctx); });
+    runChipCommand(sim::ChipUse::Reads, [this](chip::ChipContext& ctx) { return readOut(ctx); });
     endIfSignalled();
 }
 
@@ -227,7 +227,7 @@ void Form1::CwvClick() {
     if (!portReady()) return;
     const std::string caption = cpu->text().toStdString();
     const chip::ScannedImage image = chip::ScanImage(ViewLines(*RichEdit1));
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
         // A stopped write or verify, or a signal after the erase, ends the
         // sequence there: no verify of a half-written chip, no "Task complete !".
         auto step = [this](void (Form1::*handler)()) {

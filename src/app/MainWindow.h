@@ -132,7 +132,8 @@ class Form1 final : public QMainWindow {
     // then what went wrong in saving it and the faults the virtual adapter
     // noticed, after the command's own message. A command that runs others
     // (Clear-Write-Verify) has the faults once, around all of them.
-    void runChipCommand(const std::function<session::Outcome(chip::ChipContext&)>& command);
+    void runChipCommand(sim::ChipUse use,
+                        const std::function<session::Outcome(chip::ChipContext&)>& command);
     // The read-out's work inside its chip command.
     session::Outcome readOut(chip::ChipContext& ctx);
     // Selects a device: the caption and ChipType.
