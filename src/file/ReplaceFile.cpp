@@ -63,12 +63,18 @@ void SyncDirectory(const std::string& dir) {
 
 std::string ResolvedPath(const std::string& path) {
     // Saving through a symbolic link writes the file it points to; renaming
-    // over the link itself would silently cut it loose.
+    // over the link itself would silently cut it loose. A link to a name
+    // that does not exist yet gives that name, to be created.
     System& sys = CurrentSystem();
-    struct stat link {};
-    if (sys.lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-    std::string real = sys.realPath(path.c_str());
-    return real.empty() ? path : real;
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link {};
+        if (sys.lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return current;
+        const std::string target = sys.readLink(current.c_str());
+        if (target.empty()) return current;
+        current = target[0] == '/' ? target : DirectoryOf(current) + "/" + target;
+    }
+    return {};  // a loop, or a chain no system would follow
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -101,6 +107,7 @@ std::optional<ReplaceProblem> ReservedReplacement::reserve(const std::string& re
     out.abandon();
     System& sys = CurrentSystem();
     const std::string path = ResolvedPath(requested);
+    if (path.empty()) return ReplaceProblem{ReplaceProblem::Step::Create, ELOOP};
     struct stat old {};
     const bool exists = sys.stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
@@ -173,6 +180,7 @@ std::optional<ReplaceProblem> ReplaceFile(const std::string& path, std::string_v
 
 std::size_t RemoveOrphanedTemporaries(const std::string& requested) {
     const std::string path = ResolvedPath(requested);
+    if (path.empty()) return 0;
     const std::string base = std::filesystem::path(path).filename().string();
     std::error_code error;
     std::size_t removed = 0;

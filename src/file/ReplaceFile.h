@@ -62,8 +62,9 @@ class ReservedReplacement {
     std::size_t size_ = 0;
 };
 
-// The path with a symbolic link at its end followed: the file a save through
-// it writes. The path itself when it is no link or the link leads nowhere.
+// The path with the symbolic links at its end followed: the file a save
+// through it writes, which may not exist yet (a dangling link). The path
+// itself when it is no link; empty for a loop.
 std::string ResolvedPath(const std::string& path);
 
 // Removes the temporary files that replacements of `path` by processes no

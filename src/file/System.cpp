@@ -64,6 +64,13 @@ std::string PosixSystem::realPath(const char* path) {
     return text;
 }
 
+std::string PosixSystem::readLink(const char* path) {
+    char target[4096];
+    const ssize_t n = ::readlink(path, target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
+    return std::string(target, static_cast<std::size_t>(n));
+}
+
 System& CurrentSystem() {
     return *current;
 }

@@ -33,6 +33,8 @@ class System {
     virtual int posix_fallocate(int fd, off_t offset, off_t length) = 0;
     // realpath(3): the path with every link resolved; empty when it fails.
     virtual std::string realPath(const char* path) = 0;
+    // readlink(2): what the link names; empty when it fails.
+    virtual std::string readLink(const char* path) = 0;
 };
 
 // The operating system itself. Tests derive from it to fail one call and
@@ -54,6 +56,7 @@ class PosixSystem : public System {
     int access(const char* path, int mode) override;
     int posix_fallocate(int fd, off_t offset, off_t length) override;
     std::string realPath(const char* path) override;
+    std::string readLink(const char* path) override;
 };
 
 // The system the module's calls go to: the real one unless a test has put

@@ -12,7 +12,8 @@
 namespace lpt51::sim {
 
 std::string LockFileOf(const std::string& path) {
-    return file::ResolvedPath(path) + ".lock";
+    const std::string resolved = file::ResolvedPath(path);
+    return (resolved.empty() ? path : resolved) + ".lock";
 }
 
 bool StateFileIsReadOnly(const std::string& path) {

@@ -13,7 +13,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -191,6 +194,29 @@ TEST_F(ProgramTest, AReadOnlyStateFileIsReadButNeverProgrammed) {
     struct stat info {};
     ASSERT_EQ(::stat(state.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u);
+}
+
+TEST_F(ProgramTest, ReadOntoALinkWritesWhatItNamesOnlyWithForceAndNeverThroughALoop) {
+    namespace fs = std::filesystem;
+    const std::string link = dir.path("out.hex"), target = dir.path("target.hex");
+    fs::create_symlink("target.hex", link);
+    EXPECT_EQ(run({"--quiet", "read", link}), 1);
+    EXPECT_THAT(err(), HasSubstr("does not exist; give --force"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(run({"--quiet", "--force", "read", link}), 0) << err();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(
+        std::count_if(std::istreambuf_iterator<char>(*std::make_unique<std::ifstream>(target)), {},
+                      [](char c) { return c == '\n'; }),
+        257);
+    EXPECT_EQ(run({"--quiet", "read", link}), 1);  // now an existing file
+    EXPECT_THAT(err(), HasSubstr(" exists; give --force"));
+
+    const std::string loop = dir.path("loop.hex");
+    fs::create_symlink("loop.hex", loop);
+    EXPECT_EQ(run({"--quiet", "--force", "read", loop}), 1);
+    EXPECT_THAT(err(), HasSubstr("leads round in a loop"));
+    EXPECT_TRUE(fs::is_symlink(loop));
 }
 
 TEST_F(ProgramTest, AnImageWithoutDataIsRefusedByEveryCommandThatTakesOne) {
