@@ -205,10 +205,8 @@ TEST_F(ProgramTest, ReadOntoALinkWritesWhatItNamesOnlyWithForceAndNeverThroughAL
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(run({"--quiet", "--force", "read", link}), 0) << err();
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(
-        std::count_if(std::istreambuf_iterator<char>(*std::make_unique<std::ifstream>(target)), {},
-                      [](char c) { return c == '\n'; }),
-        257);
+    const std::string written = test::ReadAll(target);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 257);
     EXPECT_EQ(run({"--quiet", "read", link}), 1);  // now an existing file
     EXPECT_THAT(err(), HasSubstr(" exists; give --force"));
 
