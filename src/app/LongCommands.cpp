@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/OperationProgress.h"
 #include "app/ViewText.h"
+#include "chip/At89c51.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"
@@ -182,7 +183,7 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     const image::Lines viewBefore = ViewLines(*RichEdit1);
 
     setCaption(QStringLiteral("noname"));
-    Label4->setText(QStringLiteral("4096"));
+    Label4->setText(QString::number(chip::kCodeSize));
     QPalette palette = StaticText2->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     StaticText2->setPalette(palette);

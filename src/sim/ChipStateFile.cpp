@@ -164,11 +164,11 @@ bool parseBody(const std::vector<std::string>& lines, ChipState& chip, std::stri
 
     auto code = expectWords("code");
     if (!code) return false;
-    if (code->size() != 2 || (*code)[1] != std::to_string(ChipState::kCodeSize)) {
-        error = lineError(n, "the code size is not " + std::to_string(ChipState::kCodeSize));
+    if (code->size() != 2 || (*code)[1] != std::to_string(chip::kCodeSize)) {
+        error = lineError(n, "the code size is not " + std::to_string(chip::kCodeSize));
         return false;
     }
-    for (std::size_t address = 0; address < ChipState::kCodeSize; address += kBytesPerLine) {
+    for (std::size_t address = 0; address < chip::kCodeSize; address += kBytesPerLine) {
         if (n >= lines.size()) {
             error = lineError(n + 1, "missing; the code ends before address " + hex(address, 3));
             return false;
@@ -257,8 +257,8 @@ std::string formatChipState(const ChipState& chip) {
     for (bool bit : chip.lockBits) text += bit ? " 1" : " 0";
     text += "\nstuck " + hex(chip.stuckMask, 2) + "\nweak";
     for (std::uint16_t cell : chip.weakCells) text += " " + hex(cell & 0xFFFu, 3);
-    text += "\ncode " + std::to_string(ChipState::kCodeSize) + "\n";
-    for (std::size_t address = 0; address < ChipState::kCodeSize; address += kBytesPerLine) {
+    text += "\ncode " + std::to_string(chip::kCodeSize) + "\n";
+    for (std::size_t address = 0; address < chip::kCodeSize; address += kBytesPerLine) {
         text += hex(static_cast<unsigned>(address), 3) + " ";
         for (std::size_t i = 0; i < kBytesPerLine; ++i) text += hex(chip.code[address + i], 2);
         text += "\n";
