@@ -50,8 +50,7 @@ std::optional<FileLock::Refusal> FileLock::acquire(const std::string& lockPath, 
     }
     // The id is only for the message; a lock file that cannot take it still locks.
     const std::string pid = std::to_string(static_cast<long>(::getpid())) + "\n";
-    if (writable && sys.ftruncate(fd.get(), 0) == 0)
-        (void)::pwrite(fd.get(), pid.data(), pid.size(), 0);
+    if (writable && sys.ftruncate(fd.get(), 0) == 0) WriteAll(fd.get(), pid);
     out.fd_ = std::move(fd);
     return std::nullopt;
 }
