@@ -70,10 +70,12 @@ class Form1 final : public QMainWindow {
     // files, port at rest.
     void FormCreate();
 
-    // The title the commands set; the window shows it followed by the port in
-    // use, or "[no port]".
-    void setCaption(const QString& title);
-    const QString& caption() const { return caption_; }
+    // The file the view was last loaded from or saved to, for the view kind
+    // it shows (the hex text, the listing); empty when it came from no file
+    // of the user's (a read-out). The title shows it, the program and the
+    // port in use, or the port that was tried.
+    void setCaption(const QString& file);
+    const QString& caption() const { return listingShown_ ? listingFile_ : caption_; }
 
     // Open's steps after the file choice, for a file named on the command line too.
     void openFile(const std::string& path);
@@ -162,7 +164,10 @@ class Form1 final : public QMainWindow {
     void endIfSignalled();
 
     WindowContext context_;
-    QString caption_;
+    QString caption_;      // of the hex text
+    QString listingFile_;  // of the listing
+    bool listingShown_ = false;
+    void showTitle();
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
     // A write, verify or read-out is between its bytes and can be stopped.
     bool byteLoopRunning_ = false;

@@ -15,7 +15,7 @@ void Form1::SpeedButton1Click() {
 void Form1::openFile(const std::string& path) {
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(path, lines)) {
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
         return;
     }
     currentImageFile = path;
@@ -24,10 +24,11 @@ void Form1::openFile(const std::string& path) {
     dis51->setEnabled(true);
     Hex->setEnabled(false);
     Hexa1->setEnabled(false);
+    listingShown_ = false;
     setCaption(QString::fromStdString(path));
 
     const image::OpenResult result = image::ValidateImage(lines);
-    if (!result.message.empty()) context_.dialogs->showMessage(result.message);
+    if (!result.message.empty()) prompts_.showMessage(result.message);
     QPalette status = StaticText2->palette();
     switch (result.outcome) {
         case image::OpenResult::Outcome::Accepted:
@@ -54,7 +55,7 @@ void Form1::openFile(const std::string& path) {
             break;
         }
         case image::OpenResult::Outcome::TooLarge:
-            context_.dialogs->showMessage(image::kTooLargeMessage);
+            prompts_.showMessage(image::kTooLargeMessage);
             setCaption(QString());
             Label4->clear();
             StaticText2->setText(QStringLiteral(" "));
