@@ -95,6 +95,8 @@ Form1::Form1(WindowContext context)
     adjustSize();
     PlaceOnScreen(*this);
     setCaption(QString());
+    refreshRecentFiles();
+    setAcceptDrops(true);
     RichEdit1->setFocus();
 }
 
@@ -240,6 +242,8 @@ void Form1::buildMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File   "));
     Open1 = item(file, "Open1", "&Open", true);
+    OpenRecent = file->addMenu(QStringLiteral("Open &Recent"));
+    OpenRecent->setObjectName(QStringLiteral("OpenRecent"));
     Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
     Test1 = item(file, "Test1", "&Test Port", true);

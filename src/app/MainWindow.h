@@ -77,7 +77,8 @@ class Form1 final : public QMainWindow {
     void setCaption(const QString& file);
     const QString& caption() const { return listingShown_ ? listingFile_ : caption_; }
 
-    // Open's steps after the file choice, for a file named on the command line too.
+    // Open's steps after the file choice, for a file named on the command
+    // line, dropped on the window or chosen from Open Recent too.
     void openFile(const std::string& path);
 
     // A termination signal, delivered from the event loop. During a write,
@@ -127,8 +128,16 @@ class Form1 final : public QMainWindow {
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
     QAction *AT89C5112V1, *AT89C515V1, *Def12;
     QAction* Info2;
+    QMenu* OpenRecent = nullptr;
+
+  protected:
+    // A .hex or .bin file dropped on the window opens as Open would open it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
+    // Open Recent lists the files remembered in the program's directory.
+    void refreshRecentFiles();
     // One chip command from its start to its end, through the session:
     // real-time priority while it runs, the virtual chip saved after it, and
     // then what went wrong in saving it and the faults the virtual adapter
