@@ -9,6 +9,7 @@ packages=(
   sdcc as31 srecord python3-intelhex
   xvfb xauth xdotool xclip openbox
   sigrok-cli bash-completion
+  dpkg-dev lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do

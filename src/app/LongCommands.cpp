@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/OperationProgress.h"
 #include "app/ViewText.h"
+#include "chip/At89c51.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"
@@ -186,7 +187,7 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     // The chip's image is no file of the user's until it is saved.
     listingShown_ = false;
     setCaption(QString());
-    Label4->setText(QStringLiteral("4096"));
+    Label4->setText(QString::number(chip::kCodeSize));
     QPalette palette = StaticText2->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     StaticText2->setPalette(palette);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "chip/At89c51.h"
 #include "chip/HexText.h"
 #include "image/RecordWriter.h"
 #include "image/TextFile.h"
@@ -34,8 +35,8 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, image::L
     std::string bytes;
     if (auto e = image::LoadBytes(operand, bytes)) return e;
     if (bytes.size() > chip::kCodeSize) {
-        return operand + ": " + std::to_string(bytes.size()) +
-               " bytes, more than the chip's 4096. " + nothingDone;
+        return operand + ": " + std::to_string(bytes.size()) + " bytes, more than the chip's " +
+               std::to_string(chip::kCodeSize) + ". " + nothingDone;
     }
     lines = image::RenderBytes(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
