@@ -177,12 +177,16 @@ void Form1::readClick() {
 session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     // What a stopped read-out puts back.
     const QString titleBefore = caption_;
+    const QString listingTitleBefore = listingFile_;
+    const bool listingBefore = listingShown_;
     const QString sizeBefore = Label4->text();
     const QString statusBefore = StaticText2->text();
     const QPalette statusPaletteBefore = StaticText2->palette();
     const image::Lines viewBefore = ViewLines(*RichEdit1);
 
-    setCaption(QStringLiteral("noname"));
+    // The chip's image is no file of the user's until it is saved.
+    listingShown_ = false;
+    setCaption(QString());
     Label4->setText(QString::number(chip::kCodeSize));
     QPalette palette = StaticText2->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -195,7 +199,10 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
                                [this] { return signalled_; });
     image::Lines lines;
     if (!runOperation(progress, [&] { lines = chip::ReadChip(ctx, &progress); })) {
-        setCaption(titleBefore);
+        caption_ = titleBefore;
+        listingFile_ = listingTitleBefore;
+        listingShown_ = listingBefore;
+        showTitle();
         Label4->setText(sizeBefore);
         StaticText2->setText(statusBefore);
         StaticText2->setPalette(statusPaletteBefore);
