@@ -89,7 +89,7 @@ void PrintFaults(const sim::VirtualAdapter& adapter) {
 
 // An image of every address, neither erased nor zero.
 image::Lines PatternImage() {
-    std::array<std::uint8_t, image::kImageBytes> bytes{};
+    chip::CodeBytes bytes{};
     for (std::size_t a = 0; a < bytes.size(); ++a) bytes[a] = static_cast<std::uint8_t>(a * 13 + 7);
     return image::RenderImage(bytes);
 }
@@ -116,11 +116,12 @@ bool CommandLineRun(std::uint32_t delayUnit, const image::Lines& image) {
     const Measured erase = Measure(clock, adapter, [&] { chip::ClearChip(ctx, chip::kDevice12V); });
     Report("erase", erase);
 
+    const chip::ScannedImage scan = chip::ScanImage(image);
     std::ostringstream progress;
     chip::WriteResult w;
     const Measured write = Measure(clock, adapter, [&] {
         cli::ProgressBar bar(progress, cli::ProgressStyle::Line, clock, "Writing");
-        w = chip::WriteImage(ctx, chip::kDevice12V, image, &bar);
+        w = chip::WriteImage(ctx, chip::kDevice12V, scan, &bar);
         bar.finish();
     });
     Report("write (command line)", write);
@@ -131,7 +132,7 @@ bool CommandLineRun(std::uint32_t delayUnit, const image::Lines& image) {
 
     chip::VerifyResult v;
     const Measured verify =
-        Measure(clock, adapter, [&] { v = chip::VerifyImage(ctx, image, nullptr); });
+        Measure(clock, adapter, [&] { v = chip::VerifyImage(ctx, scan, nullptr); });
     Report("verify", verify);
 
     PrintFaults(adapter);

@@ -78,7 +78,8 @@ Run WriteOnce(const std::string& trace, std::uint32_t delayUnit, const image::Li
     std::optional<RealTimeSection> realTime;
     realTime.emplace(backend->clock());
     const auto t0 = std::chrono::steady_clock::now();
-    const chip::WriteResult r = chip::WriteImage(ctx, chip::kDevice12V, image, nullptr);
+    const chip::WriteResult r =
+        chip::WriteImage(ctx, chip::kDevice12V, chip::ScanImage(image), nullptr);
     realTime.reset();
     const bool persisted = !backend->persist().has_value();
     const std::vector<sim::Fault> faults = backend->virtualAdapter()->faults();

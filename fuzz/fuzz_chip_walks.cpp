@@ -18,7 +18,7 @@
 namespace {
 
 class YesToAll final : public lpt51::Prompts {
-public:
+  public:
     void showMessage(const std::string&) override {}
     lpt51::Answer ask(lpt51::QuestionKind, const std::string&) override {
         return lpt51::Answer::Yes;
@@ -32,14 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const lpt51::image::Lines lines = lpt51::image::SplitLines(text);
 
     lpt51::VirtualClock clock;
-    lpt51::sim::VirtualAdapter adapter(clock, lpt51::sim::PortKind::Bidirectional,
-                                       lpt51::sim::ChipState::erased(lpt51::sim::ChipKind::Part12V));
+    lpt51::sim::VirtualAdapter adapter(
+        clock, lpt51::sim::PortKind::Bidirectional,
+        lpt51::sim::ChipState::erased(lpt51::sim::ChipKind::Part12V));
     lpt51::Bus bus(adapter, clock, 10);
     YesToAll prompts;
     lpt51::chip::ProgrammerState state;
     lpt51::chip::ChipContext ctx{bus, prompts, state};
 
-    (void)lpt51::chip::WriteImage(ctx, lpt51::chip::kDevice12V, lines, nullptr);
-    (void)lpt51::chip::VerifyImage(ctx, lines, nullptr);
+    (void)lpt51::chip::WriteImage(ctx, lpt51::chip::kDevice12V, lpt51::chip::ScanImage(lines),
+                                  nullptr);
+    (void)lpt51::chip::VerifyImage(ctx, lpt51::chip::ScanImage(lines), nullptr);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "chip/At89c51.h"
+#include "chip/Devices.h"
 #include "chip/Prompts.h"
 #include "chip/PulseCheck.h"
 #include "port/Bus.h"
@@ -64,7 +65,7 @@ inline std::uint8_t ReadByteAt(ChipContext& ctx, Operation read, std::uint32_t d
 
 // True when the caption selects the 12 V mode bytes (exact comparison).
 inline bool Is12V(const std::string& cpuCaption) {
-    return cpuCaption == "AT89C51-12V";
+    return cpuCaption == kDevice12V;
 }
 
 inline Variant CaptionVariant(const std::string& cpuCaption) {

@@ -12,16 +12,6 @@ std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std:
            "\rOn chip =" + Hex2(onChip) + "  In file= " + Hex2(inFile) + "\r Continue ? ";
 }
 
-// Transitional: removed once the front ends pass the scanned image.
-std::optional<std::string> VerifyRefusal(const image::Lines& lines) {
-    return RefusalText(ScanImage(lines), ImageUse::Verify);
-}
-
-// Transitional: removed once the front ends pass the scanned image.
-VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer) {
-    return VerifyImage(ctx, ScanImage(lines), observer);
-}
-
 VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& scan, ProgressObserver* observer) {
     VerifyResult result;
     result.refusal = RefusalText(scan, ImageUse::Verify);

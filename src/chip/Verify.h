@@ -27,14 +27,6 @@ struct VerifyResult {
 // A scan with a problem is refused with no port access.
 VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& image, ProgressObserver* observer);
 
-// Transitional: removed once the front ends pass the scanned image.
-VerifyResult VerifyImage(ChipContext& ctx, const image::Lines& lines, ProgressObserver* observer);
-
-// Transitional: removed once the front ends pass the scanned image. A handler
-// asks RefusalText(scan, ImageUse::Verify) first, so that a refused verify
-// changes nothing.
-std::optional<std::string> VerifyRefusal(const image::Lines& lines);
-
 // "Not correct on adress (Hex): 0000\rOn chip =FF  In file= 02\r Continue ? "
 std::string MismatchQuestion(std::uint16_t addrHigh, std::uint16_t addrLow, std::uint8_t onChip,
                              std::uint8_t inFile);

@@ -90,17 +90,6 @@ std::string FailureText(const StretchedPulse& pulse, std::uint8_t b) {
 
 }  // namespace
 
-// Transitional: removed once the front ends pass the scanned image.
-std::optional<std::string> WriteRefusal(const image::Lines& lines) {
-    return RefusalText(ScanImage(lines), ImageUse::Write);
-}
-
-// Transitional: removed once the front ends pass the scanned image.
-WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
-                       ProgressObserver* observer) {
-    return WriteImage(ctx, cpuCaption, ScanImage(lines), observer);
-}
-
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& scan,
                        ProgressObserver* observer) {
     WriteResult result;

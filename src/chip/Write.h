@@ -43,15 +43,6 @@ struct WriteResult {
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& image,
                        ProgressObserver* observer);
 
-// Transitional: removed once the front ends pass the scanned image.
-WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const image::Lines& lines,
-                       ProgressObserver* observer);
-
-// Transitional: removed once the front ends pass the scanned image. A handler
-// asks RefusalText(scan, ImageUse::Write) first, so that a refused write
-// changes nothing on screen.
-std::optional<std::string> WriteRefusal(const image::Lines& lines);
-
 // The message to show after WriteImage: the refusal or the failure, or
 // "File was burn !" unless CwvActive, or nothing. The pulse checks'
 // text, if any, follows it.

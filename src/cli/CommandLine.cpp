@@ -17,6 +17,7 @@
 #include "cli/CommandRun.h"
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
+#include "file/ReplaceFile.h"
 #include "port/RecordingPort.h"
 
 namespace lpt51::cli {
@@ -246,11 +247,23 @@ chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
 
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
-    if (!r.options.force && !IsStandardStream(file)) {
+    if (!IsStandardStream(file)) {
+        // A link counts as the file it names, also one that names nothing
+        // yet: only --force writes through it.
         std::error_code ec;
-        if (std::filesystem::exists(file, ec)) {
+        const auto link = std::filesystem::symlink_status(file, ec);
+        const bool isLink = link.type() == std::filesystem::file_type::symlink;
+        if (isLink && file::ResolvedPath(file).empty()) {
             r.err << "lpt51: " << file
-                  << " exists; give --force to replace it. Nothing was read.\n";
+                  << " is a symbolic link that leads round in a loop. Nothing was read.\n";
+            return kExitFailed;
+        }
+        if (!r.options.force && (isLink || std::filesystem::exists(link))) {
+            r.err << "lpt51: " << file
+                  << (isLink && !std::filesystem::exists(file, ec)
+                          ? " is a symbolic link to a file that does not exist"
+                          : " exists")
+                  << "; give --force to replace it. Nothing was read.\n";
             return kExitFailed;
         }
     }

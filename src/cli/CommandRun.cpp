@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "cli/CommandLine.h"
@@ -30,6 +31,13 @@ bool CommandRun::readImage() {
     const std::string& operand = options.operands[0];
     if (auto e = LoadImageOperand(operand, lines, command().nothingDone)) {
         err << "lpt51: " << *e << '\n';
+        return false;
+    }
+    // Open calls an empty text an illegal character; here it is said plainly.
+    if (std::all_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find_first_not_of(" \t\r") == std::string::npos;
+        })) {
+        err << "lpt51: " << OperandName(operand) << ": " << chip::kNoImageData << '\n';
         return false;
     }
     const OpenCheckResult open = CheckLikeOpen(lines);
@@ -91,7 +99,7 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     const InterruptGuard guard;
     int signal = 0;
     const session::OperationResult result = session.run(
-        prompts,
+        prompts, command().changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads,
         [&](chip::ChipContext& ctx) {
             try {
                 return operation(ctx);
@@ -110,7 +118,15 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
                                       : "read (it was not changed).")
             << '\n';
         ClearInterruptFlag();
-        return signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(signal);
+    }
+    if (result.refused) {
+        // Nothing was done: another lpt51 has the chip, or its state file is
+        // damaged, and no port was worked.
+        for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+        using Kind = sim::ChipStateRefusal::Kind;
+        const Kind kind = result.refused->kind;
+        return kind == Kind::InUse || kind == Kind::Unreadable ? kExitPort : kExitFailed;
     }
     const int code = PresentResult(err, result);
     // Erase and lock are not broken off halfway: a pulse cut short would
@@ -118,7 +134,7 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     if (const int sig = PendingSignal()) {
         err << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
         ClearInterruptFlag();
-        return sig == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(sig);
     }
     return code;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "chip/At89c51.h"
 #include "chip/HexText.h"
 #include "image/RecordWriter.h"
 #include "image/TextFile.h"
@@ -33,9 +34,9 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, image::L
     if (!IsBinaryImage(operand)) return image::LoadLines(operand, lines);
     std::string bytes;
     if (auto e = image::LoadBytes(operand, bytes)) return e;
-    if (bytes.size() > image::kImageBytes) {
-        return operand + ": " + std::to_string(bytes.size()) +
-               " bytes, more than the chip's 4096. " + nothingDone;
+    if (bytes.size() > chip::kCodeSize) {
+        return operand + ": " + std::to_string(bytes.size()) + " bytes, more than the chip's " +
+               std::to_string(chip::kCodeSize) + ". " + nothingDone;
     }
     lines = image::RenderBytes(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));

@@ -12,8 +12,6 @@ namespace lpt51::image {
 
 inline constexpr const char* kEndRecordLine = ":00000001FF";
 inline constexpr std::size_t kRecordBytes = 16;
-// Transitional: the command line still names the size so.
-inline constexpr std::size_t kImageBytes = chip::kCodeSize;
 
 // The 43-character data record of 16 bytes starting at `address` (0x000 to
 // 0xFF0), upper-case digits.

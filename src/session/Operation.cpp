@@ -37,7 +37,7 @@ bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
 
 }  // namespace
 
-OperationResult Session::run(Prompts& prompts,
+OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
                              Priority priority) {
     OperationResult result;
@@ -49,6 +49,14 @@ OperationResult Session::run(Prompts& prompts,
         return result;
     }
     const Nesting nesting(depth_);
+    if (nesting.outermost()) {
+        if (auto refusal = backend_->beginOperation(use)) {
+            result.outcome = Outcome::Failed;
+            result.messages.push_back(refusal->message);
+            result.refused = std::move(refusal);
+            return result;
+        }
+    }
     std::optional<sim::FaultReport> faults;
     {
         std::optional<RealTimeSection> realTime;
@@ -60,7 +68,9 @@ OperationResult Session::run(Prompts& prompts,
         chip::ChipContext ctx{*bus_, prompts, state_, &result.pulses};
         result.outcome = operation(ctx);
     }
-    if (auto error = backend_->persist()) result.messages.push_back(*error);
+    if (nesting.outermost()) {
+        if (auto error = backend_->endOperation()) result.messages.push_back(*error);
+    }
     if (faults && faults->count() > 0) {
         std::vector<sim::Fault> unexplained;
         for (const sim::Fault& f : faults->faults()) {

@@ -76,7 +76,7 @@ std::optional<std::uint8_t> VirtualChip::output(const ChipPins& pins) const {
         return static_cast<std::uint8_t>(lastWritten_ ^ 0x80);
     }
     if (state_.lockBits[0] && state_.lockBits[1]) return lockedReadPattern(pins.address);
-    return state_.code[pins.address % ChipState::kCodeSize];
+    return state_.code[pins.address % chip::kCodeSize];
 }
 
 void VirtualChip::pinsChanged(const ChipPins& pins) {
@@ -217,7 +217,7 @@ void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
     }
     std::uint8_t value = pulseData_;
     for (std::uint16_t weak : state_.weakCells) {
-        if ((weak % ChipState::kCodeSize) == address) value |= state_.stuckMask;
+        if ((weak % chip::kCodeSize) == address) value |= state_.stuckMask;
     }
     state_.code[address] &= value;
     lastWritten_ = pulseData_;

@@ -27,8 +27,6 @@ enum class OverlongPulse { Programs, ProgramsNothing };
 
 // The chip's persistent part: what survives between runs in a state file.
 struct ChipState {
-    static constexpr std::size_t kCodeSize = chip::kCodeSize;
-
     ChipKind kind = ChipKind::Part12V;
     chip::CodeBytes code{};          // flash cells
     std::array<bool, 3> lockBits{};  // LB1, LB2, LB3

@@ -128,7 +128,7 @@ TEST(PulseMending, AStretchedCodeBytePulseIsMendedOrEndsTheWrite) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StalledChip v(c.port, c.overlong, c.stalled);
-        const WriteResult w = WriteImage(v.ctx, kDevice12V, kImage, nullptr);
+        const WriteResult w = WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr);
         v.expectOnlyMeasuredStretches();
         ASSERT_EQ(w.pulses.pulses.size(), 1u);
         const StretchedPulse& p = w.pulses.pulses[0];

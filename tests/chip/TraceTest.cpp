@@ -107,7 +107,8 @@ TEST(PortTrace, TextOfSignatureEraseAndWriteIsTheirRegisterStepsAndWaitsInTime) 
 
     ReadSignature(ctx);
     ASSERT_TRUE(ClearChip(ctx, kDevice12V));
-    ASSERT_TRUE(WriteImage(ctx, kDevice12V, {":02081000A55Bxx", ":00000001FF"}, nullptr).completed);
+    ASSERT_TRUE(WriteImage(ctx, kDevice12V, ScanImage({":02081000A55Bxx", ":00000001FF"}), nullptr)
+                    .completed);
     EXPECT_TRUE(backend->virtualAdapter()->faults().empty());
     EXPECT_EQ(backend->virtualAdapter()->chip().code[0x811], 0x5B);
     EXPECT_EQ(backend->persist(), std::nullopt);
@@ -225,7 +226,7 @@ TEST(PortTrace, FileThatCannotBeWrittenNeverStopsAnOperation) {
     for (unsigned a = 0; a < 0x1000; a += 16)  // enough text to fill the buffer many times
         text.push_back(":10" + Hex2(a >> 8) + Hex2(a & 0xFF) + "00" + std::string(32, '0') + "xx");
     text.push_back(":00000001FF");
-    const WriteResult r = WriteImage(ctx, kDevice12V, text, nullptr);
+    const WriteResult r = WriteImage(ctx, kDevice12V, ScanImage(text), nullptr);
     const auto told = backend->persist();
     const auto toldAgain = backend->persist();
     setrlimit(RLIMIT_FSIZE, &old);

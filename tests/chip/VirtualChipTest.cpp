@@ -73,7 +73,7 @@ TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariants) {
             << "signature matched: no question";
         EXPECT_EQ(v.state.ChipType, caption);
 
-        const WriteResult w = WriteImage(v.ctx, caption, kImage, nullptr);
+        const WriteResult w = WriteImage(v.ctx, caption, ScanImage(kImage), nullptr);
         EXPECT_TRUE(w.completed);
         EXPECT_EQ(w.bytesProgrammed, 12u);
         EXPECT_EQ(Faults(v.adapter), "");
@@ -87,14 +87,14 @@ TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariants) {
         EXPECT_EQ(text[15].size(), 43u);
 
         v.prompts.log.clear();
-        const VerifyResult r = VerifyImage(v.ctx, kImage, nullptr);
+        const VerifyResult r = VerifyImage(v.ctx, ScanImage(kImage), nullptr);
         EXPECT_TRUE(v.prompts.log.empty());
         EXPECT_EQ(VerifyFinalMessage(r, v.state), std::optional<std::string>(kFileCheckSuccessful));
         EXPECT_EQ(Faults(v.adapter), "");
 
         // The read-out text itself programs and verifies as an image.
         v.prompts.log.clear();
-        EXPECT_TRUE(VerifyImage(v.ctx, text, nullptr).reachedEnd);
+        EXPECT_TRUE(VerifyImage(v.ctx, ScanImage(text), nullptr).reachedEnd);
         EXPECT_TRUE(v.prompts.log.empty());
     }
 }
@@ -102,7 +102,7 @@ TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariants) {
 TEST(VirtualChipVerify, ReportsTheFirstDifferingByteExactly) {
     VirtualChip v(ChipKind::Part12V, PortKind::Bidirectional, 0xFF);
     v.prompts.answers = {Answer::No};
-    const VerifyResult r = VerifyImage(v.ctx, kImage, nullptr);
+    const VerifyResult r = VerifyImage(v.ctx, ScanImage(kImage), nullptr);
     ASSERT_EQ(v.prompts.log.size(), 1u);
     EXPECT_EQ(v.prompts.log[0].text,
               "Not correct on adress (Hex): 00FC\rOn chip =FF  In file= 02\r Continue ? ");
@@ -112,10 +112,10 @@ TEST(VirtualChipVerify, ReportsTheFirstDifferingByteExactly) {
 
 TEST(VirtualChipVerify, WritingOverAnImageWithoutEraseOnlyClearsBits) {
     VirtualChip v(ChipKind::Part12V, PortKind::Bidirectional, 0xFF);
-    WriteImage(v.ctx, kDevice12V, {":010000000Fxx", ":00000001FF"}, nullptr);
+    WriteImage(v.ctx, kDevice12V, ScanImage({":010000000Fxx", ":00000001FF"}), nullptr);
     const image::Lines other = {":01000000F0xx", ":00000001FF"};
-    WriteImage(v.ctx, kDevice12V, other, nullptr);
-    const VerifyResult r = VerifyImage(v.ctx, other, nullptr);
+    WriteImage(v.ctx, kDevice12V, ScanImage(other), nullptr);
+    const VerifyResult r = VerifyImage(v.ctx, ScanImage(other), nullptr);
     ASSERT_EQ(v.prompts.log.size(), 1u);
     EXPECT_EQ(v.prompts.log[0].kind, QuestionKind::Error);
     EXPECT_EQ(v.prompts.log[0].text,
@@ -126,7 +126,7 @@ TEST(VirtualChipVerify, WritingOverAnImageWithoutEraseOnlyClearsBits) {
 TEST(VirtualChipPorts, OutputOnlyPortErasesAndWrites) {
     VirtualChip v(ChipKind::Part12V, PortKind::OutputOnly);
     ASSERT_TRUE(ClearChip(v.ctx, kDevice12V));
-    EXPECT_TRUE(WriteImage(v.ctx, kDevice12V, kImage, nullptr).completed);
+    EXPECT_TRUE(WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr).completed);
     EXPECT_TRUE(v.adapter.chip().code == ImageBytes());
     EXPECT_EQ(Faults(v.adapter), "");
     EXPECT_EQ(v.prompts.texts(), std::vector<std::string>{kChipIsClear});
@@ -172,7 +172,7 @@ TEST(VirtualChipVariant, WrongVariantSelectedShowsUpAsAFault) {
     v.prompts.answers = {Answer::Yes};
     EXPECT_TRUE(ClearChip(v.ctx, kDevice12V));
     EXPECT_EQ(v.prompts.log.at(0).text, "Have you realy AT89C51-12V processor ?");
-    WriteImage(v.ctx, kDevice12V, kImage, nullptr);
+    WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr);
     EXPECT_FALSE(v.adapter.faults().empty());
 }
 

@@ -37,7 +37,7 @@ TEST_F(Write, RecordCrossingAPageCarriesIntoTheModeByteAndOtherRecordsProgramNot
     const image::Lines text = {":0200FF00A55Bxx", ":020000040000FA", ":0001000000", ":00000001FF",
                                "garbage below the end record is never read"};
     Seen seen;
-    const WriteResult r = WriteImage(ctx, kDevice12V, text, &seen);
+    const WriteResult r = WriteImage(ctx, kDevice12V, ScanImage(text), &seen);
     EXPECT_TRUE(r.completed);
     EXPECT_EQ(r.bytesProgrammed, 2u);
     Expect e;
@@ -58,7 +58,7 @@ TEST_F(Write, RecordCrossingAPageCarriesIntoTheModeByteAndOtherRecordsProgramNot
 TEST_F(Write, VariantAndPortModeChooseModeByteAndSleeps) {
     const image::Lines text = {":010ABC00c3xx", ":00000001FF"};  // lower case digits
     state.BidiMode = 0;
-    WriteImage(ctx, kDevice5V, text, nullptr);
+    WriteImage(ctx, kDevice5V, ScanImage(text), nullptr);
     Expect e;
     e.latchIdle(1).d(20).sc(7).d(1);
     WriteByte(e, 0xBC, 0xBA, 0xC3, false);
@@ -67,16 +67,19 @@ TEST_F(Write, VariantAndPortModeChooseModeByteAndSleeps) {
 
     restart();
     state.BidiMode = 1;
-    WriteImage(ctx, kDevice12V, text, nullptr);
+    WriteImage(ctx, kDevice12V, ScanImage(text), nullptr);
     EXPECT_NE(transcript().find("WD 3A"), std::string::npos);
     EXPECT_EQ(sleepMs(), 4u);
     EXPECT_EQ(busyUnits(), 4u + 20 + 1 + 8 + 2);
 }
 
-TEST_F(Write, EndRecordFirstStillSendsInitialAndEndSequences) {
-    const WriteResult r = WriteImage(ctx, kDevice12V, {":00000001FF"}, nullptr);
-    EXPECT_TRUE(r.completed);
-    EXPECT_EQ(transcript(), Expect().latchIdle(1).d(20).releaseBus().text());
+TEST_F(Write, AnImageWithoutDataIsRefusedBeforeThePort) {
+    const WriteResult r = WriteImage(ctx, kDevice12V, ScanImage({":00000001FF"}), nullptr);
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(transcript(), "");
+    EXPECT_EQ(WriteFinalMessage(r, state),
+              std::optional<std::string>("Write refused: the image holds no data: nothing to "
+                                         "program. Nothing was programmed."));
 }
 
 // Texts that must program nothing: each refused before the first port access.
@@ -120,7 +123,7 @@ TEST_F(Write, BadTextsAreRefusedBeforeAnyPortAccess) {
     };
     for (const auto& c : cases) {
         restart();
-        const WriteResult r = WriteImage(ctx, kDevice12V, c.text, nullptr);
+        const WriteResult r = WriteImage(ctx, kDevice12V, ScanImage(c.text), nullptr);
         EXPECT_FALSE(r.completed);
         EXPECT_TRUE(recorder.log().empty()) << c.refusal;
         EXPECT_EQ(r.refusal.value_or(""), c.refusal);
@@ -163,7 +166,7 @@ using Verify = RecordedChip;
 TEST_F(Verify, MatchingBytesReadInReadModeAndSucceed) {
     lines.reads = {0x02, 0x00};
     Seen seen;
-    const VerifyResult r = VerifyImage(ctx, {":0201FF000200xx", ":00000001FF"}, &seen);
+    const VerifyResult r = VerifyImage(ctx, ScanImage({":0201FF000200xx", ":00000001FF"}), &seen);
     Expect e;
     VerifyByte(e, 0xFF, 0xB1, 0x02);
     VerifyByte(e, 0x00, 0xB2, 0x00);
@@ -179,7 +182,7 @@ TEST_F(Verify, MismatchAsksTheExactErrorQuestionAndNoStopsAtThatByte) {
     lines.reads = {0xFF};
     prompts.answers = {Answer::No};
     Seen seen;
-    const VerifyResult r = VerifyImage(ctx, {":03000000020304xx", ":00000001FF"}, &seen);
+    const VerifyResult r = VerifyImage(ctx, ScanImage({":03000000020304xx", ":00000001FF"}), &seen);
     Expect e;
     VerifyByte(e, 0x00, 0xB0, 0xFF, false);
     e.releaseBus();
@@ -200,7 +203,7 @@ TEST_F(Verify, FinalMessageFollowsRemainingCountFailedFlagAndCwv) {
     // No at the last byte of a record: remaining is 0, so the failure is reported.
     lines.reads = {0x01, 0x00};
     prompts.answers = {Answer::No};
-    VerifyResult r = VerifyImage(ctx, {":0200000001FFxx", ":00000001FF"}, nullptr);
+    VerifyResult r = VerifyImage(ctx, ScanImage({":0200000001FFxx", ":00000001FF"}), nullptr);
     EXPECT_EQ(r.remaining, 0u);
     EXPECT_EQ(VerifyFinalMessage(r, state), std::optional<std::string>(kVerifyNotCorrect));
 
@@ -208,7 +211,7 @@ TEST_F(Verify, FinalMessageFollowsRemainingCountFailedFlagAndCwv) {
     restart();
     state.VerifyFailed = 0;
     lines.reads = {0x00, 0x00, 0x00};
-    r = VerifyImage(ctx, {":0100000001xx", ":0200100002FFxx", ":00000001FF"}, nullptr);
+    r = VerifyImage(ctx, ScanImage({":0100000001xx", ":0200100002FFxx", ":00000001FF"}), nullptr);
     EXPECT_EQ(r.mismatches, 3u);
     EXPECT_TRUE(r.reachedEnd);
     EXPECT_EQ(prompts.log.size(), 3u);
@@ -219,13 +222,15 @@ TEST_F(Verify, FinalMessageFollowsRemainingCountFailedFlagAndCwv) {
     EXPECT_EQ(VerifyFinalMessage(r, state), std::nullopt);
 }
 
-TEST_F(Verify, EndRecordFirstReadsNothingAndBadTextComparesNothing) {
-    VerifyResult r = VerifyImage(ctx, {":00000001FF"}, nullptr);
-    EXPECT_EQ(dataReads(), 0u);
-    EXPECT_EQ(VerifyFinalMessage(r, state), std::optional<std::string>(kFileCheckSuccessful));
+TEST_F(Verify, AnImageWithoutDataOrABadTextComparesNothing) {
+    VerifyResult r = VerifyImage(ctx, ScanImage({":00000001FF"}), nullptr);
+    EXPECT_TRUE(recorder.log().empty());
+    EXPECT_EQ(VerifyFinalMessage(r, state),
+              std::optional<std::string>("Verify refused: the image holds no data: nothing to "
+                                         "program. Nothing was compared."));
 
     restart();
-    r = VerifyImage(ctx, {":01200000AAxx", ":00000001FF"}, nullptr);
+    r = VerifyImage(ctx, ScanImage({":01200000AAxx", ":00000001FF"}), nullptr);
     EXPECT_TRUE(recorder.log().empty());
     EXPECT_EQ(r.refusal.value_or(""),
               "Verify refused: line 1: the record at address 2000 lies beyond 0FFF, the chip's "

@@ -29,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using Code = std::array<std::uint8_t, sim::ChipState::kCodeSize>;
+using Code = chip::CodeBytes;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

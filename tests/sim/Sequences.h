@@ -89,8 +89,8 @@ struct Rig {
     }
 
     // The read-out: every byte with four-times delays.
-    std::array<std::uint8_t, ChipState::kCodeSize> readOut() {
-        std::array<std::uint8_t, ChipState::kCodeSize> bytes{};
+    chip::CodeBytes readOut() {
+        chip::CodeBytes bytes{};
         for (std::size_t a = 0; a < bytes.size(); ++a) {
             bytes[a] = readByte(static_cast<std::uint16_t>(a), 4, 10, 40);
         }

@@ -116,9 +116,9 @@ TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
             const bool twelve = kind == ChipKind::Part12V;
             Rig rig(port, kind);
             rig.erase(twelve);
-            const auto image = pattern(ChipState::kCodeSize);
+            const auto image = pattern(chip::kCodeSize);
             rig.write(twelve, 0, image);
-            EXPECT_EQ(rig.adapter.programPulses(), ChipState::kCodeSize);
+            EXPECT_EQ(rig.adapter.programPulses(), chip::kCodeSize);
             EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.adapter.chip().code.begin()));
             const auto read = rig.readOut();
             if (port == PortKind::Bidirectional) {
