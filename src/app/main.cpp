@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
     window.FormCreate();
     window.show();
     if (openAtStart) window.openFile(*openAtStart);
+    // A signal that came during a start-up message has closed the window
+    // already, before the loop that would have ended with it.
+    if (window.endingSignal() != 0) return 128 + window.endingSignal();
     if (!arguments.screenshot.empty()) {
         QApplication::processEvents();
         return window.grab().save(QString::fromStdString(arguments.screenshot)) ? 0 : 1;

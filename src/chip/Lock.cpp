@@ -1,5 +1,6 @@
 #include "chip/Lock.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "chip/At89c51.h"
@@ -10,8 +11,34 @@ namespace lpt51::chip {
 
 namespace {
 
+// The pulse of a lock bit whose mode is latched, as often as it takes to
+// give one of normal length; a stretched one may not have programmed it.
+void PulseLockBit(Bus& bus, const ModeEntry& lock, int bit, PulseChecks& checks) {
+    Clock::Duration width = bus.TimedPulse(lock.control, 1);
+    if (!Stretched(width)) return;
+    StretchedPulse pulse;
+    pulse.lockBit = bit;
+    pulse.longest = width;
+    pulse.outcome = PulseOutcome::CouldNotBeMended;
+    for (int tries = 1; tries < kPulseTries; ++tries) {
+        // The mode stays latched: P2.7 as the mode wants it, a millisecond
+        // past the previous pulse's programming time, then the pulse.
+        bus.Sleep(2);
+        bus.SetControl(static_cast<std::uint8_t>(lock.control & ~control::kProgLow));
+        bus.Sleep(1);
+        width = bus.TimedPulse(lock.control, 1);
+        if (!Stretched(width)) {
+            pulse.outcome = PulseOutcome::ProgrammedAgain;
+            break;
+        }
+        ++pulse.stretched;
+        pulse.longest = std::max(pulse.longest, width);
+    }
+    checks.pulses.push_back(pulse);
+}
+
 // Lock bits 1 and 2: P2.7 high, the lines driving the mode byte.
-void LockDriven(Bus& bus, const ModeEntry& lock, Variant variant) {
+void LockDriven(Bus& bus, const ModeEntry& lock, Variant variant, int bit, PulseChecks& checks) {
     bus.LatchIdle(1);
     bus.PutData(lock.modeByte(variant));
     bus.BusDelay(1);
@@ -19,14 +46,12 @@ void LockDriven(Bus& bus, const ModeEntry& lock, Variant variant) {
     bus.BusDelay(1);
     bus.SetControl(control::kRest);
     bus.Sleep(1);
-    bus.SetControl(lock.control);
-    bus.BusDelay(1);
-    bus.SetControl(control::kRest);
+    PulseLockBit(bus, lock, bit, checks);
 }
 
 // Lock bit 3: P2.7 low, so the lines go to input first; bit 5 stays set until
 // ReleaseBus.
-void LockBit3(Bus& bus, Variant variant) {
+void LockBit3(Bus& bus, Variant variant, PulseChecks& checks) {
     const ModeEntry& lock = kAt89c51.mode(Operation::LockBit3);
     bus.LatchIdle(1);
     bus.LatchHigh(lock.modeByte(variant), 1);
@@ -34,9 +59,7 @@ void LockBit3(Bus& bus, Variant variant) {
     bus.BusDelay(4);
     bus.SetControl(control::kInputEnable);
     bus.Sleep(1);
-    bus.SetControl(lock.control);
-    bus.BusDelay(1);
-    bus.SetControl(control::kRest);
+    PulseLockBit(bus, lock, 3, checks);
 }
 
 }  // namespace
@@ -46,17 +69,33 @@ std::string LockMessage(LockSelection bits) {
            (bits.l3 ? "3" : "") + " burn successful.";
 }
 
-bool LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelection bits) {
-    if (!RunDeviceCheck(ctx, cpuCaption)) return false;
+LockResult LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelection bits) {
+    LockResult result;
+    if (!RunDeviceCheck(ctx, cpuCaption)) return result;
+    result.deviceChecked = true;
     const bool any = bits.l1 || bits.l2 || bits.l3;
     if (!any) ctx.prompts.showMessage(kNoLockBitSelect);
     const Variant variant = CaptionVariant(cpuCaption);
-    if (bits.l1) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit1), variant);
-    if (bits.l2) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit2), variant);
-    if (bits.l3) LockBit3(ctx.bus, variant);
+    PulseChecks& checks = result.pulses;
+    if (bits.l1) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit1), variant, 1, checks);
+    if (bits.l2) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit2), variant, 2, checks);
+    if (bits.l3) LockBit3(ctx.bus, variant, checks);
     ctx.bus.ReleaseBus();
-    if (any) ctx.prompts.showMessage(LockMessage(bits));
-    return true;
+    if (ctx.pulseLog) {
+        for (const StretchedPulse& p : checks.pulses) ctx.pulseLog->pulses.push_back(p);
+    }
+    for (const StretchedPulse& p : checks.pulses) {
+        if (p.outcome != PulseOutcome::CouldNotBeMended) continue;
+        result.failure = "The " + p.subject() + " got " + std::to_string(kPulseTries) +
+                         " pulses, none within the chip's limit: it may not be set. Lock the "
+                         "chip again.";
+    }
+    if (result.failure) {
+        ctx.prompts.showMessage(*result.failure);
+    } else if (any) {
+        ctx.prompts.showMessage(LockMessage(bits));
+    }
+    return result;
 }
 
 }  // namespace lpt51::chip

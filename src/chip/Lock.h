@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "chip/ProgrammerState.h"
+#include "chip/PulseCheck.h"
 
 namespace lpt51::chip {
 
@@ -12,10 +14,23 @@ struct LockSelection {
     bool l3 = false;
 };
 
+struct LockResult {
+    bool deviceChecked = false;  // the device check passed and the bits were given
+    // A lock bit whose pulse was too long is pulsed again, up to kPulseTries
+    // pulses in all, until one is of normal length.
+    PulseChecks pulses;
+    // Set when a lock bit got no pulse of normal length: then this message
+    // was shown instead of "Lock Bit ... burn successful.".
+    std::optional<std::string> failure;
+
+    // As LockChip's result always was: whether the device check passed.
+    operator bool() const { return deviceChecked; }
+};
+
 // The whole Lock Chip command: device check, "No Lock Bit Select" when none is
 // chosen, the chosen bits in the order 1, 2, 3, ReleaseBus, and the "Lock Bit
-// ... burn successful." message. Returns true when the device check passed.
-bool LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelection bits);
+// ... burn successful." message (or the failure).
+LockResult LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelection bits);
 
 // "Lock Bit 1   burn successful." for l1 alone, and so on.
 std::string LockMessage(LockSelection bits);

@@ -6,6 +6,7 @@
 #include "chip/At89c51.h"
 #include "chip/Devices.h"
 #include "chip/Prompts.h"
+#include "chip/PulseCheck.h"
 #include "port/Bus.h"
 
 namespace lpt51::chip {
@@ -34,6 +35,9 @@ struct ChipContext {
     Bus& bus;
     Prompts& prompts;
     ProgrammerState& state;
+    // Where every write and lock also notes its stretched pulses, when set:
+    // the session collects them across the steps of one operation.
+    PulseChecks* pulseLog = nullptr;
 };
 
 // Steps the chip address by one byte: the carry out of AddrLow goes into

@@ -6,6 +6,7 @@
 #include "chip/ImageScan.h"
 #include "chip/ProgrammerState.h"
 #include "chip/Progress.h"
+#include "chip/PulseCheck.h"
 #include "image/HexField.h"
 
 namespace lpt51::chip {
@@ -17,9 +18,12 @@ struct WriteResult {
     // handler shows it (also during Clear-Write-Verify) instead of "File was burn !".
     std::optional<std::string> refusal;
     std::size_t bytesProgrammed = 0;
-    // Set when a byte polled at the end of its write cycle read wrong or the
-    // cycle did not end: the write stopped there (completed is false), and
-    // this says where and why.
+    // Every pulse longer than the chip allows, and what became of its byte.
+    PulseChecks pulses;
+    // Set when the write stopped (completed is false): a byte's stretched
+    // pulse could not be mended, or a byte polled at the end of its write
+    // cycle read wrong or its cycle did not end. Says where, what was read
+    // and that the chip may be partly programmed.
     std::optional<std::string> failure;
 };
 
@@ -33,11 +37,16 @@ struct WriteResult {
 // The text has been scanned (ScanImage): a scan with a problem is refused
 // with no port access at all. Otherwise: initial sequence, every data byte
 // of every data record, ReleaseBus. observer may be null.
+// A byte whose pulse was stretched is mended at once: on a bidirectional
+// port it is read back as the verify reads it and programmed again while it
+// differs, on an output-only port it is programmed once more; a byte that
+// cannot be mended in kPulseTries pulses ends the write (failure).
 WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const ScannedImage& image,
                        ProgressObserver* observer);
 
-// The message to show after WriteImage: the refusal, or "File was burn !"
-// unless CwvActive, or nothing.
+// The message to show after WriteImage: the refusal or the failure, or
+// "File was burn !" unless CwvActive, or nothing. The pulse checks'
+// text, if any, follows it.
 std::optional<std::string> WriteFinalMessage(const WriteResult& result,
                                              const ProgrammerState& state);
 

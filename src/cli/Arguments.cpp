@@ -23,7 +23,7 @@ constexpr const char* kExitCodes =
     "that is not blank, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
     "  3    port cannot be used (not opened, or it cannot read the chip)\n"
-    "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)";
+    "  130  interrupted by Ctrl-C; 143 by SIGTERM, 129 by SIGHUP (the port is left at rest)";
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
 std::size_t Distance(const std::string& a, const std::string& b) {
@@ -131,6 +131,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.add_flag("--yes", o.yes, "answer Yes to the signature and device questions");
     app.add_flag("--force", o.force, "let read replace an existing FILE");
     app.add_flag("--quiet", o.quiet, "no progress display");
+    app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
     if (windowAllowed) {
         app.add_option("--screenshot", o.screenshot, "open the window, save it as a PNG, quit")
             ->type_name("FILE.png");

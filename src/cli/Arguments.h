@@ -19,8 +19,9 @@ struct Options {
     bool yes = false;
     bool force = false;
     bool quiet = false;
-    bool help = false;     // helpText holds what to print
-    bool version = false;  // --version
+    bool noVerify = false;  // write: no read-back after programming
+    bool help = false;      // helpText holds what to print
+    bool version = false;   // --version
     std::string helpText;
     const Command* command = nullptr;  // none: the window, where that is allowed
     // The command's operand, or without a command the words left for the window.

@@ -17,6 +17,7 @@
 #include "cli/CommandRun.h"
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
+#include "file/ReplaceFile.h"
 #include "port/RecordingPort.h"
 
 namespace lpt51::cli {
@@ -115,8 +116,10 @@ int Lock(CommandRun& r) {
     });
 }
 
-// The device check, then the image with a progress bar and the final message.
-bool WriteStep(CommandRun& r, chip::ChipContext& ctx) {
+// The device check, then the image with a progress bar. The final message
+// is shown at once, or left to the caller through `message`.
+bool WriteStep(CommandRun& r, chip::ChipContext& ctx,
+               std::optional<std::string>* message = nullptr) {
     if (!chip::RunDeviceCheck(ctx, r.options.device)) return false;
     ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Writing");
     const chip::WriteResult w = chip::WriteImage(ctx, r.options.device, r.image, &bar);
@@ -124,8 +127,39 @@ bool WriteStep(CommandRun& r, chip::ChipContext& ctx) {
         bar.finish();
     else
         bar.abandon();
-    if (auto m = chip::WriteFinalMessage(w, ctx.state)) ctx.prompts.showMessage(*m);
+    std::optional<std::string> m = chip::WriteFinalMessage(w, ctx.state);
+    if (message != nullptr && w.completed)
+        *message = m;
+    else if (m)
+        ctx.prompts.showMessage(*m);
     return w.completed;
+}
+
+// Reads back every byte the write programmed, as verify reads it but
+// without its questions; true when the chip holds the image. A difference
+// is said in one line, however many bytes differ.
+bool ReadBackStep(CommandRun& r, chip::ChipContext& ctx) {
+    ProgressBar bar(r.err, r.options.quiet ? ProgressStyle::Quiet : r.style(), ctx.bus.clock(),
+                    "Verifying");
+    r.prompts.setVerifying(true);
+    const chip::VerifyResult v = chip::VerifyImage(ctx, r.image, &bar);
+    r.prompts.setVerifying(false);
+    ctx.state.VerifyFailed = 0;
+    bar.finish();
+    if (v.mismatches == 0) return true;
+    constexpr std::size_t kNamed = 4;
+    const std::vector<Difference>& d = bar.differences();
+    std::string where;
+    for (std::size_t i = 0; i < d.size() && i < kNamed; ++i) {
+        where += (i == 0 ? "" : ", ") + chip::Hex2(d[i].address >> 8) +
+                 chip::Hex2(d[i].address & 0xFF) + " (chip " + chip::Hex2(d[i].onChip) + ", file " +
+                 chip::Hex2(d[i].inFile) + ")";
+    }
+    if (v.mismatches > kNamed) where += " and " + std::to_string(v.mismatches - kNamed) + " more";
+    r.err << "lpt51: written, but reading back " << v.mismatches
+          << (v.mismatches == 1 ? " byte differs" : " bytes differ") << " from the file, at "
+          << where << ": the chip may be locked or not erased.\n";
+    return false;
 }
 
 // The compare with a progress bar, the differences and the final message;
@@ -149,7 +183,19 @@ bool VerifyStep(CommandRun& r, chip::ChipContext& ctx) {
 int Write(CommandRun& r) {
     if (!r.takeImage()) return kExitFailed;
     if (const int e = r.openPort(); e != kExitDone) return e;
-    return r.operate([&](chip::ChipContext& ctx) { return Judged(WriteStep(r, ctx)); });
+    return r.operate([&](chip::ChipContext& ctx) {
+        std::optional<std::string> message;
+        if (!WriteStep(r, ctx, &message)) return Outcome::Failed;
+        // "File was burn !" only once the chip is known to hold the file.
+        bool ok = true;
+        if (!r.options.noVerify && ctx.state.BidiMode == 0) {
+            r.err << "lpt51: not verified: output-only port\n";
+        } else if (!r.options.noVerify) {
+            ok = ReadBackStep(r, ctx);
+        }
+        if (ok && message) ctx.prompts.showMessage(*message);
+        return Judged(ok);
+    });
 }
 
 int Verify(CommandRun& r) {
@@ -202,11 +248,23 @@ chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
 
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
-    if (!r.options.force && !IsStandardStream(file)) {
+    if (!IsStandardStream(file)) {
+        // A link counts as the file it names, also one that names nothing
+        // yet: only --force writes through it.
         std::error_code ec;
-        if (std::filesystem::exists(file, ec)) {
+        const auto link = std::filesystem::symlink_status(file, ec);
+        const bool isLink = link.type() == std::filesystem::file_type::symlink;
+        if (isLink && file::ResolvedPath(file).empty()) {
             r.err << "lpt51: " << file
-                  << " exists; give --force to replace it. Nothing was read.\n";
+                  << " is a symbolic link that leads round in a loop. Nothing was read.\n";
+            return kExitFailed;
+        }
+        if (!r.options.force && (isLink || std::filesystem::exists(link))) {
+            r.err << "lpt51: " << file
+                  << (isLink && !std::filesystem::exists(file, ec)
+                          ? " is a symbolic link to a file that does not exist"
+                          : " exists")
+                  << "; give --force to replace it. Nothing was read.\n";
             return kExitFailed;
         }
     }

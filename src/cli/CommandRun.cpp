@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "cli/CommandLine.h"
@@ -31,6 +32,13 @@ bool CommandRun::readImage() {
     const std::string& operand = options.operands[0];
     if (auto e = LoadImageOperand(operand, lines, command().nothingDone)) {
         err << "lpt51: " << *e << '\n';
+        return false;
+    }
+    // Open calls an empty text an illegal character; here it is said plainly.
+    if (std::all_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find_first_not_of(" \t\r") == std::string::npos;
+        })) {
+        err << "lpt51: " << OperandName(operand) << ": " << chip::kNoImageData << '\n';
         return false;
     }
     const OpenCheckResult open = CheckLikeOpen(lines);
@@ -92,7 +100,7 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     const InterruptGuard guard;
     int signal = 0;
     const session::OperationResult result = session.run(
-        prompts,
+        prompts, command().changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads,
         [&](chip::ChipContext& ctx) {
             try {
                 return operation(ctx);
@@ -111,7 +119,15 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
                                       : "read (it was not changed).")
             << '\n';
         ClearInterruptFlag();
-        return signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(signal);
+    }
+    if (result.refused) {
+        // Nothing was done: another lpt51 has the chip, or its state file is
+        // damaged, and no port was worked.
+        for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+        using Kind = sim::ChipStateRefusal::Kind;
+        const Kind kind = result.refused->kind;
+        return kind == Kind::InUse || kind == Kind::Unreadable ? kExitPort : kExitFailed;
     }
     const int code = PresentResult(err, result);
     // Erase and lock are not broken off halfway: a pulse cut short would
@@ -119,12 +135,16 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     if (const int sig = PendingSignal()) {
         err << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
         ClearInterruptFlag();
-        return sig == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(sig);
     }
     return code;
 }
 
 int PresentResult(std::ostream& err, const session::OperationResult& result) {
+    // Said on every port and under --quiet: on hardware nothing else would
+    // tell that a pulse ran long.
+    if (const std::string pulses = result.pulses.text(); !pulses.empty())
+        err << "lpt51: " << pulses << '\n';
     for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
     for (const std::string& line : result.faults) err << "lpt51: virtual adapter " << line << '\n';
     if (!result.faults.empty()) err << "lpt51: " << result.faultSummary << '\n';

@@ -28,6 +28,15 @@ void Bus::BusDelay(std::uint32_t k) {
     clock_.busyWait(DelayCounter_, k * delayUnit_, k);
 }
 
+Clock::Duration Bus::TimedPulse(std::uint8_t start, std::uint32_t k) {
+    const std::uint8_t kept = port_.readControl() & control::kKeepBits;
+    const auto from = clock_.now();
+    port_.writeControl(static_cast<std::uint8_t>(kept | start));
+    BusDelay(k);
+    SetControl(control::kRest);
+    return clock_.now() - from;
+}
+
 void Bus::Sleep(unsigned ms) {
     clock_.sleepMs(ms);
 }

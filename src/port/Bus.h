@@ -14,8 +14,8 @@ inline constexpr std::uint8_t kIdleMode = 0x80;
 
 // The register steps and composite bus steps from which every port sequence
 // is built. Each composite step is exactly the register steps it names, in
-// order. The bus owns the delay unit and the counter that every busy wait
-// counts down; only one wait runs at a time, on the caller's thread.
+// order. The bus owns the delay unit, which a busy wait's iteration count
+// stands for; only one wait runs at a time, on the caller's thread.
 class Bus {
   public:
     Bus(Port& port, Clock& clock, std::uint32_t delayUnit);
@@ -30,7 +30,7 @@ class Bus {
     void SetControlOut(std::uint8_t v);  // keep bits 4, 6, 7 (bit 5 cleared: lines drive), OR in v
     void PutData(std::uint8_t b);
     std::uint8_t GetData();
-    void BusDelay(std::uint32_t k = 1);  // k x DelayUnit iterations of the busy wait
+    void BusDelay(std::uint32_t k = 1);  // k x 10 us, standing for k x DelayUnit iterations
     void Sleep(unsigned ms);
     // Each part of `w` in turn: BusDelay(units), the exact wait, Sleep(ms).
     void Wait(const BusWait& w);
@@ -41,6 +41,13 @@ class Bus {
     void LatchIdle(const BusWait& d);
     std::uint8_t ReadStrobe(const BusWait& r1, const BusWait& r2);
     void ReleaseBus();
+
+    // A programming pulse: SetControl(start), BusDelay(k), SetControl(kRest),
+    // the same register steps in the same order. Returns how long PROG can
+    // have been low: the clock is read just before the write that starts the
+    // pulse and just after the one that ends it, so on any port the width
+    // the chip saw is at most this, however long the process was held up.
+    Clock::Duration TimedPulse(std::uint8_t start, std::uint32_t k);
 
   private:
     // The lines to `value`, the latch's strobe bit cleared and set again.

@@ -6,36 +6,21 @@
 
 namespace lpt51 {
 
-void RealClock::busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
+void RealClock::busyWait(volatile std::uint32_t& counter, std::uint32_t /*iterations*/,
                          std::uint32_t units) {
+    // The wait spins on the steady clock to its deadline. An iteration count
+    // cannot promise the time: the loop's speed changes with the processor,
+    // its frequency and what else runs (one unit took anywhere from 10 to
+    // 65 us on the machines tried), and the chip's timings are built from
+    // 10 us units. Looking at the clock between reads costs a few dozen
+    // nanoseconds, so the wait ends within that of the deadline.
     const auto start = steadyNow_();
-    const auto longest = start + kLongestUnit * units;
-    // The counter is volatile, so every iteration is one load, one store and
-    // one test in memory; the optimiser can neither fold nor drop the loop.
-    // It runs in chunks so the clock can be looked at between them.
-    std::uint32_t left = iterations;
-    while (left != 0) {
-        const std::uint32_t chunk = left < kChunk ? left : kChunk;
-        counter = chunk;
-        while (counter != 0) {
-            counter = counter - 1;
-        }
-        left -= chunk;
-        // Where the loop runs slower than the time-stamp counter ticks (one
-        // unit took 45 to 65 us on a virtual machine here), a one-unit
-        // programming pulse would come close to the chip's 110 us limit.
-        if (left != 0 && steadyNow_() >= longest) break;
-    }
-    counter = 0;
-    // The loop's speed is not fixed either way: some processors run it
-    // several times faster than the time-stamp counter ticks, some only in
-    // spells (the counter's store and load renamed away), so 10 x MHz
-    // iterations cannot promise the time. A unit never ends before the 10 us
-    // that the chip's timings are built from.
-    const auto until = start + kShortestUnit * units;
-    auto now = steadyNow_();
+    const auto until = start + kUnit * units;
+    auto now = start;
     while (now < until) now = steadyNow_();
+    counter = 0;
     busySpent_ += now - start;
+    busyAsked_ += kUnit * units;
 }
 
 void RealClock::sleepMs(unsigned ms) {

@@ -15,10 +15,10 @@ class Clock {
 
     virtual ~Clock() = default;
 
-    // The busy wait of `units` delay units, `iterations` (units x DelayUnit)
-    // decrements of `counter`. The real clock runs the loop on the counter in
-    // memory (an iteration count of 0 runs no loop instead of wrapping), and
-    // never ends it before units x 10 us.
+    // The busy wait of `units` delay units of 10 us. `iterations` is the
+    // count the delay unit stands for (units x DelayUnit), for traces; the
+    // real clock waits by the clock, not by counting, and leaves `counter`
+    // at 0. A wait of 0 units is none.
     virtual void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                           std::uint32_t units) = 0;
 
@@ -40,13 +40,8 @@ class Clock {
 // Busy waits on the CPU and sleeps in the operating system.
 class RealClock final : public Clock {
   public:
-    // No delay unit ends sooner, however fast the loop ran its iterations.
-    static constexpr Duration kShortestUnit = std::chrono::microseconds(10);
-    // Nor does one run on much past twice that, however slowly the loop ran:
-    // a one-unit pulse then stays far inside the chip's 1 to 110 us.
-    static constexpr Duration kLongestUnit = std::chrono::microseconds(20);
-    // Iterations between two looks at the clock (a few microseconds at most).
-    static constexpr std::uint32_t kChunk = 1024;
+    // Every delay unit lasts this long, whatever the processor.
+    static constexpr Duration kUnit = std::chrono::microseconds(10);
     // A sleep wakes this long before its deadline and spins the rest, so it
     // ends within a few microseconds after it, never before.
     static constexpr Duration kSpinBeforeDeadline = std::chrono::microseconds(150);
@@ -67,11 +62,14 @@ class RealClock final : public Clock {
     // waits, and the sleeps asked for. Together they are the floor an
     // operation's time is measured against.
     Duration busySpent() const { return busySpent_; }
+    // The busy waits asked for: 10 us a unit.
+    Duration busyAsked() const { return busyAsked_; }
     Duration sleepAsked() const { return sleepAsked_; }
 
   private:
     SteadyNow steadyNow_;
     Duration busySpent_{0};
+    Duration busyAsked_{0};
     Duration sleepAsked_{0};
 };
 

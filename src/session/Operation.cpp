@@ -21,9 +21,23 @@ class Nesting {
     int& depth_;
 };
 
+// A stretched pulse the model saw on a code byte or lock bit that the
+// program measured as stretched too and mended. One the program did not
+// measure stays a fault: its own timing would have missed it on hardware.
+bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
+    if (fault.kind != sim::kStretchedPulseKind) return false;
+    for (const chip::StretchedPulse& p : pulses.pulses) {
+        if (p.outcome == chip::PulseOutcome::CouldNotBeMended) continue;
+        const bool same = p.lockBit != 0 ? fault.lockBit == p.lockBit
+                                         : fault.lockBit == 0 && fault.codeByte == p.address;
+        if (same) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
-OperationResult Session::run(Prompts& prompts,
+OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
                              Priority priority) {
     OperationResult result;
@@ -35,6 +49,14 @@ OperationResult Session::run(Prompts& prompts,
         return result;
     }
     const Nesting nesting(depth_);
+    if (nesting.outermost()) {
+        if (auto refusal = backend_->beginOperation(use)) {
+            result.outcome = Outcome::Failed;
+            result.messages.push_back(refusal->message);
+            result.refused = std::move(refusal);
+            return result;
+        }
+    }
     std::optional<sim::FaultReport> faults;
     {
         std::optional<RealTimeSection> realTime;
@@ -43,13 +65,24 @@ OperationResult Session::run(Prompts& prompts,
             if (const sim::VirtualAdapter* adapter = backend_->virtualAdapter())
                 faults.emplace(*adapter);
         }
-        chip::ChipContext ctx{*bus_, prompts, state_};
+        chip::ChipContext ctx{*bus_, prompts, state_, &result.pulses};
         result.outcome = operation(ctx);
     }
-    if (auto error = backend_->persist()) result.messages.push_back(*error);
+    if (nesting.outermost()) {
+        if (auto error = backend_->endOperation()) result.messages.push_back(*error);
+    }
     if (faults && faults->count() > 0) {
-        result.faults = faults->lines();
-        result.faultSummary = faults->summary();
+        std::vector<sim::Fault> unexplained;
+        for (const sim::Fault& f : faults->faults()) {
+            if (Mended(f, result.pulses))
+                ++result.mendedFaults;
+            else
+                unexplained.push_back(f);
+        }
+        if (!unexplained.empty()) {
+            result.faults = faults->lines(unexplained);
+            result.faultSummary = sim::FaultReport::summary(unexplained.size());
+        }
     }
     return result;
 }

@@ -69,6 +69,17 @@ struct OperationResult {
     // into a failure.
     std::vector<std::string> faults;
     std::string faultSummary;
+    // Every programming pulse the program measured past the chip's limit,
+    // and what became of it; its text() is shown after the operation's own
+    // messages, on hardware as on the virtual adapter.
+    chip::PulseChecks pulses;
+    // Faults of the virtual adapter that were such a pulse, measured by the
+    // program and mended: not among `faults`, since the chip holds what it
+    // should.
+    std::size_t mendedFaults = 0;
+    // Set when the operation never ran: the virtual chip is in use by
+    // another lpt51, or its state file cannot take what it would change.
+    std::optional<sim::ChipStateRefusal> refused;
 
     bool succeeded() const {
         return outcome == Outcome::Done && messages.empty() && faults.empty();
@@ -115,10 +126,11 @@ class Session {
     chip::TimingKind timing() const { return state_.Timing->kind; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
-    // virtual adapter's faults collected and the virtual chip saved after
-    // it. An operation run inside another (a step of Clear-Write-Verify)
-    // saves the chip, but leaves priority and faults to the outer one.
-    OperationResult run(Prompts& prompts,
+    // virtual adapter's faults collected, and its chip locked and read from
+    // its state file before it and saved after it when `use` says it may
+    // change it. An operation run inside another (a step of
+    // Clear-Write-Verify) leaves all of that to the outer one.
+    OperationResult run(Prompts& prompts, sim::ChipUse use,
                         const std::function<Outcome(chip::ChipContext&)>& operation,
                         Priority priority = Priority::RealTime);
 

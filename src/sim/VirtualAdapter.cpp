@@ -105,8 +105,8 @@ void VirtualAdapter::checkContention() {
     const std::optional<std::uint8_t> chip = chipOutput();
     const bool contention = chip.has_value() && portDrives();
     if (contention && !l.contention) {
-        log_.add("bus contention: port drives " + Hex(l.data) + " while the chip drives " +
-                 Hex(*chip));
+        log_.add("bus contention", "bus contention: port drives " + Hex(l.data) +
+                                       " while the chip drives " + Hex(*chip));
     }
     l.contention = contention;
 }

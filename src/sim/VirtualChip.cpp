@@ -133,13 +133,15 @@ void VirtualChip::checkHold(const ChipPins& pins) {
     const std::string byte = Hex(last_->address, 3);
     if (pins.address != last_->address && !addressHoldBroken_) {
         addressHoldBroken_ = true;
-        fault("address of code byte " + byte + " held only " + micros(since) +
-              " after PROG went high" + needed());
+        fault("address or data held too briefly", "address of code byte " + byte + " held only " +
+                                                      micros(since) + " after PROG went high" +
+                                                      needed());
     }
     if (pins.lines != last_->lines && !dataHoldBroken_) {
         dataHoldBroken_ = true;
-        fault("data of code byte " + byte + " held only " + micros(since) +
-              " after PROG went high" + needed());
+        fault("address or data held too briefly", "data of code byte " + byte + " held only " +
+                                                      micros(since) + " after PROG went high" +
+                                                      needed());
     }
 }
 
@@ -150,20 +152,24 @@ void VirtualChip::checkSetup(const ChipPins& pins) {
     if (pulseMode_ == Operation::ProgramCode) {
         const std::string byte = Hex(pins.address, 3);
         if (now - addressChangedAt_ < setup) {
-            fault("address of code byte " + byte + " set up only " +
-                  micros(now - addressChangedAt_) + " before PROG went low" + needed());
+            fault("address or data set up too briefly",
+                  "address of code byte " + byte + " set up only " +
+                      micros(now - addressChangedAt_) + " before PROG went low" + needed());
         }
         if (now - linesChangedAt_ < setup) {
-            fault("data of code byte " + byte + " set up only " + micros(now - linesChangedAt_) +
-                  " before PROG went low" + needed());
+            fault("address or data set up too briefly",
+                  "data of code byte " + byte + " set up only " + micros(now - linesChangedAt_) +
+                      " before PROG went low" + needed());
         }
     }
     if (pins.twelveVolts && vppChangedAt_) {
         if (!p27BeforeVpp_) {
-            fault("programming voltage switched on while P2.7 was low");
+            fault("programming voltage before P2.7",
+                  "programming voltage switched on while P2.7 was low");
         } else if (*p27BeforeVpp_ < setup) {
-            fault("programming voltage switched on only " + micros(*p27BeforeVpp_) +
-                  " after P2.7 went high" + needed());
+            fault("programming voltage before P2.7", "programming voltage switched on only " +
+                                                         micros(*p27BeforeVpp_) +
+                                                         " after P2.7 went high" + needed());
         }
         p27BeforeVpp_ = setup;  // judged once each time it comes on
     }
@@ -172,12 +178,14 @@ void VirtualChip::checkSetup(const ChipPins& pins) {
 void VirtualChip::onVppChange(bool wasTwelveVolts) {
     const Clock::Duration now = clock_.now();
     if (progLowAt_ && programs(pulseMode_)) {
-        fault(std::string("programming voltage changed to ") + (wasTwelveVolts ? "5 V" : "12 V") +
-              " during the PROG pulse");
+        fault("voltage changed during a pulse", std::string("programming voltage changed to ") +
+                                                    (wasTwelveVolts ? "5 V" : "12 V") +
+                                                    " during the PROG pulse");
         pulseRejected_ = true;
     } else if (lastProgrammingPulseEnd_ && now - *lastProgrammingPulseEnd_ < kTiming.vppSetupHold) {
-        fault("programming voltage held only " + micros(now - *lastProgrammingPulseEnd_) +
-              " after PROG went high (10 us needed)");
+        fault("programming voltage held too briefly", "programming voltage held only " +
+                                                          micros(now - *lastProgrammingPulseEnd_) +
+                                                          " after PROG went high (10 us needed)");
     }
     vppChangedAt_ = now;
 }
@@ -191,13 +199,15 @@ void VirtualChip::progFell(const ChipPins& pins, bool fromDriver) {
     pulseData_ = pins.lines;
     pulseRejected_ = false;
     if (writeCycleEnd_ && now < *writeCycleEnd_) {
-        fault("PROG pulse during the write cycle of the previous byte (" +
-              micros(*writeCycleEnd_ - now) + " left)");
+        fault("pulse during the write cycle",
+              "PROG pulse during the write cycle of the previous byte (" +
+                  micros(*writeCycleEnd_ - now) + " left)");
         pulseRejected_ = true;
     }
     if (programs(pulseMode_) && vppChangedAt_ && now - *vppChangedAt_ < kTiming.vppSetupHold) {
-        fault("programming voltage set up only " + micros(now - *vppChangedAt_) +
-              " before PROG went low (10 us needed)");
+        fault("programming voltage set up too briefly", "programming voltage set up only " +
+                                                            micros(now - *vppChangedAt_) +
+                                                            " before PROG went low (10 us needed)");
         pulseRejected_ = true;
     }
     if (programs(pulseMode_) && !fromDriver && state_.kind != ChipKind::Empty &&
@@ -215,15 +225,17 @@ void VirtualChip::progRose(const ChipPins& pins) {
             ++driverPulses_;
             return;
         }
-        fault(std::string("PROG pulse in ") + ModeName(pulseMode_) + " (address " +
-              Hex(pulseAddress_, 3) + "): ignored");
+        fault("pulse in a mode that programs nothing", std::string("PROG pulse in ") +
+                                                           ModeName(pulseMode_) + " (address " +
+                                                           Hex(pulseAddress_, 3) + "): ignored");
         return;
     }
     lastProgrammingPulseEnd_ = now;
     const std::optional<Operation> mode = DecodeMode(pins);
     if (mode != pulseMode_) {
-        fault(std::string("mode changed during the PROG pulse from ") + ModeName(pulseMode_) +
-              " to " + ModeName(mode) + ": nothing programmed");
+        fault("mode changed during a pulse",
+              std::string("mode changed during the PROG pulse from ") + ModeName(pulseMode_) +
+                  " to " + ModeName(mode) + ": nothing programmed");
         return;
     }
     if (pulseRejected_) return;
@@ -254,13 +266,13 @@ void VirtualChip::progRose(const ChipPins& pins) {
 bool VirtualChip::programmingAllowed(bool twelveVolts, const char* what) {
     if (state_.kind == ChipKind::Empty || state_.kind == ChipKind::Foreign) return false;
     if (state_.kind == ChipKind::Part5V && twelveVolts) {
-        fault(std::string("12 V on EA/VPP of the 5 V part during ") + what +
-              ": nothing programmed");
+        fault("wrong programming voltage", std::string("12 V on EA/VPP of the 5 V part during ") +
+                                               what + ": nothing programmed");
         return false;
     }
     if (state_.kind == ChipKind::Part12V && !twelveVolts) {
-        fault(std::string("5 V on EA/VPP of the 12 V part during ") + what +
-              ": nothing programmed");
+        fault("wrong programming voltage", std::string("5 V on EA/VPP of the 12 V part during ") +
+                                               what + ": nothing programmed");
         return false;
     }
     return true;
@@ -269,23 +281,25 @@ bool VirtualChip::programmingAllowed(bool twelveVolts, const char* what) {
 void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
     const std::uint16_t address = pulseAddress_;
     if (pins.address != address || pins.lines != pulseData_) {
-        fault("address or data changed during the PROG pulse for " + Hex(address, 3) +
-              ": nothing programmed");
+        fault("address or data changed during a pulse",
+              "address or data changed during the PROG pulse for " + Hex(address, 3) +
+                  ": nothing programmed");
         return;
     }
     const std::string what = "code byte " + Hex(address, 3);
     if (width < kTiming.minPulse) {
-        fault("PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): nothing programmed");
+        fault("pulse too short", "PROG pulse of " + micros(width) + " for " + what +
+                                     " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed(pins.twelveVolts, "a code byte write")) return;
     if (width > kTiming.maxPulse) {
-        fault("PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): programmed, but beyond the datasheet");
+        stretchedPulse(width, what, address, 0);
+        if (state_.overlongPulses == OverlongPulse::ProgramsNothing) return;
     }
     if (state_.lockBits[0]) {
-        fault("programming while locked (LB1 set): code byte " + Hex(address, 3) + " unchanged");
+        fault("programming while locked",
+              "programming while locked (LB1 set): code byte " + Hex(address, 3) + " unchanged");
         return;
     }
     std::uint8_t value = pulseData_;
@@ -301,24 +315,36 @@ void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
     ++programPulses_;
 }
 
+void VirtualChip::stretchedPulse(Clock::Duration width, const std::string& what,
+                                 std::uint16_t address, int lockBit) {
+    const bool nothing = state_.overlongPulses == OverlongPulse::ProgramsNothing;
+    Fault f{clock_.now(),
+            "PROG pulse of " + micros(width) + " for " + what + " (1 to 110 us): " +
+                (nothing ? "nothing programmed" : "programmed, but beyond the datasheet"),
+            kStretchedPulseKind, std::nullopt, lockBit};
+    if (lockBit == 0) f.codeByte = address;
+    log_.add(std::move(f));
+}
+
 void VirtualChip::programLockBit(std::size_t bit, Clock::Duration width, bool twelveVolts) {
     const std::string what = "lock bit " + std::to_string(bit + 1);
     if (width < kTiming.minPulse) {
-        fault("PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): nothing programmed");
+        fault("pulse too short", "PROG pulse of " + micros(width) + " for " + what +
+                                     " (1 to 110 us): nothing programmed");
         return;
     }
     if (!programmingAllowed(twelveVolts, "a lock bit write")) return;
     if (width > kTiming.maxPulse) {
-        fault("PROG pulse of " + micros(width) + " for " + what +
-              " (1 to 110 us): programmed, but beyond the datasheet");
+        stretchedPulse(width, what, 0, static_cast<int>(bit) + 1);
+        if (state_.overlongPulses == OverlongPulse::ProgramsNothing) return;
     }
     state_.lockBits[bit] = true;
 }
 
 void VirtualChip::eraseChip(Clock::Duration width, bool twelveVolts) {
     if (width < kTiming.erasePulse) {
-        fault("erase pulse of " + micros(width) + " (10 ms needed): nothing erased");
+        fault("erase pulse too short",
+              "erase pulse of " + micros(width) + " (10 ms needed): nothing erased");
         return;
     }
     if (!programmingAllowed(twelveVolts, "chip erase")) return;
@@ -336,13 +362,15 @@ std::optional<std::uint8_t> VirtualChip::beforeRead(const ChipPins& pins) {
     const Clock::Duration now = clock_.now();
     const bool polling = DecodeMode(pins) == Operation::ReadCode && pins.address == writingAddress_;
     if (writeCycleEnd_ && now < *writeCycleEnd_ && !polling) {
-        fault("read of " + Hex(pins.address, 3) + " in " + ModeName(DecodeMode(pins)) +
-              " during the write cycle of " + Hex(writingAddress_, 3) + " (" +
-              micros(*writeCycleEnd_ - now) + " left)");
+        fault("read during the write cycle",
+              "read of " + Hex(pins.address, 3) + " in " + ModeName(DecodeMode(pins)) +
+                  " during the write cycle of " + Hex(writingAddress_, 3) + " (" +
+                  micros(*writeCycleEnd_ - now) + " left)");
     }
     if (now - outputChangedAt_ < timing_.setupTime()) {
-        fault("read of " + Hex(pins.address, 3) + " only " + micros(now - outputChangedAt_) +
-              " after address or enable changed (data not yet valid, " + needed().substr(2));
+        fault("read before the data was valid",
+              "read of " + Hex(pins.address, 3) + " only " + micros(now - outputChangedAt_) +
+                  " after address or enable changed (data not yet valid, " + needed().substr(2));
         return noise();
     }
     return std::nullopt;

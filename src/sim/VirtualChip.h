@@ -20,6 +20,11 @@ enum class ChipKind {
               // ignores every programming and erase pulse
 };
 
+// The datasheet gives no behaviour for a pulse past its limit. A real cell
+// most likely programs (and is over-stressed); a chip that takes nothing
+// from such a pulse is the worst case a programmer must survive.
+enum class OverlongPulse { Programs, ProgramsNothing };
+
 // The chip's persistent part: what survives between runs in a state file.
 struct ChipState {
     ChipKind kind = ChipKind::Part12V;
@@ -29,21 +34,33 @@ struct ChipState {
     // entry is an address whose cell keeps the bits of `stuckMask` at 1.
     std::vector<std::uint16_t> weakCells;
     std::uint8_t stuckMask = 0xFF;
+    // What a code-byte or lock-bit pulse longer than 110 us does.
+    OverlongPulse overlongPulses = OverlongPulse::Programs;
 
     static ChipState erased(ChipKind kind);
 };
+
+// The kind of a fault whose pulse was longer than the datasheet allows.
+inline constexpr const char* kStretchedPulseKind = "pulse too long";
 
 // One fault the model noticed, at the virtual or real time it happened.
 struct Fault {
     Clock::Duration at;
     std::string what;  // e.g. "bus contention: port drives 5A while the chip drives 3C"
+    std::string kind;  // e.g. "bus contention": faults of one kind are counted together
+    // What a programming pulse was for: a code byte, or a lock bit (1 to 3).
+    std::optional<std::uint16_t> codeByte;
+    int lockBit = 0;
 };
 
 // Where the adapter and the chip both put what they notice.
 class FaultLog {
   public:
     explicit FaultLog(const Clock& clock) : clock_(clock) {}
-    void add(std::string what) { faults_.push_back(Fault{clock_.now(), std::move(what)}); }
+    void add(std::string kind, std::string what) {
+        faults_.push_back(Fault{clock_.now(), std::move(what), std::move(kind), std::nullopt, 0});
+    }
+    void add(Fault fault) { faults_.push_back(std::move(fault)); }
     const std::vector<Fault>& faults() const { return faults_; }
     void clear() { faults_.clear(); }
 
@@ -98,10 +115,9 @@ std::string Hex(unsigned value, int digits = 2);
 //   voltage wrong for the variant or set up less than 10 us before it, a
 //   pulse in a mode that programs nothing, and a code-byte pulse while LB1
 //   is set each log a fault and change nothing.
-// - A code-byte or lock-bit pulse longer than 110 us logs a fault but does
-//   program: a longer pulse over-stresses the cell rather than failing to
-//   program it, and with real timing a pre-empted busy wait must not turn
-//   into a silently missing byte.
+// - A code-byte or lock-bit pulse longer than 110 us logs a fault and, as
+//   ChipState::overlongPulses says, programs (by default: a longer pulse
+//   over-stresses the cell rather than failing to program it) or not.
 // - Programming voltage removed less than 10 us after a pulse logs a fault;
 //   the pulse itself stands.
 // - An empty socket and a foreign chip take no pulse and log nothing: the
@@ -156,7 +172,9 @@ class VirtualChip {
     void programLockBit(std::size_t bit, Clock::Duration width, bool twelveVolts);
     void eraseChip(Clock::Duration width, bool twelveVolts);
     bool programmingAllowed(bool twelveVolts, const char* what);
-    void fault(std::string what) { log_.add(std::move(what)); }
+    void fault(const char* kind, std::string what) { log_.add(kind, std::move(what)); }
+    void stretchedPulse(Clock::Duration width, const std::string& what, std::uint16_t address,
+                        int lockBit);
     void checkHold(const ChipPins& pins);
     void checkSetup(const ChipPins& pins);
     std::string needed() const;  // "(16.0 us needed at 3 MHz)"

@@ -37,8 +37,11 @@ class FakeLibrary final : public Ieee1284Library {
     int claimErrno = 0;
     int controlLines = C1284_INVERTED;  // all four lines as the PC register's 0
     int dataLines = 0x5A;
+    bool root = false;
     std::vector<std::string> calls;
     int listsFreed = 0;
+
+    bool runsAsRoot() const override { return root; }
 
     int findPorts(parport_list* list) override {
         errno = findErrno;
@@ -117,9 +120,13 @@ TEST(Ieee1284Port, ChoosesByAddressOrNameAndClaimsOnlyThatPort) {
         ASSERT_GE(library.calls.size(), 3u) << how;
         EXPECT_EQ(library.calls[0], "open parport1 00") << how;
         EXPECT_EQ(library.calls[1], "claim parport1") << how;
-        // The claim leaves PROG low: nothing but the writes that put the port
-        // at rest may follow it, however the caller goes on.
-        for (std::size_t i = 2; i < library.calls.size(); ++i) {
+        // The claim leaves PROG low and both latches open: the idle mode byte
+        // goes on the lines before any control write closes them, then
+        // nothing but the writes that put the port at rest, however the
+        // caller goes on.
+        ASSERT_GE(library.calls.size(), 4u) << how;
+        EXPECT_EQ(library.calls[2], "writeData parport1 80") << how;
+        for (std::size_t i = 3; i < library.calls.size(); ++i) {
             EXPECT_TRUE(library.calls[i].rfind("writeControl parport1", 0) == 0 ||
                         library.calls[i].rfind("dataDir parport1 00", 0) == 0 ||
                         library.calls[i] == "writeData parport1 00")
@@ -266,6 +273,13 @@ TEST(Ieee1284Port, DirectIoOnlyExplainsWhatIsMissing) {
               0u)
         << problem;
     EXPECT_NE(problem.find("modprobe parport_pc ppdev"), std::string::npos);
+    EXPECT_NE(problem.find("or run the program as root."), std::string::npos) << problem;
+    // Root already: the rest of the advice stands, becoming root is not in it.
+    library.root = true;
+    std::string asRoot;
+    EXPECT_EQ(Ieee1284Port::openByAddress(0x378, asRoot, library), nullptr);
+    EXPECT_EQ(asRoot.find("as root"), std::string::npos) << asRoot;
+    EXPECT_EQ(asRoot.substr(asRoot.size() - 11), "group 'lp'.") << asRoot;
 
     // Guessed ports bear their address as their name ("0x3bc"); with ioperm
     // the library knows no device file at all. Each is named once.
