@@ -46,6 +46,7 @@ void RealClock::busyWaitFor(Duration d) {
     auto now = start;
     while (now < until) now = steadyNow_();
     busySpent_ += now - start;
+    busyAsked_ += d;
 }
 
 Clock::Duration RealClock::now() const {

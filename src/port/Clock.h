@@ -62,7 +62,7 @@ class RealClock final : public Clock {
     // waits, and the sleeps asked for. Together they are the floor an
     // operation's time is measured against.
     Duration busySpent() const { return busySpent_; }
-    // The busy waits asked for: 10 us a unit.
+    // The busy waits asked for: 10 us a unit, and the exact ones.
     Duration busyAsked() const { return busyAsked_; }
     Duration sleepAsked() const { return sleepAsked_; }
 
