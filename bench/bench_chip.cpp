@@ -170,6 +170,7 @@ TimingRun CommandLineRun(const char* title, std::uint32_t delayUnit, const image
     if (timing.write.dataPolling) run.cwv.floor = 0;  // no single floor: see the write's
 
     PrintFaults(adapter);
+    if (w.failure) std::printf("  write: %s\n", w.failure->c_str());
     run.ok = w.completed && back == image && v.reachedEnd && v.mismatches == 0 && cwvOk &&
              adapter.faults().empty();
     return run;

@@ -51,6 +51,9 @@ struct WindowContext {
     // The clock above is a fixed figure, not a measurement (virtual timing).
     bool nominalClock = false;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
+    // --timing on the command line: this run's timing, whatever the Device
+    // menu's marker says (the marker stays as it is).
+    std::optional<chip::TimingKind> timing;
 };
 
 // The main window. Its handlers carry the commands; state that several of them

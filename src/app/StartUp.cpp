@@ -28,10 +28,11 @@ void Form1::FormCreate() {
         Def12->setText(QStringLiteral("&Set no default processor"));
     }
 
-    if (MarkerExists(context_.appDir, kDatasheetTimingMarker)) {
-        Datasheet1->setChecked(true);
-        session_.setTiming(chip::TimingKind::Datasheet);
-    }
+    const chip::TimingKind timing = context_.timing.value_or(
+        MarkerExists(context_.appDir, kDatasheetTimingMarker) ? chip::TimingKind::Datasheet
+                                                              : chip::TimingKind::Standard);
+    Datasheet1->setChecked(timing == chip::TimingKind::Datasheet);
+    session_.setTiming(timing);
 
     if (const std::string why = refusal(); !why.empty()) {
         showChipCommandsUnavailable();

@@ -211,8 +211,8 @@ inline constexpr BusTiming kDatasheetTiming{
                        "tGHAX and tGHDX, address and data held after PROG rises, 48 periods; "
                        "tGHSL, the programming voltage 10 us"),
         timing_detail::kAccess,
-        BusWait::Exact(std::chrono::microseconds(5),
-                       "none of the chip's: a byte's write ends at most 5 us after its cycle"),
+        BusWait::Exact(std::chrono::microseconds(2),
+                       "none of the chip's: a byte's write ends at most 2 us after its cycle"),
         BusWait::Exact(timing_detail::k48Periods, "tEHQZ, data float after P2.7 rises, 48 periods"),
         std::chrono::microseconds(3000),  // tWC, 1.5 x 2.0 ms
     },

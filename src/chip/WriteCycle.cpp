@@ -26,12 +26,15 @@ std::optional<std::string> EndWriteCycle(Bus& bus, const ProgrammerState& st,
     bus.Wait(w.pollAccess);
     std::optional<std::uint8_t> read;
     for (;;) {
+        // Taken before the read, so that the last read comes after the
+        // deadline however long the process was held up before it.
+        const bool late = bus.clock().now() >= deadline;
         if (((bus.GetData() ^ written) & 0x80) == 0) {
             // Bit 7 comes true as the cycle ends; the other bits with it.
             read = bus.GetData();
             break;
         }
-        if (bus.clock().now() >= deadline) break;
+        if (late) break;
         bus.Wait(w.pollInterval);
     }
     bus.SetControl(control::kInput);

@@ -130,16 +130,16 @@ void VirtualChip::checkHold(const ChipPins& pins) {
         codePulseEnd_.reset();
         return;
     }
-    const std::string byte = Hex(last_->address, 3);
+    const auto byte = [this] { return Hex(last_->address, 3); };
     if (pins.address != last_->address && !addressHoldBroken_) {
         addressHoldBroken_ = true;
-        fault("address or data held too briefly", "address of code byte " + byte + " held only " +
+        fault("address or data held too briefly", "address of code byte " + byte() + " held only " +
                                                       micros(since) + " after PROG went high" +
                                                       needed());
     }
     if (pins.lines != last_->lines && !dataHoldBroken_) {
         dataHoldBroken_ = true;
-        fault("address or data held too briefly", "data of code byte " + byte + " held only " +
+        fault("address or data held too briefly", "data of code byte " + byte() + " held only " +
                                                       micros(since) + " after PROG went high" +
                                                       needed());
     }

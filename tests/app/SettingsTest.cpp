@@ -60,6 +60,28 @@ TEST_F(WindowTest, DefaultSetInOneRunIsTheSelectionOfTheNext) {
     EXPECT_EQ(next.Def12->text().toStdString(), "&Set no default processor");
 }
 
+TEST_F(WindowTest, DatasheetTimingIsKeptAcrossRunsAndNamedByInfo) {
+    Form1& w = start(Kind::PullUps);
+    EXPECT_FALSE(w.Datasheet1->isChecked());
+    w.Datasheet1->trigger();
+    EXPECT_TRUE(exists("datasheet_timing.dat"));
+    EXPECT_EQ(w.state.Timing, &chip::kDatasheetTiming);
+
+    Form1& next = start(Kind::PullUps);
+    EXPECT_TRUE(next.Datasheet1->isChecked());
+    EXPECT_EQ(next.state.Timing, &chip::kDatasheetTiming);
+    next.Info2->trigger();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_NE(dialogs.messages.back().find("\r\rTiming: datasheet: every wait from the chip's "
+                                           "datasheet limits"),
+              std::string::npos)
+        << dialogs.messages.back();
+
+    next.Datasheet1->trigger();
+    EXPECT_FALSE(exists("datasheet_timing.dat"));
+    EXPECT_EQ(next.state.Timing, &chip::kStandardTiming);
+}
+
 TEST_F(WindowTest, BidiSwitchOffAndOnKeepsVerifyOffAndItsMarkerInStep) {
     Form1& w = start(Kind::PullUps);
     w.AT89C515V1->trigger();
