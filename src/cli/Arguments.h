@@ -17,6 +17,7 @@ struct Options {
     bool yes = false;
     bool force = false;
     bool quiet = false;
+    bool verbose = false;  // the stages on stderr
     bool help = false;     // helpText holds what to print
     bool version = false;  // --version
     std::string helpText;

@@ -26,26 +26,42 @@ namespace {
 using session::Judged;
 using session::Outcome;
 
+// What holds without a port: what the user needs to mend a port that fails.
+void PrintProgramFacts(std::ostream& out, const session::Facts& f) {
+    out << "CPU clock: " << f.cpuMHz << " MHz" << (f.nominalClock ? " (nominal, not measured)" : "")
+        << '\n';
+    out << "DelayUnit: " << f.delayUnit << '\n';
+    if (f.delayUnitUs)
+        out << "Delay unit length: " << *f.delayUnitUs << " us\n";
+    else
+        out << "Delay unit length: not timed (no port)\n";
+    out << "Timing: " << (f.nominalClock ? "virtual" : "real") << '\n';
+    if (f.realTimeClock) {
+        out << "Operations: "
+            << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)
+                                  : std::string("at real-time priority, memory locked"))
+            << '\n';
+    }
+    out << "Files: " << f.filesDirectory << '\n';
+}
+
 int Info(CommandRun& r) {
-    if (const int e = r.openPort(); e != kExitDone) return e;
+    r.session.open();
+    if (!r.session.ready()) {
+        PrintProgramFacts(r.out, r.session.facts());
+        r.out.flush();
+        return r.reportOpened();
+    }
+    if (const int e = r.reportOpened(); e != kExitDone) return e;
     return r.operate(
         [&](chip::ChipContext&) {
             const session::Facts f = r.session.facts();
-            r.out << "CPU clock: " << f.cpuMHz << " MHz\n";
-            r.out << "DelayUnit: " << f.delayUnit << '\n';
-            r.out << "Delay unit length: " << f.delayUnitUs.value_or(0) << " us\n";
+            PrintProgramFacts(r.out, f);
             r.out << "Port mode: " << (f.bidirectional ? "Bidirectional" : "SPP (Normal)");
             if (f.pullUpsMissing)
                 r.out << " (probe read " << chip::Hex2(f.probe) << ": no pull-ups detected)";
             r.out << '\n';
             r.out << "Port: " << f.port.value_or("") << '\n';
-            if (f.realTimeClock) {
-                r.out << "Operations: "
-                      << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)
-                                            : std::string("at real-time priority, memory locked"))
-                      << '\n';
-            }
-            r.out << "Files: " << f.filesDirectory << '\n';
             return Outcome::Done;
         },
         session::Priority::Normal);

@@ -53,6 +53,10 @@ bool CommandRun::scanImage() {
 
 int CommandRun::openPort() {
     session.open();
+    return reportOpened();
+}
+
+int CommandRun::reportOpened() {
     switch (session.refusal()) {
         case session::PortRefusal::None:
             break;

@@ -30,6 +30,8 @@ class CommandRun {
     bool takeImage() { return readImage() && scanImage(); }
     // Opens the session's port; kExitDone, or kExitPort after saying why.
     int openPort();
+    // What openPort() says after the session was opened.
+    int reportOpened();
     // True, after saying why, when the port cannot read the chip.
     bool refuseOutputOnly(const char* what);
     // Runs one operation on the open port and turns what the session gives

@@ -117,9 +117,38 @@ TEST_F(ProgramTest, WriteFromAPipeAndReadIntoAPipe) {
 TEST_F(ProgramTest, EveryExitCode) {
     EXPECT_EQ(run({"info"}), 0);
     EXPECT_EQ(run({"lock", "9"}), 2);
-    EXPECT_EQ(run({"erase"}), 1);  // no device selected
+    EXPECT_EQ(run({"erase"}), 2);  // no device selected
+    EXPECT_THAT(err(), HasSubstr("--device 12v or --device 5v"));
+    EXPECT_EQ(run({"frobnicate"}), 2);
+    EXPECT_THAT(err(), HasSubstr("unknown command 'frobnicate'"));
+    EXPECT_EQ(run({"wirte", "x.hex"}), 2);
+    EXPECT_THAT(err(), HasSubstr("did you mean 'write'?"));
     EXPECT_EQ(run({"--sim-port", "spp", "read", dir.path("x.hex")}), 3);
     EXPECT_THAT(err(), HasSubstr("cannot read the chip"));
+}
+
+TEST_F(ProgramTest, NoDisplayIsAUsageErrorAndAScreenshotAlwaysEnds) {
+    const auto spawn = [&](std::vector<std::string> args,
+                           const std::map<std::string, std::string>& variables) {
+        args.insert(args.begin(), {program, "--port", "sim:" + dir.path("chip.state")});
+        return lpt51::test::SpawnProgram(args, variables, dir.path("out"), dir.path("err"));
+    };
+    const std::map<std::string, std::string> none{
+        {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+    EXPECT_EQ(spawn({}, none), 2);
+    EXPECT_THAT(err(), HasSubstr("no display to open the window on"));
+    EXPECT_THAT(err(), HasSubstr("lpt51 --help"));
+    // A display that is named but cannot be reached: Qt's fatal end is taken.
+    EXPECT_EQ(spawn({}, {{"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}}), 2);
+    EXPECT_THAT(err(), HasSubstr("no display to open the window on"));
+
+    // The file's error message is a dialog of its own; the picture is still
+    // taken and the program ends.
+    const std::map<std::string, std::string> offscreen{{"QT_QPA_PLATFORM", "offscreen"}};
+    EXPECT_EQ(spawn({"--screenshot", dir.path("s.png"), dir.path("missing.hex")}, offscreen), 0)
+        << err();
+    EXPECT_TRUE(std::filesystem::exists(dir.path("s.png")));
+    EXPECT_EQ(spawn({"--screenshot", dir.path("no/s.png")}, offscreen), 1);
 }
 
 TEST_F(ProgramTest, InterruptLeavesThePortAtRestAndSaysSo) {
