@@ -135,6 +135,12 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                                "the device in the socket (needed by erase, write, "
                                                "lock, cwv)")
                                     ->type_name("12v|5v");
+    std::string imageFormat;
+    CLI::Option* formatOption =
+        app.add_option("--format", imageFormat,
+                       "what FILE holds when its name does not end in .hex, .ihx or .bin, and "
+                       "what - holds (default hex)")
+            ->type_name("hex|bin");
     app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
     app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
     app.add_flag("-q,--quiet", o.quiet, "no progress display");
@@ -226,6 +232,13 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     if (deviceOption->count() > 0) {
         takeValue("--device", device);
         o.device = DeviceNamed(device);
+    }
+
+    if (formatOption->count() > 0) {
+        takeValue("--format", imageFormat);
+        if (imageFormat != "hex" && imageFormat != "bin")
+            throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
+        o.format = imageFormat == "bin" ? ImageFormat::Bin : ImageFormat::Hex;
     }
 
     if (command == nullptr) {

@@ -46,6 +46,7 @@ void PrintProgramFacts(std::ostream& out, const session::Facts& f) {
 }
 
 int Info(CommandRun& r) {
+    if (const int e = r.checkFiles(); e != kExitDone) return e;
     r.session.open();
     if (!r.session.ready()) {
         PrintProgramFacts(r.out, r.session.facts());
@@ -217,18 +218,15 @@ chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
 
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
-    if (!r.options.force && !IsStandardStream(file)) {
-        std::error_code ec;
-        if (std::filesystem::exists(file, ec)) {
-            r.err << "lpt51: " << file
-                  << " exists; give --force to replace it. Nothing was read.\n";
-            return kExitFailed;
-        }
+    // Found now, not after the whole chip was read.
+    if (auto e = ReadOutTargetProblem(file, r.options.force)) {
+        r.err << "lpt51: " << *e << '\n';
+        return kExitFailed;
     }
     if (const int e = r.openPort(); e != kExitDone) return e;
     if (r.refuseOutputOnly("Reading the chip")) return kExitPort;
     return r.operate([&](chip::ChipContext& ctx) {
-        if (auto e = SaveReadOut(file, ReadWholeChip(r, ctx), r.out)) {
+        if (auto e = SaveReadOut(file, r.options.format, ReadWholeChip(r, ctx), r.out)) {
             r.err << "lpt51: " << *e << '\n';
             return Outcome::Failed;
         }

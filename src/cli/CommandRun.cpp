@@ -9,6 +9,7 @@
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "image/AppFiles.h"
+#include "session/WritableFiles.h"
 
 namespace lpt51::cli {
 
@@ -28,7 +29,11 @@ CommandRun::CommandRun(const Options& o, std::ostream& out, std::ostream& err)
 
 bool CommandRun::readImage() {
     const std::string& operand = options.operands[0];
-    if (auto e = LoadImageOperand(operand, lines, command().nothingDone)) {
+    const auto waiting = [&] {
+        err << "lpt51: waiting for data on " << operand << " (nothing has written to it yet)\n"
+            << std::flush;
+    };
+    if (auto e = LoadImageOperand(operand, options.format, lines, command().nothingDone, waiting)) {
         err << "lpt51: " << *e << '\n';
         return false;
     }
@@ -51,7 +56,16 @@ bool CommandRun::scanImage() {
     return false;
 }
 
+int CommandRun::checkFiles() {
+    if (auto problem = session::UnwritableFile(options.backend)) {
+        err << "lpt51: " << *problem << '\n';
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
 int CommandRun::openPort() {
+    if (const int e = checkFiles(); e != kExitDone) return e;
     session.open();
     return reportOpened();
 }

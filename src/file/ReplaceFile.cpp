@@ -46,6 +46,36 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+namespace {
+
+// O_EXCL: never write into a file someone else made.
+Descriptor CreateTemporary(const std::string& path, std::string& temp) {
+    Descriptor fd;
+    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
+        temp = TemporaryName(path);
+        fd = Descriptor(
+            CurrentSystem().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd.valid() && errno != EEXIST) break;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::optional<ReplaceProblem> CheckReplaceable(const std::string& requested) {
+    System& sys = CurrentSystem();
+    const std::string path = FollowLink(requested);
+    struct stat old {};
+    if (sys.stat(path.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
+        return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
+    std::string temp;
+    Descriptor fd = CreateTemporary(path, temp);
+    if (!fd.valid()) return ReplaceProblem{ReplaceProblem::Step::Create, errno};
+    fd.close();
+    sys.unlink(temp.c_str());
+    return std::nullopt;
+}
+
 std::optional<ReplaceProblem> ReplaceFile(const std::string& requested, std::string_view bytes) {
     System& sys = CurrentSystem();
     const std::string path = FollowLink(requested);
@@ -53,14 +83,8 @@ std::optional<ReplaceProblem> ReplaceFile(const std::string& requested, std::str
     const bool exists = sys.stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
 
-    // O_EXCL: never write into a file someone else made.
     std::string temp;
-    Descriptor fd;
-    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
-        temp = TemporaryName(path);
-        fd = Descriptor(sys.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!fd.valid() && errno != EEXIST) break;
-    }
+    Descriptor fd = CreateTemporary(path, temp);
     if (!fd.valid()) return ReplaceProblem{ReplaceProblem::Step::Create, errno};
 
     int error = 0;

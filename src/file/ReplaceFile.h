@@ -26,6 +26,10 @@ struct ReplaceProblem {
 // replaced and the link stays.
 std::optional<ReplaceProblem> ReplaceFile(const std::string& path, std::string_view bytes);
 
+// Whether ReplaceFile could make its temporary file beside `path` now: asked
+// before long work whose result goes there. Nothing is left behind.
+std::optional<ReplaceProblem> CheckReplaceable(const std::string& path);
+
 // The directory a path lies in: "." for a bare name.
 std::string DirectoryOf(const std::string& path);
 

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -112,6 +113,46 @@ TEST_F(ProgramTest, WriteFromAPipeAndReadIntoAPipe) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 257);
     EXPECT_THAT(text, HasSubstr("\n:1001000001020304FFFFFFFFFFFFFFFFFFFFFFFFF1\n"));
     EXPECT_FALSE(std::filesystem::exists(dir.path("-")));
+}
+
+// What a shell hands over for a file: <(cmd), /dev/stdout into a pipe, a
+// FIFO, a raw image on standard input. The read-out is judged by a HEX reader
+// of its own.
+TEST_F(ProgramTest, EveryFileAShellCanNameIsTaken) {
+    if (!std::filesystem::exists("/usr/bin/bash")) GTEST_SKIP() << "no bash";
+    const std::string hex = dir.write("p.hex", {Record(0x100, {0xA5, 0x5A, 0x3C}), kEnd});
+    const auto shell = [&](const std::string& script) {
+        return lpt51::test::SpawnProgram(
+            {"/usr/bin/bash", "-c", script},
+            {{"P", program + " --port sim:" + dir.path("chip.state") + " --sim-timing virtual"}},
+            dir.path("out"), dir.path("err"));
+    };
+    ASSERT_EQ(shell("$P check <(cat " + hex + ")"), 0) << err();
+    EXPECT_EQ(out(), "Code size: 3 bytes\n");
+    ASSERT_EQ(shell("$P -d 12v write <(cat " + hex + ")"), 0) << err();
+    EXPECT_THAT(err(), HasSubstr("3 bytes in 0.0 s of virtual time"));
+    if (std::filesystem::exists("/usr/lib/python3/dist-packages/intelhex")) {
+        ASSERT_EQ(shell("$P -q read /dev/stdout | /usr/bin/python3 -c 'import sys, intelhex; "
+                        "h = intelhex.IntelHex(sys.stdin); "
+                        "print(h.minaddr(), h.maxaddr(), h[0x100], h[0x102], h[0x103])'"),
+                  0)
+            << err();
+        EXPECT_EQ(out(), "0 4095 165 60 255\n");
+    }
+
+    // Raw bytes through standard input, said to be raw by --format.
+    std::ofstream(dir.path("raw"), std::ios::binary) << std::string("\x02\x00\x30", 3);
+    ASSERT_EQ(shell("$P -d 12v --format bin write - < " + dir.path("raw")), 0) << err();
+    ASSERT_EQ(shell("$P -q --format bin read - | od -An -tx1 -N4"), 0) << err();
+    EXPECT_EQ(out(), " 02 00 30 ff\n");
+
+    // A FIFO nobody writes to yet: the program says what it waits for.
+    ASSERT_EQ(shell("mkfifo " + dir.path("fifo") + " && { $P check " + dir.path("fifo") +
+                    " & sleep 1; cat " + hex + " > " + dir.path("fifo") + "; wait $!; }"),
+              0)
+        << err();
+    EXPECT_THAT(err(), HasSubstr("waiting for data on " + dir.path("fifo")));
+    EXPECT_EQ(out(), "Code size: 3 bytes\n");
 }
 
 TEST_F(ProgramTest, EveryExitCode) {

@@ -293,6 +293,15 @@ TEST_F(HardwarePath, APortThatCannotBeUsedIsExplainedAndNeverTouched) {
     EXPECT_THAT(err(), HasSubstr("There is no parallel port at 0x378."));
     EXPECT_THAT(err(), HasSubstr("No parallel port was found on this machine."));
 
+    // Files the run would write that cannot be written: found before the port.
+    machine = {};
+    EXPECT_EQ(runProgram({program_, "read", path("no/such/dir/out.hex")}, false), 1);
+    EXPECT_THAT(err(), HasSubstr("Cannot create \"" + path("no/such/dir/out.hex") + "\""));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+    EXPECT_EQ(runProgram({program_, "--trace", path("no/such/dir/t.vcd"), "info"}, false), 1);
+    EXPECT_THAT(err(), HasSubstr("Cannot write the port trace to"));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+
     // A user who is not in the group lp.
     machine = {{"LPT51_EMU_DENY", "1"}};
     EXPECT_EQ(run({"info"}), 3);
