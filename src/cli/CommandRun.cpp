@@ -40,6 +40,8 @@ bool CommandRun::readImage() {
     const OpenCheckResult open = CheckLikeOpen(lines);
     if (!open.ok) {
         err << "lpt51: " << OperandName(operand) << ": " << TerminalText(open.message) << '\n';
+        if (!open.where.empty())
+            err << "lpt51: " << OperandName(operand) << ": " << open.where << '\n';
         return false;
     }
     codeSize = open.codeSize;

@@ -251,7 +251,8 @@ TEST_F(CommandLineTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     for (const char* cmd : {"write", "verify", "cwv"}) {
         Outcome r = run({"--device", "12v", cmd, badHex});
         EXPECT_EQ(r.code, kExitFailed);
-        EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! "));
+        EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! \nlpt51: " + badHex +
+                                     ": line 1\n"));
         r = run({"--device", "12v", cmd, high});
         EXPECT_EQ(r.code, kExitFailed) << cmd;
         for (const std::string& based : {linear, segment}) {
