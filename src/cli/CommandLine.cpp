@@ -18,6 +18,7 @@
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
 #include "port/RecordingPort.h"
+#include "session/Ports.h"
 
 namespace lpt51::cli {
 
@@ -249,6 +250,31 @@ int Check(CommandRun& r) {
     return r.scanImage() ? kExitDone : kExitFailed;
 }
 
+std::string Indented(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 5)
+        text.replace(at, 1, "\n    ");
+    return text;
+}
+
+// A table the completion reads too: the first word of each row is a --port value.
+int Ports(CommandRun& r) {
+    const session::PortSurvey survey = session::SurveyPorts();
+    if (!survey.problem.empty()) {
+        r.err << "lpt51: " << survey.problem << '\n';
+    } else if (survey.guessed) {
+        r.err << "lpt51: " << kNoParportDriver << '\n';
+    } else if (survey.ports.empty()) {
+        r.err << "lpt51: No parallel port was found on this machine.\n";
+    }
+    for (const FoundPort& p : survey.ports) {
+        r.out << p.name << "  base " << (p.base.empty() ? "-" : p.base) << "  "
+              << (p.device.empty() ? "-" : p.device) << "  " << p.access << "  "
+              << (p.opens ? "can be opened" : "cannot be opened: " + Indented(p.whyNot)) << '\n';
+    }
+    r.err << "lpt51: --port sim is the virtual adapter, always there.\n";
+    return kExitDone;
+}
+
 constexpr const char* kProgrammed = "Nothing was programmed.";
 
 constexpr Command kCommands[] = {
@@ -266,6 +292,8 @@ constexpr Command kCommands[] = {
     {"lock", "BITS", "program lock bits, e.g. 1 or 1,2,3", nullptr, nullptr, true, Lock},
     {"cwv", "FILE", "erase, write and verify in one go", "Clear-Write-Verify", kProgrammed, true,
      Cwv},
+    {"ports", nullptr, "list the parallel ports found, and whether this user may open them",
+     nullptr, nullptr, false, Ports},
     {"check", "FILE", "check an Intel HEX file as Open does (no port needed)", "Write",
      "Nothing can be programmed.", false, Check},
 };

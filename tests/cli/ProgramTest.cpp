@@ -28,6 +28,7 @@ namespace {
 using test::kEnd;
 using test::Record;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -153,6 +154,24 @@ TEST_F(ProgramTest, EveryFileAShellCanNameIsTaken) {
         << err();
     EXPECT_THAT(err(), HasSubstr("waiting for data on " + dir.path("fifo")));
     EXPECT_EQ(out(), "Code size: 3 bytes\n");
+}
+
+// Without a parport driver the library only guesses addresses; those are
+// not ports found.
+TEST_F(ProgramTest, PortsOnAMachineWithoutADriverSaysWhatToLoad) {
+    if (std::filesystem::exists("/proc/sys/dev/parport") ||
+        std::filesystem::exists("/proc/parport"))
+        GTEST_SKIP() << "this machine has a parport driver";
+    EXPECT_EQ(run({"ports"}), 0);
+    EXPECT_EQ(out(), "");
+    EXPECT_THAT(err(), HasSubstr("No parallel-port driver is loaded"));
+    EXPECT_THAT(err(), HasSubstr("modprobe parport_pc ppdev"));
+    EXPECT_EQ(run({"--port", "parport3", "info"}), 3);
+    EXPECT_THAT(err(), Not(HasSubstr("Ports found")));
+    EXPECT_THAT(err(), HasSubstr("No parallel-port driver is loaded"));
+    // What can be told without a port is told.
+    EXPECT_THAT(out(), HasSubstr("CPU clock: "));
+    EXPECT_THAT(out(), HasSubstr("Files: "));
 }
 
 TEST_F(ProgramTest, EveryExitCode) {

@@ -310,6 +310,20 @@ TEST_F(HardwarePath, APortThatCannotBeUsedIsExplainedAndNeverTouched) {
     EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
 }
 
+TEST_F(HardwarePath, PortsListsEachPortAndWhetherItOpens) {
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_EQ(out(), "parport0  base 0x378  /dev/parport0  ppdev  can be opened\n");
+    machine = {{"LPT51_EMU_DENY", "1"}};
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_THAT(out(), HasSubstr("parport0  base 0x378  /dev/parport0  ppdev  cannot be opened: "
+                                 "permission denied on /dev/parport0."));
+    machine = {{"LPT51_EMU_BASE", "none"}};
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_THAT(err(), HasSubstr("No parallel port was found on this machine."));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+}
+
 // A PCIe card is the machine's only port, elsewhere than 0x378: it stands in
 // unless a port was named.
 TEST_F(HardwarePath, TheOnlyPortStandsInForAMissing0x378UnlessOneIsNamed) {
