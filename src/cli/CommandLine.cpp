@@ -100,6 +100,7 @@ int Signature(CommandRun& r) {
             all00 = all00 && b == 0x00;
         }
         const bool known = KnownSignature(bytes);
+        if (r.options.verbose) r.err << "lpt51: signature bytes " << shown << '\n';
         r.out << "Signature: " << shown << '\n';
         r.out << "Device: " << (type == chip::kChipNone ? std::string("none") : type)
               << (known || type == chip::kChipNone

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <iostream>
 
 #include "cli/CommandLine.h"
@@ -15,8 +16,9 @@ namespace lpt51::cli {
 
 namespace {
 
-session::SessionSetup SetupFor(const Options& o) {
+session::SessionSetup SetupFor(const Options& o, std::ostream& err) {
     session::SessionSetup setup;
+    if (o.verbose) setup.stage = [&err](const std::string& s) { err << "lpt51: " << s << '\n'; };
     setup.backend = o.backend;
     setup.filesDirectory = [] { return image::ResolveAppDirs(image::AppDirOfExecutable()).files; };
     return setup;
@@ -25,7 +27,7 @@ session::SessionSetup SetupFor(const Options& o) {
 }  // namespace
 
 CommandRun::CommandRun(const Options& o, std::ostream& out, std::ostream& err)
-    : options(o), out(out), err(err), prompts(err, o.yes), session(SetupFor(o)) {}
+    : options(o), out(out), err(err), prompts(err, o.yes), session(SetupFor(o, err)) {}
 
 bool CommandRun::readImage() {
     const std::string& operand = options.operands[0];
@@ -110,6 +112,8 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
                         session::Priority priority) {
     const InterruptGuard guard;
     int signal = 0;
+    const auto started = std::chrono::steady_clock::now();
+    if (options.verbose) err << "lpt51: " << command().name << " started\n";
     const session::OperationResult result = session.run(
         prompts,
         [&](chip::ChipContext& ctx) {
@@ -131,6 +135,10 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
             << '\n';
         ClearInterruptFlag();
         return signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+    }
+    if (options.verbose) {
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        err << "lpt51: " << command().name << " ended after " << took.count() << " s\n";
     }
     const int code = PresentResult(err, result);
     // Erase and lock are not broken off halfway: a pulse cut short would
