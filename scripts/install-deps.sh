@@ -7,8 +7,9 @@ packages=(
   libcli11-dev groff-base
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
-  xvfb xauth xdotool xclip
+  xvfb xauth xdotool xclip openbox
   sigrok-cli bash-completion
+  dpkg-dev lintian appstream
 )
 missing=()
 for p in "${packages[@]}"; do

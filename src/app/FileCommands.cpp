@@ -77,6 +77,10 @@ void Form1::DisaClick() {
     SetViewLines(*RichEdit1, lines);
     DeleteFirstViewLine(*RichEdit1);
     DeleteFirstViewLine(*RichEdit1);
+    // A new listing, of the hex text's file, until it is saved.
+    listingShown_ = true;
+    listingFile_ = caption_;
+    showTitle();
 }
 
 void Form1::Hexa1Click() {
@@ -88,6 +92,8 @@ void Form1::Hexa1Click() {
     dis51->setEnabled(true);
     Hex->setEnabled(false);
     Hexa1->setEnabled(false);
+    listingShown_ = false;
+    showTitle();
     image::Lines lines;
     if (image::LoadLines(currentImageFile, lines)) {
         const std::string fallback = image::AppPath(context_.appDir, image::kTempHex);

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/OperationProgress.h"
 #include "app/ViewText.h"
+#include "chip/At89c51.h"
 #include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"
@@ -106,7 +107,7 @@ void Form1::writeClick() {
         return;
     }
     const std::string caption = cpu->text().toStdString();
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
         if (!chip::RunDeviceCheck(ctx, caption)) return Outcome::Failed;
         write->setText(QString::fromLatin1(chip::kWritingCaption));
         write->setEnabled(false);
@@ -143,7 +144,7 @@ void Form1::verifyClick() {
         prompts_.showMessage(*refusal);
         return;
     }
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Reads, [&](chip::ChipContext& ctx) {
         verify->setText(QString::fromLatin1(chip::kCheckingCaption));
         verify->setEnabled(false);
         OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
@@ -169,20 +170,24 @@ void Form1::verifyClick() {
 
 void Form1::readClick() {
     if (!portReady()) return;
-    runChipCommand([this](chip::ChipContext& ctx) { return readOut(ctx); });
+    runChipCommand(sim::ChipUse::Reads, [this](chip::ChipContext& ctx) { return readOut(ctx); });
     endIfSignalled();
 }
 
 session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     // What a stopped read-out puts back.
     const QString titleBefore = caption_;
+    const QString listingTitleBefore = listingFile_;
+    const bool listingBefore = listingShown_;
     const QString sizeBefore = Label4->text();
     const QString statusBefore = StaticText2->text();
     const QPalette statusPaletteBefore = StaticText2->palette();
     const image::Lines viewBefore = ViewLines(*RichEdit1);
 
-    setCaption(QStringLiteral("noname"));
-    Label4->setText(QStringLiteral("4096"));
+    // The chip's image is no file of the user's until it is saved.
+    listingShown_ = false;
+    setCaption(QString());
+    Label4->setText(QString::number(chip::kCodeSize));
     QPalette palette = StaticText2->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     StaticText2->setPalette(palette);
@@ -194,7 +199,10 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
                                [this] { return signalled_; });
     image::Lines lines;
     if (!runOperation(progress, [&] { lines = chip::ReadChip(ctx, &progress); })) {
-        setCaption(titleBefore);
+        caption_ = titleBefore;
+        listingFile_ = listingTitleBefore;
+        listingShown_ = listingBefore;
+        showTitle();
         Label4->setText(sizeBefore);
         StaticText2->setText(statusBefore);
         StaticText2->setPalette(statusPaletteBefore);
@@ -227,7 +235,7 @@ void Form1::CwvClick() {
     if (!portReady()) return;
     const std::string caption = cpu->text().toStdString();
     const chip::ScannedImage image = chip::ScanImage(ViewLines(*RichEdit1));
-    runChipCommand([&](chip::ChipContext& ctx) {
+    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
         // A stopped write or verify, or a signal after the erase, ends the
         // sequence there: no verify of a half-written chip, no "Task complete !".
         auto step = [this](void (Form1::*handler)()) {

@@ -4,12 +4,15 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 namespace lpt51::app {
 namespace {
@@ -43,6 +46,22 @@ void FitWidth(QLabel* label, int width) {
     label->setFont(font);
 }
 
+// The contents centred on the screen that holds the pointer and never
+// beyond what it leaves free: a fixed position lies partly off a small
+// screen once the desktop scales the window up. Placed by its contents, not
+// its frame: where a window scaled up is taller than the screen with its
+// title bar, the commands are what must stay on it.
+void PlaceOnScreen(QWidget& window) {
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect free = screen->availableGeometry();
+    const QSize size = window.size();
+    window.setGeometry(free.left() + std::max(0, (free.width() - size.width()) / 2),
+                       free.top() + std::max(0, (free.height() - size.height()) / 2), size.width(),
+                       size.height());
+}
+
 }  // namespace
 
 namespace {
@@ -73,17 +92,28 @@ Form1::Form1(WindowContext context)
     buildMenus();
     connectCommands();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    move(220, 58);
+    adjustSize();
+    PlaceOnScreen(*this);
     setCaption(QString());
+    refreshRecentFiles();
+    setAcceptDrops(true);
     RichEdit1->setFocus();
 }
 
-void Form1::setCaption(const QString& title) {
-    caption_ = title;
-    const Backend* backend = session_.backend();
-    const std::string port = backend != nullptr && backend->usable() ? backend->name() : "no port";
-    setWindowTitle(title + QStringLiteral(" [") + QString::fromStdString(port) +
-                   QStringLiteral("]"));
+void Form1::setCaption(const QString& file) {
+    (listingShown_ ? listingFile_ : caption_) = file;
+    showTitle();
+}
+
+void Form1::showTitle() {
+    QString title = QStringLiteral("lpt51");
+    if (const Backend* backend = session_.backend()) {
+        const std::string port =
+            backend->usable() ? backend->name() : "no port: " + context_.backendOptions.port;
+        title += QStringLiteral(" [") + QString::fromStdString(port) + QStringLiteral("]");
+    }
+    const QString& file = caption();
+    setWindowTitle(file.isEmpty() ? title : file + QStringLiteral(" \u2013 ") + title);
 }
 
 void Form1::buildControls() {
@@ -212,6 +242,8 @@ void Form1::buildMenus() {
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File   "));
     Open1 = item(file, "Open1", "&Open", true);
+    OpenRecent = file->addMenu(QStringLiteral("Open &Recent"));
+    OpenRecent->setObjectName(QStringLiteral("OpenRecent"));
     Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
     Test1 = item(file, "Test1", "&Test Port", true);

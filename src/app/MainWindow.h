@@ -70,12 +70,15 @@ class Form1 final : public QMainWindow {
     // files, port at rest.
     void FormCreate();
 
-    // The title the commands set; the window shows it followed by the port in
-    // use, or "[no port]".
-    void setCaption(const QString& title);
-    const QString& caption() const { return caption_; }
+    // The file the view was last loaded from or saved to, for the view kind
+    // it shows (the hex text, the listing); empty when it came from no file
+    // of the user's (a read-out). The title shows it, the program and the
+    // port in use, or the port that was tried.
+    void setCaption(const QString& file);
+    const QString& caption() const { return listingShown_ ? listingFile_ : caption_; }
 
-    // Open's steps after the file choice, for a file named on the command line too.
+    // Open's steps after the file choice, for a file named on the command
+    // line, dropped on the window or chosen from Open Recent too.
     void openFile(const std::string& path);
 
     // A termination signal, delivered from the event loop. During a write,
@@ -125,14 +128,23 @@ class Form1 final : public QMainWindow {
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
     QAction *AT89C5112V1, *AT89C515V1, *Def12;
     QAction* Info2;
+    QMenu* OpenRecent = nullptr;
+
+  protected:
+    // A .hex or .bin file dropped on the window opens as Open would open it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
+    // Open Recent lists the files remembered in the program's directory.
+    void refreshRecentFiles();
     // One chip command from its start to its end, through the session:
     // real-time priority while it runs, the virtual chip saved after it, and
     // then what went wrong in saving it and the faults the virtual adapter
     // noticed, after the command's own message. A command that runs others
     // (Clear-Write-Verify) has the faults once, around all of them.
-    void runChipCommand(const std::function<session::Outcome(chip::ChipContext&)>& command);
+    void runChipCommand(sim::ChipUse use,
+                        const std::function<session::Outcome(chip::ChipContext&)>& command);
     // The read-out's work inside its chip command.
     session::Outcome readOut(chip::ChipContext& ctx);
     // Selects a device: the caption and ChipType.
@@ -162,7 +174,10 @@ class Form1 final : public QMainWindow {
     void endIfSignalled();
 
     WindowContext context_;
-    QString caption_;
+    QString caption_;      // of the hex text
+    QString listingFile_;  // of the listing
+    bool listingShown_ = false;
+    void showTitle();
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
     // A write, verify or read-out is between its bytes and can be stopped.
     bool byteLoopRunning_ = false;

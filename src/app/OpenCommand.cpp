@@ -1,5 +1,13 @@
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
 #include "app/MainWindow.h"
 #include "app/ProgramContext.h"
+#include "app/RecentFiles.h"
 #include "app/ViewText.h"
 #include "image/OpenWalk.h"
 #include "image/TextFile.h"
@@ -15,19 +23,22 @@ void Form1::SpeedButton1Click() {
 void Form1::openFile(const std::string& path) {
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(path, lines)) {
-        context_.dialogs->showMessage(*error);
+        prompts_.showMessage(*error);
         return;
     }
+    RememberRecentFile(context_.appDir, path);
+    refreshRecentFiles();
     currentImageFile = path;
     SetViewLines(*RichEdit1, lines);
     Disa->setEnabled(true);
     dis51->setEnabled(true);
     Hex->setEnabled(false);
     Hexa1->setEnabled(false);
+    listingShown_ = false;
     setCaption(QString::fromStdString(path));
 
     const image::OpenResult result = image::ValidateImage(lines);
-    if (!result.message.empty()) context_.dialogs->showMessage(result.message);
+    if (!result.message.empty()) prompts_.showMessage(result.message);
     QPalette status = StaticText2->palette();
     switch (result.outcome) {
         case image::OpenResult::Outcome::Accepted:
@@ -54,13 +65,64 @@ void Form1::openFile(const std::string& path) {
             break;
         }
         case image::OpenResult::Outcome::TooLarge:
-            context_.dialogs->showMessage(image::kTooLargeMessage);
+            prompts_.showMessage(image::kTooLargeMessage);
             setCaption(QString());
             Label4->clear();
             StaticText2->setText(QStringLiteral(" "));
             RichEdit1->clear();
             break;
     }
+}
+
+void Form1::refreshRecentFiles() {
+    OpenRecent->clear();
+    const std::vector<std::string> files = RecentFiles(context_.appDir);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        QString name = QString::fromStdString(files[i]);
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = OpenRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+        connect(entry, &QAction::triggered, this, [this, file = files[i]] { openFile(file); });
+    }
+    OpenRecent->setEnabled(!files.empty());
+}
+
+namespace {
+
+// The one local file a drop carries, or nothing.
+std::optional<QString> DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+    const QUrl& url = data->urls().front();
+    if (!url.isLocalFile()) return std::nullopt;
+    return url.toLocalFile();
+}
+
+bool OpensAsImage(const QString& file) {
+    return file.endsWith(QStringLiteral(".hex"), Qt::CaseInsensitive) ||
+           file.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    // Anything with a file in it is taken, so that the drop can say why a
+    // file it cannot open is refused.
+    if (event->mimeData() != nullptr && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    const std::optional<QString> file = DroppedFile(event->mimeData());
+    // After the drop has ended: a message box must not hold up the program
+    // the file came from.
+    if (!file || !OpensAsImage(*file)) {
+        QTimer::singleShot(0, this, [this] {
+            prompts_.showMessage(
+                "Only one Intel HEX file (.hex or .bin) at a time can be "
+                "dropped here to be opened.");
+        });
+        return;
+    }
+    QTimer::singleShot(0, this, [this, path = file->toStdString()] { openFile(path); });
 }
 
 }  // namespace lpt51::app

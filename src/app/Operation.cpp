@@ -11,8 +11,9 @@ constexpr std::size_t kFaultsShown = 20;
 
 }  // namespace
 
-void Form1::runChipCommand(const std::function<session::Outcome(chip::ChipContext&)>& command) {
-    const session::OperationResult result = session_.run(prompts_, command);
+void Form1::runChipCommand(sim::ChipUse use,
+                           const std::function<session::Outcome(chip::ChipContext&)>& command) {
+    const session::OperationResult result = session_.run(prompts_, use, command);
     for (const std::string& message : result.messages) prompts_.showMessage(message);
     if (result.faults.empty()) return;
     std::string text;

@@ -50,6 +50,7 @@ OperationProgress::OperationProgress(QWidget* window, QPlainTextEdit& view, cons
       dialog_(window) {
     dialog_.setObjectName(QStringLiteral("progress"));
     dialog_.setWindowTitle(operation);
+    dialog_.setCancelButtonText(QStringLiteral("&Cancel"));
     dialog_.setWindowModality(Qt::WindowModal);
     dialog_.setAutoClose(false);
     dialog_.setAutoReset(false);

@@ -10,7 +10,7 @@ namespace lpt51::app {
 void Form1::FormCreate() {
     session_.open();
     const std::uint8_t probe = session_.probe();
-    setCaption(caption_);
+    showTitle();
 
     if (probe == kProbeOutputOnly) {
         // The port cannot read: the switch goes too, so the mode cannot be turned on.
@@ -30,9 +30,9 @@ void Form1::FormCreate() {
 
     if (const std::string why = refusal(); !why.empty()) {
         showChipCommandsUnavailable();
-        context_.dialogs->showMessage(why);
+        prompts_.showMessage(why);
     } else if (session_.pullUpsMissing()) {
-        context_.dialogs->showMessage(session::kNoPullUps);
+        prompts_.showMessage(session::kNoPullUps);
     }
 }
 
@@ -87,7 +87,7 @@ void Form1::showChipCommandsUnavailable() {
 
 bool Form1::portReady() {
     if (session_.ready()) return true;
-    context_.dialogs->showMessage(refusal());
+    prompts_.showMessage(refusal());
     return false;
 }
 

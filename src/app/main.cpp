@@ -120,6 +120,9 @@ int main(int argc, char** argv) {
     window.FormCreate();
     window.show();
     if (openAtStart) window.openFile(*openAtStart);
+    // A signal that came during a start-up message has closed the window
+    // already, before the loop that would have ended with it.
+    if (window.endingSignal() != 0) return 128 + window.endingSignal();
     const int status = app.exec();
     // Ended by a signal: the status a shell expects of it.
     return window.endingSignal() != 0 ? 128 + window.endingSignal() : status;

@@ -84,7 +84,10 @@ class HardwareBackend final : public BackendBase {
 class SimBackend final : public BackendBase {
   public:
     SimBackend(const BackendOptions& options, std::string stateFile)
-        : stateFile_(std::move(stateFile)), chipKind_(options.simChip), portKind_(options.simPort) {
+        : stateFile_(stateFile),
+          store_(std::move(stateFile)),
+          chipKind_(options.simChip),
+          portKind_(options.simPort) {
         if (options.virtualTiming) {
             clock_ = std::make_unique<VirtualClock>();
         } else {
@@ -114,13 +117,23 @@ class SimBackend final : public BackendBase {
     }
     std::string name() const override { return "virtual adapter"; }
     sim::VirtualAdapter* virtualAdapter() override { return adapter_.get(); }
+    std::optional<sim::ChipStateRefusal> beginOperation(sim::ChipUse use) override {
+        if (!adapter_ || stateFile_.empty()) return std::nullopt;
+        return store_.begin(use, chipKind_, adapter_->chip());
+    }
+    std::optional<std::string> endOperation() override {
+        if (!adapter_ || !store_.begun()) return std::nullopt;
+        return store_.end(adapter_->chip());
+    }
     std::optional<std::string> persist() override {
         if (!adapter_ || stateFile_.empty()) return std::nullopt;
+        if (store_.begun()) return store_.end(adapter_->chip());
         return sim::saveChipState(stateFile_, adapter_->chip());
     }
 
   private:
     std::string stateFile_;
+    sim::ChipStateStore store_;
     sim::ChipKind chipKind_;
     sim::PortKind portKind_;
     std::unique_ptr<Clock> clock_;
@@ -164,15 +177,27 @@ class TracedBackend final : public Backend {
     std::string name() const override { return inner_->name(); }
     std::string notice() const override { return inner_->notice(); }
     sim::VirtualAdapter* virtualAdapter() override { return inner_->virtualAdapter(); }
+    std::optional<sim::ChipStateRefusal> beginOperation(sim::ChipUse use) override {
+        return inner_->beginOperation(use);
+    }
+    std::optional<std::string> endOperation() override {
+        // The chip's state first, into the room reserved for it before the
+        // operation: a trace that fills the disk must not cost it.
+        std::optional<std::string> chip = inner_->endOperation();
+        return joined(std::move(chip), tracer_ ? tracer_->finishOperation() : std::nullopt);
+    }
     std::optional<std::string> persist() override {
-        // The chip's state first: a trace that cannot be written must not cost it.
         std::optional<std::string> chip = inner_->persist();
-        std::optional<std::string> trace = tracer_ ? tracer_->finishOperation() : std::nullopt;
+        return joined(std::move(chip), tracer_ ? tracer_->finishOperation() : std::nullopt);
+    }
+
+  private:
+    static std::optional<std::string> joined(std::optional<std::string> chip,
+                                             std::optional<std::string> trace) {
         if (chip && trace) return *chip + "\n" + *trace;
         return chip ? chip : trace;
     }
 
-  private:
     std::unique_ptr<Backend> inner_;
     std::string problem_;
     std::unique_ptr<Tracer> tracer_;

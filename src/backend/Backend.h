@@ -8,6 +8,7 @@
 
 #include "port/Clock.h"
 #include "port/Port.h"
+#include "sim/ChipStateStore.h"
 #include "sim/VirtualAdapter.h"
 
 namespace lpt51 {
@@ -72,6 +73,20 @@ class Backend {
 
     // The virtual adapter, or null on hardware.
     virtual sim::VirtualAdapter* virtualAdapter() = 0;
+
+    // Called before each chip operation. With a virtual chip kept in a
+    // state file: locks it against other lpt51 processes, reads it again
+    // from the file as it is now, and for an operation that may change it
+    // makes sure its new state can be saved. A refusal means nothing was
+    // done, and the operation must not run. Elsewhere it does nothing.
+    virtual std::optional<sim::ChipStateRefusal> beginOperation(sim::ChipUse) {
+        return std::nullopt;
+    }
+    // Called after it, also when it failed or stopped: saves the virtual
+    // chip when the operation began as one that changes it (a read-only one
+    // never rewrites the file), then writes what the port trace collected,
+    // and unlocks. Returns an error text on failure.
+    virtual std::optional<std::string> endOperation() { return std::nullopt; }
 
     // Writes the virtual chip to its state file (atomically) when there is
     // one, then what the port trace has collected; call after every chip

@@ -88,28 +88,6 @@ std::optional<std::string> Tracer::finishOperation() {
            *file_->failure() + "); the operation itself was not affected.";
 }
 
-std::uint8_t TracingPort::readData() {
-    const std::uint8_t value = inner_.readData();
-    tracer_.access({PortAccess::Kind::ReadData, value});
-    return value;
-}
-
-void TracingPort::writeData(std::uint8_t value) {
-    inner_.writeData(value);
-    tracer_.access({PortAccess::Kind::WriteData, value});
-}
-
-std::uint8_t TracingPort::readControl() {
-    const std::uint8_t value = inner_.readControl();
-    tracer_.access({PortAccess::Kind::ReadControl, value});
-    return value;
-}
-
-void TracingPort::writeControl(std::uint8_t value) {
-    inner_.writeControl(value);
-    tracer_.access({PortAccess::Kind::WriteControl, value});
-}
-
 void TracingClock::busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                             std::uint32_t units) {
     tracer_.busyWait(units, iterations);

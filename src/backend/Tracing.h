@@ -8,6 +8,7 @@
 #include "backend/TraceFormat.h"
 #include "port/Clock.h"
 #include "port/Port.h"
+#include "port/RecordingPort.h"
 #include "sim/VirtualAdapter.h"
 
 namespace lpt51 {
@@ -52,17 +53,13 @@ class Tracer {
 };
 
 // Passes every access on to the inner port, then tells the tracer.
-class TracingPort final : public Port {
+class TracingPort final : public ObservedPort {
   public:
-    TracingPort(Port& inner, Tracer& tracer) : inner_(inner), tracer_(tracer) {}
-
-    std::uint8_t readData() override;
-    void writeData(std::uint8_t value) override;
-    std::uint8_t readControl() override;
-    void writeControl(std::uint8_t value) override;
+    TracingPort(Port& inner, Tracer& tracer) : ObservedPort(inner), tracer_(tracer) {}
 
   private:
-    Port& inner_;
+    void seen(const PortAccess& access) override { tracer_.access(access); }
+
     Tracer& tracer_;
 };
 

@@ -66,6 +66,9 @@ ScannedImage ScanImage(const image::Lines& lines) {
         if (image::FieldText(line, image::kCountPos) == "00") {
             if (image::FieldText(line, image::kAddrHighPos) == "00") {
                 out.endLine = i;
+                // An end record with nothing before it would "succeed" at
+                // programming nothing, or erase the chip for it.
+                if (out.dataBytes == 0) out.problem = ImageProblem{0, 0, kNoImageData};
                 return out;
             }
             const std::string type = image::FieldText(line, image::kTypePos);

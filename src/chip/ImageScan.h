@@ -41,7 +41,7 @@ struct ImageProblem {
 // converted and is not hexadecimal, a text that ends before an end record, an
 // extended address record whose count is not 2, and a data record whose bytes
 // lie at or beyond kCodeSize once the base is added (the adapter would put
-// them at their address modulo the size).
+// them at their address modulo the size), and an image without a data byte.
 struct ScannedImage {
     std::vector<WalkRecord> records;  // in line order, the end record not included
     std::size_t endLine = 0;          // 0-based index of the end record
@@ -50,6 +50,9 @@ struct ScannedImage {
 };
 
 ScannedImage ScanImage(const image::Lines& lines);
+
+// The problem of an image whose end record has no data before it.
+inline constexpr const char* kNoImageData = "the image holds no data: nothing to program";
 
 // What a scanned image is refused for, each with its refusal's words.
 enum class ImageUse {

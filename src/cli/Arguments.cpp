@@ -25,7 +25,7 @@ constexpr const char* kExitCodes =
     "that is not blank, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
     "  3    port cannot be used (not opened, or it cannot read the chip)\n"
-    "  130  interrupted by Ctrl-C; 143 by SIGTERM (the port is left at rest)";
+    "  130  interrupted by Ctrl-C; 143 by SIGTERM, 129 by SIGHUP (the port is left at rest)";
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
 std::size_t Distance(const std::string& a, const std::string& b) {

@@ -17,6 +17,8 @@
 #include "cli/CommandRun.h"
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
+#include "file/ReplaceFile.h"
+#include "file/Stream.h"
 #include "port/RecordingPort.h"
 #include "session/Ports.h"
 
@@ -220,8 +222,29 @@ chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
 
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
+    // /dev/stdout and /dev/fd/N are links too, but streams: written, not replaced.
+    if (!IsStandardStream(file) && !file::IsOutputStream(file)) {
+        // A link counts as the file it names, also one that names nothing
+        // yet: only --force writes through it.
+        std::error_code ec;
+        const auto link = std::filesystem::symlink_status(file, ec);
+        const bool isLink = link.type() == std::filesystem::file_type::symlink;
+        if (isLink && file::ResolvedPath(file).empty()) {
+            r.err << "lpt51: " << file
+                  << " is a symbolic link that leads round in a loop. Nothing was read.\n";
+            return kExitFailed;
+        }
+        if (!r.options.force && (isLink || std::filesystem::exists(link))) {
+            r.err << "lpt51: " << file
+                  << (isLink && !std::filesystem::exists(file, ec)
+                          ? " is a symbolic link to a file that does not exist"
+                          : " exists")
+                  << "; give --force to replace it. Nothing was read.\n";
+            return kExitFailed;
+        }
+    }
     // Found now, not after the whole chip was read.
-    if (auto e = ReadOutTargetProblem(file, r.options.force)) {
+    if (auto e = ReadOutTargetProblem(file)) {
         r.err << "lpt51: " << *e << '\n';
         return kExitFailed;
     }

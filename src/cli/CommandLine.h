@@ -14,6 +14,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // operation failed or refused
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPort = 3;  // the port cannot be used (or cannot read the chip)
+inline constexpr int kExitSigHup = 129;
 inline constexpr int kExitSigInt = 130;
 inline constexpr int kExitSigTerm = 143;
 

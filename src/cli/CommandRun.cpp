@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -37,6 +38,13 @@ bool CommandRun::readImage() {
     };
     if (auto e = LoadImageOperand(operand, options.format, lines, command().nothingDone, waiting)) {
         err << "lpt51: " << *e << '\n';
+        return false;
+    }
+    // Open calls an empty text an illegal character; here it is said plainly.
+    if (std::all_of(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.find_first_not_of(" \t\r") == std::string::npos;
+        })) {
+        err << "lpt51: " << OperandName(operand) << ": " << chip::kNoImageData << '\n';
         return false;
     }
     const OpenCheckResult open = CheckLikeOpen(lines);
@@ -115,7 +123,7 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     const auto started = std::chrono::steady_clock::now();
     if (options.verbose) err << "lpt51: " << command().name << " started\n";
     const session::OperationResult result = session.run(
-        prompts,
+        prompts, command().changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads,
         [&](chip::ChipContext& ctx) {
             try {
                 return operation(ctx);
@@ -134,7 +142,15 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
                                       : "read (it was not changed).")
             << '\n';
         ClearInterruptFlag();
-        return signal == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(signal);
+    }
+    if (result.refused) {
+        // Nothing was done: another lpt51 has the chip, or its state file is
+        // damaged, and no port was worked.
+        for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+        using Kind = sim::ChipStateRefusal::Kind;
+        const Kind kind = result.refused->kind;
+        return kind == Kind::InUse || kind == Kind::Unreadable ? kExitPort : kExitFailed;
     }
     if (options.verbose) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
@@ -146,7 +162,7 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
     if (const int sig = PendingSignal()) {
         err << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
         ClearInterruptFlag();
-        return sig == SIGTERM ? kExitSigTerm : kExitSigInt;
+        return SignalExitCode(sig);
     }
     return code;
 }

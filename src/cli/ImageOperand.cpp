@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 
+#include "chip/At89c51.h"
 #include "chip/HexText.h"
 #include "file/Stream.h"
 #include "image/RecordWriter.h"
@@ -54,7 +54,8 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFor
         return image::TextToLines(OperandName(operand), bytes, lines);
     if (bytes.size() > chip::kCodeSize) {
         return OperandName(operand) + ": " + std::to_string(bytes.size()) +
-               " bytes, more than the chip's 4096. " + nothingDone;
+               " bytes, more than the chip's " + std::to_string(chip::kCodeSize) + ". " +
+               nothingDone;
     }
     lines = image::RenderBytes(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
@@ -83,11 +84,8 @@ std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat f
                   : image::SaveLines(operand, image::RenderImage(bytes));
 }
 
-std::optional<std::string> ReadOutTargetProblem(const std::string& operand, bool force) {
+std::optional<std::string> ReadOutTargetProblem(const std::string& operand) {
     if (IsStandardStream(operand) || file::IsOutputStream(operand)) return std::nullopt;
-    std::error_code ec;
-    if (!force && std::filesystem::exists(operand, ec))
-        return operand + " exists; give --force to replace it. Nothing was read.";
     if (auto e = image::CheckSavable(operand)) return *e + ". Nothing was read.";
     return std::nullopt;
 }

@@ -43,9 +43,9 @@ std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat f
                                        const chip::CodeBytes& bytes, std::ostream& out);
 
 // Why read's FILE cannot take the chip's bytes, asked before the chip is
-// read: an existing file without `force`, a directory that refuses a new
-// file. Nothing when it can.
-std::optional<std::string> ReadOutTargetProblem(const std::string& operand, bool force);
+// read: a directory that refuses a new file. Nothing when it can, and for a
+// stream.
+std::optional<std::string> ReadOutTargetProblem(const std::string& operand);
 
 // Says whether every byte is FF; if not, how many are not and where the
 // first ones are. True when blank.

@@ -7,6 +7,7 @@ namespace {
 volatile std::sig_atomic_t gSignal = 0;
 struct sigaction gOldInt {};
 struct sigaction gOldTerm {};
+struct sigaction gOldHup {};
 
 void OnSignal(int sig) {
     gSignal = sig;
@@ -21,11 +22,15 @@ InterruptGuard::InterruptGuard() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &gOldInt);
     sigaction(SIGTERM, &sa, &gOldTerm);
+    // A closed terminal ends the run as Ctrl-C does: the port must still be
+    // put at rest and what was programmed saved.
+    sigaction(SIGHUP, &sa, &gOldHup);
 }
 
 InterruptGuard::~InterruptGuard() {
     sigaction(SIGINT, &gOldInt, nullptr);
     sigaction(SIGTERM, &gOldTerm, nullptr);
+    sigaction(SIGHUP, &gOldHup, nullptr);
 }
 
 int PendingSignal() {

@@ -5,13 +5,13 @@
 namespace lpt51::cli {
 
 // Thrown out of a chip operation (from its progress observer, between bytes)
-// once Ctrl-C or SIGTERM has arrived, so that the caller can put the port at
+// once Ctrl-C, SIGTERM or SIGHUP has arrived, so that the caller can put the port at
 // rest before the program ends.
 struct Interrupted {
     int signal = 0;
 };
 
-// SIGINT and SIGTERM set a flag instead of ending the program while installed;
+// SIGINT, SIGTERM and SIGHUP set a flag instead of ending the program while installed;
 // the previous handlers come back on destruction.
 class InterruptGuard {
   public:
@@ -28,5 +28,11 @@ void ClearInterruptFlag();
 
 // Throws Interrupted when a signal is pending.
 void ThrowIfInterrupted();
+
+// The exit status for a run the signal `sig` ended: 128 + sig, as a shell
+// reports a process the signal killed.
+inline int SignalExitCode(int sig) {
+    return 128 + sig;
+}
 
 }  // namespace lpt51::cli

@@ -1,10 +1,12 @@
 #include "file/ReplaceFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 
 #include "file/Descriptor.h"
@@ -14,21 +16,41 @@ namespace lpt51::file {
 
 namespace {
 
-// Saving through a symbolic link writes the file it points to; renaming
-// over the link itself would silently cut it loose.
-std::string FollowLink(const std::string& path) {
-    System& sys = CurrentSystem();
-    struct stat link {};
-    if (sys.lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-    std::string real = sys.realPath(path.c_str());
-    return real.empty() ? path : real;
-}
+constexpr const char* kTemporaryInfix = ".tmp-";
 
 std::string TemporaryName(const std::string& path) {
     static std::random_device random;
     char tail[32];
-    std::snprintf(tail, sizeof tail, ".tmp-%ld-%08X", static_cast<long>(::getpid()), random());
+    std::snprintf(tail, sizeof tail, "%s%ld-%08X", kTemporaryInfix, static_cast<long>(::getpid()),
+                  random());
     return path + tail;
+}
+
+// The process id in `name` when it is a temporary name TemporaryName made
+// for `base`: base.tmp-PID-XXXXXXXX.
+std::optional<long> TemporaryOwner(const std::string& name, const std::string& base) {
+    const std::string prefix = base + kTemporaryInfix;
+    if (name.size() <= prefix.size() + 9 || name.compare(0, prefix.size(), prefix) != 0) {
+        return std::nullopt;
+    }
+    const std::string tail = name.substr(prefix.size());
+    const auto dash = tail.find('-');
+    if (dash == 0 || dash == std::string::npos || tail.size() - dash - 1 != 8) return std::nullopt;
+    long pid = 0;
+    for (std::size_t i = 0; i < dash; ++i) {
+        if (tail[i] < '0' || tail[i] > '9' || pid > 100000000) return std::nullopt;
+        pid = pid * 10 + (tail[i] - '0');
+    }
+    for (std::size_t i = dash + 1; i < tail.size(); ++i) {
+        const char c = tail[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return std::nullopt;
+    }
+    return pid;
+}
+
+bool ProcessRuns(long pid) {
+    // EPERM: it runs, under another user.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 void SyncDirectory(const std::string& dir) {
@@ -39,6 +61,22 @@ void SyncDirectory(const std::string& dir) {
 
 }  // namespace
 
+std::string ResolvedPath(const std::string& path) {
+    // Saving through a symbolic link writes the file it points to; renaming
+    // over the link itself would silently cut it loose. A link to a name
+    // that does not exist yet gives that name, to be created.
+    System& sys = CurrentSystem();
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link {};
+        if (sys.lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return current;
+        const std::string target = sys.readLink(current.c_str());
+        if (target.empty()) return current;
+        current = target[0] == '/' ? target : DirectoryOf(current) + "/" + target;
+    }
+    return {};  // a loop, or a chain no system would follow
+}
+
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -46,60 +84,119 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-namespace {
+ReservedReplacement::ReservedReplacement(ReservedReplacement&& other) noexcept
+    : target_(std::move(other.target_)),
+      temp_(std::move(other.temp_)),
+      fd_(std::move(other.fd_)),
+      size_(other.size_) {}
 
-// O_EXCL: never write into a file someone else made.
-Descriptor CreateTemporary(const std::string& path, std::string& temp) {
-    Descriptor fd;
-    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
-        temp = TemporaryName(path);
-        fd = Descriptor(
-            CurrentSystem().open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (!fd.valid() && errno != EEXIST) break;
+ReservedReplacement& ReservedReplacement::operator=(ReservedReplacement&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        target_ = std::move(other.target_);
+        temp_ = std::move(other.temp_);
+        fd_ = std::move(other.fd_);
+        size_ = other.size_;
     }
-    return fd;
+    return *this;
 }
 
-}  // namespace
-
-std::optional<ReplaceProblem> CheckReplaceable(const std::string& requested) {
+std::optional<ReplaceProblem> ReservedReplacement::reserve(const std::string& requested,
+                                                           std::size_t size,
+                                                           ReservedReplacement& out) {
+    out.abandon();
     System& sys = CurrentSystem();
-    const std::string path = FollowLink(requested);
-    struct stat old {};
-    if (sys.stat(path.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
-        return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
-    std::string temp;
-    Descriptor fd = CreateTemporary(path, temp);
-    if (!fd.valid()) return ReplaceProblem{ReplaceProblem::Step::Create, errno};
-    fd.close();
-    sys.unlink(temp.c_str());
-    return std::nullopt;
-}
-
-std::optional<ReplaceProblem> ReplaceFile(const std::string& requested, std::string_view bytes) {
-    System& sys = CurrentSystem();
-    const std::string path = FollowLink(requested);
+    const std::string path = ResolvedPath(requested);
+    if (path.empty()) return ReplaceProblem{ReplaceProblem::Step::Create, ELOOP};
     struct stat old {};
     const bool exists = sys.stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
 
+    // O_EXCL: never write into a file someone else made.
     std::string temp;
-    Descriptor fd = CreateTemporary(path, temp);
+    Descriptor fd;
+    for (int attempt = 0; attempt < 16 && !fd.valid(); ++attempt) {
+        temp = TemporaryName(path);
+        fd = Descriptor(sys.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd.valid() && errno != EEXIST) break;
+    }
     if (!fd.valid()) return ReplaceProblem{ReplaceProblem::Step::Create, errno};
 
     int error = 0;
+    ReplaceProblem::Step step = ReplaceProblem::Step::Write;
     if (exists && sys.fchmod(fd.get(), old.st_mode & 07777) != 0) error = errno;
-    if (error == 0) error = WriteAll(fd.get(), bytes);
-    if (error == 0 && sys.fsync(fd.get()) != 0) error = errno;
-    const int closed = fd.close();
-    if (error == 0) error = closed;
-    if (error == 0 && sys.rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0 && size > 0) {
+        error = sys.posix_fallocate(fd.get(), 0, static_cast<off_t>(size));
+        step = ReplaceProblem::Step::Reserve;
+    }
     if (error != 0) {
+        fd.close();
         sys.unlink(temp.c_str());
+        return ReplaceProblem{step, error};
+    }
+    out.target_ = path;
+    out.temp_ = std::move(temp);
+    out.fd_ = std::move(fd);
+    out.size_ = size;
+    return std::nullopt;
+}
+
+std::optional<ReplaceProblem> ReservedReplacement::commit(std::string_view bytes) {
+    if (!active()) return ReplaceProblem{ReplaceProblem::Step::Create, EBADF};
+    System& sys = CurrentSystem();
+    int error = WriteAll(fd_.get(), bytes);
+    // The reservation was for the bytes expected; fewer must not leave a tail.
+    if (error == 0 && bytes.size() < size_ &&
+        sys.ftruncate(fd_.get(), static_cast<off_t>(bytes.size())) != 0) {
+        error = errno;
+    }
+    if (error == 0 && sys.fsync(fd_.get()) != 0) error = errno;
+    const int closed = fd_.close();
+    if (error == 0) error = closed;
+    if (error == 0 && sys.rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+    if (error != 0) {
+        sys.unlink(temp_.c_str());
+        temp_.clear();
         return ReplaceProblem{ReplaceProblem::Step::Write, error};
     }
-    SyncDirectory(DirectoryOf(path));
+    temp_.clear();
+    SyncDirectory(DirectoryOf(target_));
     return std::nullopt;
+}
+
+void ReservedReplacement::abandon() {
+    if (!active()) return;
+    fd_.close();
+    CurrentSystem().unlink(temp_.c_str());
+    temp_.clear();
+}
+
+std::optional<ReplaceProblem> ReplaceFile(const std::string& path, std::string_view bytes) {
+    ReservedReplacement replacement;
+    if (auto problem = ReservedReplacement::reserve(path, bytes.size(), replacement))
+        return problem;
+    return replacement.commit(bytes);
+}
+
+std::size_t RemoveOrphanedTemporaries(const std::string& requested) {
+    const std::string path = ResolvedPath(requested);
+    if (path.empty()) return 0;
+    const std::string base = std::filesystem::path(path).filename().string();
+    std::error_code error;
+    std::size_t removed = 0;
+    std::filesystem::directory_iterator entry(DirectoryOf(path), error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        const std::optional<long> owner = TemporaryOwner(name, base);
+        if (!owner || *owner == static_cast<long>(::getpid()) || ProcessRuns(*owner)) continue;
+        if (CurrentSystem().unlink(entry->path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
+std::optional<ReplaceProblem> CheckReplaceable(const std::string& path) {
+    ReservedReplacement probe;
+    return ReservedReplacement::reserve(path, 0, probe);
 }
 
 }  // namespace lpt51::file

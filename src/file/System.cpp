@@ -47,12 +47,28 @@ int PosixSystem::rename(const char* from, const char* to) {
 int PosixSystem::unlink(const char* path) {
     return ::unlink(path);
 }
+int PosixSystem::ftruncate(int fd, off_t length) {
+    return ::ftruncate(fd, length);
+}
+int PosixSystem::access(const char* path, int mode) {
+    return ::access(path, mode);
+}
+int PosixSystem::posix_fallocate(int fd, off_t offset, off_t length) {
+    return ::posix_fallocate(fd, offset, length);
+}
 std::string PosixSystem::realPath(const char* path) {
     char* real = ::realpath(path, nullptr);
     if (real == nullptr) return {};
     std::string text = real;
     std::free(real);
     return text;
+}
+
+std::string PosixSystem::readLink(const char* path) {
+    char target[4096];
+    const ssize_t n = ::readlink(path, target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
+    return std::string(target, static_cast<std::size_t>(n));
 }
 
 System& CurrentSystem() {

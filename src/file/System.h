@@ -27,8 +27,14 @@ class System {
     virtual int close(int fd) = 0;
     virtual int rename(const char* from, const char* to) = 0;
     virtual int unlink(const char* path) = 0;
+    virtual int ftruncate(int fd, off_t length) = 0;
+    virtual int access(const char* path, int mode) = 0;
+    // posix_fallocate(3): returns 0 or the error number itself, not -1.
+    virtual int posix_fallocate(int fd, off_t offset, off_t length) = 0;
     // realpath(3): the path with every link resolved; empty when it fails.
     virtual std::string realPath(const char* path) = 0;
+    // readlink(2): what the link names; empty when it fails.
+    virtual std::string readLink(const char* path) = 0;
 };
 
 // The operating system itself. Tests derive from it to fail one call and
@@ -46,7 +52,11 @@ class PosixSystem : public System {
     int close(int fd) override;
     int rename(const char* from, const char* to) override;
     int unlink(const char* path) override;
+    int ftruncate(int fd, off_t length) override;
+    int access(const char* path, int mode) override;
+    int posix_fallocate(int fd, off_t offset, off_t length) override;
     std::string realPath(const char* path) override;
+    std::string readLink(const char* path) override;
 };
 
 // The system the module's calls go to: the real one unless a test has put

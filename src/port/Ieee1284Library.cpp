@@ -1,8 +1,13 @@
 #include "port/Ieee1284Library.h"
 
 #include <ieee1284.h>
+#include <unistd.h>
 
 namespace lpt51 {
+
+bool Ieee1284Library::runsAsRoot() const {
+    return ::geteuid() == 0;
+}
 
 namespace {
 

@@ -23,6 +23,8 @@ class Ieee1284Library {
     virtual int dataDir(parport* port, int reverse) = 0;
     virtual int readControl(parport* port) = 0;
     virtual void writeControl(parport* port, unsigned char value) = 0;
+    // The program runs as root: advice to become root would not help.
+    virtual bool runsAsRoot() const;
 };
 
 // The real library; it keeps no state of its own.

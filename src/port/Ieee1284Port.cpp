@@ -92,8 +92,9 @@ std::string refusingPpdevDevice(const parport* p) {
 
 // Why opening or claiming failed, from the library's code and errno;
 // `refusing` is a device that refused this user, if known.
-std::string openFailure(const parport* p, int code, int savedErrno,
+std::string openFailure(const parport* p, int code, int savedErrno, bool asRoot,
                         const std::string& refusing = "") {
+    const std::string orRoot = asRoot ? "" : ", or run the program as root";
     const std::string label = portLabel(p);
     const std::string head = "Cannot open the parallel port " + label + ": ";
     if (!refusing.empty()) savedErrno = EACCES;
@@ -101,7 +102,8 @@ std::string openFailure(const parport* p, int code, int savedErrno,
         return head + "permission denied" + (refusing.empty() ? "" : " on " + refusing) +
                ".\nAdd your user to the group 'lp' (sudo adduser $USER lp, "
                "then log in again), make sure the ppdev module is loaded (sudo modprobe "
-               "ppdev), or run the program as root.";
+               "ppdev)" +
+               orRoot + ".";
     }
     if (savedErrno == EBUSY) {
         return head +
@@ -118,7 +120,8 @@ std::string openFailure(const parport* p, int code, int savedErrno,
                "direct I/O is not possible (it needs root or CAP_SYS_RAWIO, and /dev/port), and "
                "no ppdev device was found for this port.\nLoad the parport_pc and ppdev modules "
                "(sudo modprobe parport_pc ppdev) and use /dev/parport0 as a member of the group "
-               "'lp', or run the program as root.";
+               "'lp'" +
+               orRoot + ".";
     }
     std::string reason;
     switch (code) {
@@ -138,7 +141,8 @@ std::string openFailure(const parport* p, int code, int savedErrno,
     if (savedErrno != 0) reason += std::string(" (") + std::strerror(savedErrno) + ")";
     return head + reason +
            ".\nCheck that the ppdev module is loaded and that your user may use the port "
-           "(group 'lp'), or run the program as root.";
+           "(group 'lp')" +
+           orRoot + ".";
 }
 
 }  // namespace
@@ -178,7 +182,7 @@ std::vector<FoundPort> FindPorts(bool& guessed, std::string& problem, Ieee1284Li
                 f.device = refusing;
                 f.access = "ppdev";
             }
-            const std::string why = openFailure(p, code, err, refusing);
+            const std::string why = openFailure(p, code, err, library.runsAsRoot(), refusing);
             // Without the "Cannot open the parallel port X: " the list already says.
             const std::size_t colon = why.find(": ");
             f.whyNot = colon == std::string::npos ? why : why.substr(colon + 2);
@@ -239,8 +243,8 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     int code = library.open(chosen, 0, &capabilities);
     if (code != E1284_OK) {
         const int err = errno;
-        problem =
-            openFailure(chosen, code, err, isPpdev(chosen) ? "" : refusingPpdevDevice(chosen));
+        problem = openFailure(chosen, code, err, library.runsAsRoot(),
+                              isPpdev(chosen) ? "" : refusingPpdevDevice(chosen));
         return nullptr;
     }
     OpenedPort opened(chosen, ClosePort{&library});
@@ -253,7 +257,7 @@ std::unique_ptr<Ieee1284Port> Ieee1284Port::openMatching(
     code = library.claim(chosen);
     if (code != E1284_OK) {
         const int err = errno;
-        problem = openFailure(chosen, code, err == 0 ? EBUSY : err);
+        problem = openFailure(chosen, code, err == 0 ? EBUSY : err, library.runsAsRoot());
         return nullptr;
     }
     ClaimedPort claimed(chosen, ReleasePort{&library});

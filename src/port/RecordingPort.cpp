@@ -12,26 +12,26 @@ std::string describe(const PortAccess& access) {
     return text;
 }
 
-std::uint8_t RecordingPort::readData() {
+std::uint8_t ObservedPort::readData() {
     const std::uint8_t value = inner_.readData();
-    log_.push_back({PortAccess::Kind::ReadData, value});
+    seen({PortAccess::Kind::ReadData, value});
     return value;
 }
 
-void RecordingPort::writeData(std::uint8_t value) {
-    log_.push_back({PortAccess::Kind::WriteData, value});
+void ObservedPort::writeData(std::uint8_t value) {
     inner_.writeData(value);
+    seen({PortAccess::Kind::WriteData, value});
 }
 
-std::uint8_t RecordingPort::readControl() {
+std::uint8_t ObservedPort::readControl() {
     const std::uint8_t value = inner_.readControl();
-    log_.push_back({PortAccess::Kind::ReadControl, value});
+    seen({PortAccess::Kind::ReadControl, value});
     return value;
 }
 
-void RecordingPort::writeControl(std::uint8_t value) {
-    log_.push_back({PortAccess::Kind::WriteControl, value});
+void ObservedPort::writeControl(std::uint8_t value) {
     inner_.writeControl(value);
+    seen({PortAccess::Kind::WriteControl, value});
 }
 
 }  // namespace lpt51

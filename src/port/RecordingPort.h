@@ -19,21 +19,35 @@ struct PortAccess {
 
 std::string describe(const PortAccess& access);  // e.g. "WC 27", "RD FF"
 
-// Wraps any port and logs every access in order, then passes it on.
-class RecordingPort final : public Port {
-public:
-    explicit RecordingPort(Port& inner) : inner_(inner) {}
+// Wraps any port, passes every access on, and shows each one to seen()
+// right after it reached the inner port: a read with the value it returned.
+class ObservedPort : public Port {
+  public:
+    explicit ObservedPort(Port& inner) : inner_(inner) {}
 
     std::uint8_t readData() override;
     void writeData(std::uint8_t value) override;
     std::uint8_t readControl() override;
     void writeControl(std::uint8_t value) override;
 
+  protected:
+    virtual void seen(const PortAccess& access) = 0;
+
+  private:
+    Port& inner_;
+};
+
+// Logs every access in order.
+class RecordingPort final : public ObservedPort {
+  public:
+    using ObservedPort::ObservedPort;
+
     const std::vector<PortAccess>& log() const { return log_; }
     void clear() { log_.clear(); }
 
-private:
-    Port& inner_;
+  private:
+    void seen(const PortAccess& access) override { log_.push_back(access); }
+
     std::vector<PortAccess> log_;
 };
 

@@ -23,7 +23,7 @@ class Nesting {
 
 }  // namespace
 
-OperationResult Session::run(Prompts& prompts,
+OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
                              Priority priority) {
     OperationResult result;
@@ -35,6 +35,14 @@ OperationResult Session::run(Prompts& prompts,
         return result;
     }
     const Nesting nesting(depth_);
+    if (nesting.outermost()) {
+        if (auto refusal = backend_->beginOperation(use)) {
+            result.outcome = Outcome::Failed;
+            result.messages.push_back(refusal->message);
+            result.refused = std::move(refusal);
+            return result;
+        }
+    }
     std::optional<sim::FaultReport> faults;
     {
         std::optional<RealTimeSection> realTime;
@@ -46,7 +54,9 @@ OperationResult Session::run(Prompts& prompts,
         chip::ChipContext ctx{*bus_, prompts, state_};
         result.outcome = operation(ctx);
     }
-    if (auto error = backend_->persist()) result.messages.push_back(*error);
+    if (nesting.outermost()) {
+        if (auto error = backend_->endOperation()) result.messages.push_back(*error);
+    }
     if (faults && faults->count() > 0) {
         result.faults = faults->lines();
         result.faultSummary = faults->summary();

@@ -71,6 +71,9 @@ struct OperationResult {
     // into a failure.
     std::vector<std::string> faults;
     std::string faultSummary;
+    // Set when the operation never ran: the virtual chip is in use by
+    // another lpt51, or its state file cannot take what it would change.
+    std::optional<sim::ChipStateRefusal> refused;
 
     bool succeeded() const {
         return outcome == Outcome::Done && messages.empty() && faults.empty();
@@ -114,10 +117,11 @@ class Session {
     chip::ProgrammerState& state() { return state_; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
-    // virtual adapter's faults collected and the virtual chip saved after
-    // it. An operation run inside another (a step of Clear-Write-Verify)
-    // saves the chip, but leaves priority and faults to the outer one.
-    OperationResult run(Prompts& prompts,
+    // virtual adapter's faults collected, and its chip locked and read from
+    // its state file before it and saved after it when `use` says it may
+    // change it. An operation run inside another (a step of
+    // Clear-Write-Verify) leaves all of that to the outer one.
+    OperationResult run(Prompts& prompts, sim::ChipUse use,
                         const std::function<Outcome(chip::ChipContext&)>& operation,
                         Priority priority = Priority::RealTime);
 

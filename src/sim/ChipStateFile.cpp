@@ -74,6 +74,22 @@ std::vector<std::string> words(const std::string& line) {
     return out;
 }
 
+// The format a "version N" line names when it is one this program does
+// not know yet; such a file is not damaged, only beyond this program.
+std::optional<long> newerFormat(const std::string& line) {
+    const std::string key = "version ";
+    if (line.size() <= key.size() || line.size() > key.size() + 9 ||
+        line.compare(0, key.size(), key) != 0)
+        return std::nullopt;
+    long format = 0;
+    for (std::size_t i = key.size(); i < line.size(); ++i) {
+        if (line[i] < '0' || line[i] > '9') return std::nullopt;
+        format = format * 10 + (line[i] - '0');
+    }
+    if (format <= kVersion) return std::nullopt;
+    return format;
+}
+
 std::string lineError(std::size_t number, const std::string& what) {
     return "line " + std::to_string(number) + ": " + what;
 }
@@ -218,7 +234,10 @@ ChipStateLoad judge(const std::string& path, const std::string& text) {
         result.chip = std::move(chip);
         return result;
     }
-    if (text.compare(0, std::strlen(kMagic), kMagic) != 0) {
+    if (error.rfind("written by a newer", 0) == 0) {
+        result.error =
+            "The virtual chip state file " + path + " was " + error + "; it is left as it is.";
+    } else if (text.compare(0, std::strlen(kMagic), kMagic) != 0) {
         result.error = "The file " + path +
                        " is not a virtual chip state file (its first line "
                        "is not \"" +
@@ -264,6 +283,11 @@ std::optional<ChipState> parseChipState(const std::string& text, std::string& er
         error = std::string("the first line is not \"") + kMagic + "\"";
         return std::nullopt;
     }
+    if (const auto newer = lines.size() >= 2 ? newerFormat(lines[1]) : std::nullopt) {
+        error = "written by a newer lpt51 (format " + std::to_string(*newer) +
+                "); this one reads format " + std::to_string(kVersion);
+        return std::nullopt;
+    }
     if (lines.size() < 2 || lines[1] != "version " + std::to_string(kVersion)) {
         error = "line 2: not \"version " + std::to_string(kVersion) +
                 "\", the only version this program reads";
@@ -305,35 +329,51 @@ ChipStateLoad loadChipState(const std::string& path, ChipKind kindIfMissing) {
     return judge(path, text);
 }
 
-std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip) {
+std::optional<std::string> refuseReplacing(const std::string& path) {
     // Only a valid state file, or no file at all, is ours to replace: the
     // file is judged again here, as it may have changed since it was loaded.
-    {
-        std::string text;
-        std::string error;
-        switch (readWhole(path, text, error)) {
-            case ReadOutcome::Missing:
-                break;
-            case ReadOutcome::Failed:
-                return "Will not save the virtual chip state over " + path + ": " + error;
-            case ReadOutcome::Ok: {
-                const ChipStateLoad existing = judge(path, text);
-                if (!existing.chip) {
-                    return "Will not save the virtual chip state over " + path + ": " +
-                           existing.error;
-                }
-                break;
-            }
-        }
+    std::string text;
+    std::string error;
+    switch (readWhole(path, text, error)) {
+        case ReadOutcome::Missing:
+            return std::nullopt;
+        case ReadOutcome::Failed:
+            return "Will not save the virtual chip state over " + path + ": " + error;
+        case ReadOutcome::Ok:
+            break;
     }
+    const ChipStateLoad existing = judge(path, text);
+    if (existing.chip) return std::nullopt;
+    return "Will not save the virtual chip state over " + path + ": " + existing.error;
+}
 
-    const auto problem = file::ReplaceFile(path, formatChipState(chip));
-    if (!problem) return std::nullopt;
-    std::string error = systemError("Cannot save the virtual chip state to", path, problem->error);
-    if (problem->step == file::ReplaceProblem::Step::Create) {
-        error += " (temporary file in " + file::DirectoryOf(path) + ")";
+std::string saveProblemText(const std::string& path, const file::ReplaceProblem& problem) {
+    std::string error = systemError("Cannot save the virtual chip state to", path, problem.error);
+    if (problem.step == file::ReplaceProblem::Step::Create) {
+        error += " (temporary file in " + file::DirectoryOf(file::ResolvedPath(path)) + ")";
     }
     return error;
+}
+
+std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip) {
+    file::ReservedReplacement reserved;
+    if (auto refusal = refuseReplacing(path)) return refusal;
+    const std::string text = formatChipState(chip);
+    if (auto problem = file::ReservedReplacement::reserve(path, text.size(), reserved)) {
+        return saveProblemText(path, *problem);
+    }
+    return saveChipState(path, chip, reserved);
+}
+
+std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip,
+                                         file::ReservedReplacement& reserved) {
+    if (auto refusal = refuseReplacing(path)) {
+        reserved.abandon();
+        return refusal;
+    }
+    if (auto problem = reserved.commit(formatChipState(chip)))
+        return saveProblemText(path, *problem);
+    return std::nullopt;
 }
 
 }  // namespace lpt51::sim

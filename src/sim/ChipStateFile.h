@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "file/ReplaceFile.h"
 #include "sim/VirtualAdapter.h"
 
 namespace lpt51::sim {
@@ -44,6 +45,18 @@ ChipStateLoad loadChipState(const std::string& path, ChipKind kindIfMissing);
 // made of the load. Returns the error text, naming the file and the
 // system's reason, or nothing on success.
 std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip);
+
+// The same into a replacement reserved beforehand (of formatChipState's
+// size for `chip`), which is used up either way.
+std::optional<std::string> saveChipState(const std::string& path, const ChipState& chip,
+                                         file::ReservedReplacement& reserved);
+
+// Why the file at `path` must not be replaced by a state file, or nothing
+// when it is a valid one or missing.
+std::optional<std::string> refuseReplacing(const std::string& path);
+
+// The text for a failed replacement of the state file at `path`.
+std::string saveProblemText(const std::string& path, const file::ReplaceProblem& problem);
 
 // The file's text for `chip`, and the parse of such a text (error without
 // the file name; empty on success). Exposed for tests and fuzzing.

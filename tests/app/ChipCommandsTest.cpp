@@ -30,7 +30,8 @@ TEST_F(WindowTest, ReadChipFillsViewAndTempFileAndBecomesTheCurrentImage) {
     EXPECT_EQ(lines[0], ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00");
     EXPECT_EQ(lines[255], ":100FF000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF01");
     EXPECT_EQ(lines[256], ":00000001FF");
-    EXPECT_EQ(w.caption().toStdString(), "noname");
+    // The read-out is no file of the user's until saved.
+    EXPECT_EQ(w.windowTitle().toStdString(), "lpt51 [test port]");
     EXPECT_EQ(w.Label4->text().toStdString(), "4096");
     EXPECT_EQ(w.StaticText2->text().toStdString(), " IntelHex File");
 

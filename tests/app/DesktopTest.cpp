@@ -3,10 +3,13 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QUrl>
 #include <csignal>
 #include <fstream>
 
@@ -43,11 +46,16 @@ std::unique_ptr<Backend> VirtualChip() {
     return Backend::open(options);
 }
 
-// Presses Cancel on the progress dialog as soon as the event loop runs,
-// which is after the dialog is up and before the first byte is done.
+// Presses Cancel, by its key Alt+C, on the progress dialog as soon as the
+// event loop runs, which is after the dialog is up and before the first byte
+// is done.
 void CancelProgressSoon(Form1& w) {
     QTimer::singleShot(0, &w, [&w] {
-        if (auto* progress = w.findChild<QProgressDialog*>()) progress->cancel();
+        auto* progress = w.findChild<QProgressDialog*>();
+        ASSERT_NE(progress, nullptr);
+        for (auto* button : progress->findChildren<QAbstractButton*>()) {
+            if (button->shortcut() == QKeySequence(QStringLiteral("Alt+C"))) button->click();
+        }
     });
 }
 
@@ -294,6 +302,62 @@ TEST_F(DesktopTest, AFileNamedAtStartOpensAsOpenDoes) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("gone.hex"), std::string::npos);
     EXPECT_EQ(w.caption().toStdString(), file);
+}
+
+TEST_F(DesktopTest, ADroppedHexFileOpensAndOpenRecentKeepsItAcrossARestart) {
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kFourRecords));
+    auto drop = [](Form1& w, const std::string& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        // As a drag from a file manager arrives: entered, then dropped.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &event);
+        QCoreApplication::processEvents();  // opened once the drop is over
+    };
+    {
+        Form1& w = start(ProbeModelPort::Kind::PullUps);
+        EXPECT_FALSE(w.OpenRecent->isEnabled());
+        drop(w, file);
+        EXPECT_EQ(w.caption().toStdString(), file);
+        EXPECT_EQ(w.Label4->text().toStdString(), "64");
+        EXPECT_TRUE(w.write->isEnabled());
+        EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+
+        // Anything else is refused, and the view stays.
+        touch("notes.txt");
+        drop(w, appDir + "notes.txt");
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].rfind("Only one Intel HEX file", 0), 0u);
+        EXPECT_EQ(w.caption().toStdString(), file);
+        // A .bin goes through Open's checks: not being a HEX text, it is an
+        // incorrect file, and a missing one is said.
+        drop(w, appDir + "gone.bin");
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_NE(dialogs.messages[1].find("gone.bin"), std::string::npos);
+    }
+    // Six files opened: the last five, newest first, after a restart.
+    for (int i = 1; i <= 6; ++i) {
+        const std::string other = appDir + "f" + std::to_string(i) + ".hex";
+        ASSERT_FALSE(image::SaveLines(other, kFourRecords));
+        window->openFile(other);
+    }
+    window->openFile(appDir + "f4.hex");
+    Form1& again = start(ProbeModelPort::Kind::PullUps);
+    std::vector<std::string> listed;
+    for (QAction* entry : again.OpenRecent->actions())
+        listed.push_back(entry->text().toStdString());
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"&1 " + appDir + "f4.hex", "&2 " + appDir + "f6.hex",
+                                        "&3 " + appDir + "f5.hex", "&4 " + appDir + "f3.hex",
+                                        "&5 " + appDir + "f2.hex"}));
+    again.OpenRecent->actions().at(1)->trigger();
+    EXPECT_EQ(again.caption().toStdString(), appDir + "f6.hex");
+    EXPECT_EQ(ViewLines(*again.RichEdit1), kFourRecords);
 }
 
 }  // namespace

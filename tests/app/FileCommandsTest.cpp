@@ -46,8 +46,16 @@ TEST_F(FileCommandsTest, DisassemblyViewAndBackToHex) {
     EXPECT_FALSE(w.Wr->isEnabled());
     EXPECT_TRUE(w.Hex->isEnabled());
     EXPECT_TRUE(w.Hexa1->isEnabled());
+    // The title names the file of the text shown: the listing's once saved,
+    // the hex file's again in the hex view.
+    const std::string hexFile = appDir + "image.hex";
+    EXPECT_EQ(w.caption().toStdString(), hexFile);
+    dialogs.files = {appDir + "image"};
+    w.save->click();
+    EXPECT_EQ(w.caption().toStdString(), appDir + "image.d51");
 
     w.Hex->click();
+    EXPECT_EQ(w.caption().toStdString(), hexFile);
     EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
     EXPECT_TRUE(w.Disa->isEnabled());
     EXPECT_TRUE(w.write->isEnabled());

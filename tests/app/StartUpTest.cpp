@@ -1,4 +1,4 @@
-#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -128,13 +128,19 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
     EXPECT_EQ(w.Open1->shortcut(), QKeySequence(QKeySequence::Open));
     EXPECT_EQ(w.Save1->shortcut(), QKeySequence(QKeySequence::Save));
     EXPECT_EQ(w.Exit1->shortcut(), QKeySequence(QKeySequence::Quit));
-    // Hex fields and listing columns line up only in a fixed-pitch font.
-    EXPECT_TRUE(QFontInfo(w.RichEdit1->font()).fixedPitch());
+    // Hex fields line up only when every character of a record has one
+    // advance, and the record as a whole no kerning.
+    const QFontMetricsF view(w.RichEdit1->font());
+    const QString record = QStringLiteral(":10ABCDEF0123456789ABCDEF0123456789ABCDEF");
+    const qreal advance = view.horizontalAdvance(QLatin1Char('0'));
+    for (const QChar c : record)
+        EXPECT_EQ(view.horizontalAdvance(c), advance) << QString(c).toStdString();
+    EXPECT_EQ(view.horizontalAdvance(record), advance * record.size());
     EXPECT_TRUE(w.RichEdit1->font().bold());
     EXPECT_EQ(w.findChild<QAction*>(QStringLiteral("Info2")), w.Info2);
     EXPECT_EQ(w.findChild<QPushButton*>(QStringLiteral("write")), w.write);
     EXPECT_TRUE(w.caption().isEmpty());
-    EXPECT_EQ(w.windowTitle().toStdString(), " [test port]");
+    EXPECT_EQ(w.windowTitle().toStdString(), "lpt51 [test port]");
     const QPalette ready = w.clear->palette();
     EXPECT_NE(ready.color(QPalette::Active, QPalette::ButtonText),
               ready.color(QPalette::Disabled, QPalette::ButtonText));
@@ -145,9 +151,10 @@ TEST_F(WindowTest, WithoutAPortTheProblemIsSaidOnceAndChipCommandsRefuse) {
     Form1& w = start(Kind::PullUps, problem);
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{problem});
     EXPECT_EQ(w.state.BidiMode, 1);
-    EXPECT_EQ(w.windowTitle().toStdString(), " [no port]");
+    // The title says which port was tried.
+    EXPECT_EQ(w.windowTitle().toStdString(), "lpt51 [no port: 0x378]");
     w.setCaption(QStringLiteral("/tmp/a.hex"));
-    EXPECT_EQ(w.windowTitle().toStdString(), "/tmp/a.hex [no port]");
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("/tmp/a.hex \u2013 lpt51 [no port: 0x378]"));
 
     // The chip commands look unavailable, in the window and in their menu,
     // yet stay pressable so they can say why.

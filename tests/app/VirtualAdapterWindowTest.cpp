@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "WindowFixture.h"
@@ -56,6 +58,36 @@ TEST_F(WindowTest, WriteVerifyAndReadBackOnTheVirtualChip) {
               ":10000000020003"
               "7EFF7E");
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// The window keeps its backend from start to end; a command-line run may
+// write the same chip in between.
+TEST_F(WindowTest, EachCommandStartsFromTheStateFileAndAReadNeverRewritesIt) {
+    const std::string state = appDir + "chip.state";
+    BackendOptions options;
+    options.port = "sim:" + state;
+    options.virtualTiming = true;
+    Form1& w = startOn(Backend::open(options));
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+
+    // Between commands the window holds no lock: the other run goes ahead.
+    std::unique_ptr<Backend> other = Backend::open(options);
+    ASSERT_EQ(other->beginOperation(sim::ChipUse::Changes), std::nullopt);
+    other->virtualAdapter()->chip().code[0] = 0x12;
+    ASSERT_EQ(other->endOperation(), std::nullopt);
+    struct stat before {};
+    ASSERT_EQ(::stat(state.c_str(), &before), 0);
+
+    w.read->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    EXPECT_EQ(ViewLines(*w.RichEdit1)[0].substr(0, 11), ":1000000012");
+    w.SignatClick();
+    struct stat after {};
+    ASSERT_EQ(::stat(state.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "a read-only command rewrote the state file";
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    ASSERT_EQ(other->beginOperation(sim::ChipUse::Changes), std::nullopt);
+    EXPECT_EQ(other->endOperation(), std::nullopt);
 }
 
 TEST_F(WindowTest, VerifyOfADifferentChipAsksAndReportsTheFailure) {

@@ -73,10 +73,13 @@ TEST_F(Write, VariantAndPortModeChooseModeByteAndSleeps) {
     EXPECT_EQ(busyUnits(), 4u + 20 + 1 + 8 + 2);
 }
 
-TEST_F(Write, EndRecordFirstStillSendsInitialAndEndSequences) {
+TEST_F(Write, AnImageWithoutDataIsRefusedBeforeThePort) {
     const WriteResult r = WriteImage(ctx, kDevice12V, ScanImage({":00000001FF"}), nullptr);
-    EXPECT_TRUE(r.completed);
-    EXPECT_EQ(transcript(), Expect().latchIdle(1).d(20).releaseBus().text());
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(transcript(), "");
+    EXPECT_EQ(WriteFinalMessage(r, state),
+              std::optional<std::string>("Write refused: the image holds no data: nothing to "
+                                         "program. Nothing was programmed."));
 }
 
 // Texts that must program nothing: each refused before the first port access.
@@ -219,10 +222,12 @@ TEST_F(Verify, FinalMessageFollowsRemainingCountFailedFlagAndCwv) {
     EXPECT_EQ(VerifyFinalMessage(r, state), std::nullopt);
 }
 
-TEST_F(Verify, EndRecordFirstReadsNothingAndBadTextComparesNothing) {
+TEST_F(Verify, AnImageWithoutDataOrABadTextComparesNothing) {
     VerifyResult r = VerifyImage(ctx, ScanImage({":00000001FF"}), nullptr);
-    EXPECT_EQ(dataReads(), 0u);
-    EXPECT_EQ(VerifyFinalMessage(r, state), std::optional<std::string>(kFileCheckSuccessful));
+    EXPECT_TRUE(recorder.log().empty());
+    EXPECT_EQ(VerifyFinalMessage(r, state),
+              std::optional<std::string>("Verify refused: the image holds no data: nothing to "
+                                         "program. Nothing was compared."));
 
     restart();
     r = VerifyImage(ctx, ScanImage({":01200000AAxx", ":00000001FF"}), nullptr);

@@ -443,9 +443,10 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
     ASSERT_TRUE(session.ready());
     std::ostringstream err;
     CliPrompts prompts(err, false);
-    const session::OperationResult result = session.run(prompts, [](chip::ChipContext& ctx) {
-        return session::Judged(chip::ClearChip(ctx, chip::kDevice12V));
-    });
+    const session::OperationResult result =
+        session.run(prompts, sim::ChipUse::Changes, [](chip::ChipContext& ctx) {
+            return session::Judged(chip::ClearChip(ctx, chip::kDevice12V));
+        });
     EXPECT_EQ(result.outcome, session::Outcome::Done);
     EXPECT_EQ(PresentResult(err, result), kExitFailed);
     EXPECT_EQ(err.str(),

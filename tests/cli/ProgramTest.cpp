@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +14,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -73,6 +76,17 @@ class ProgramTest : public ::testing::Test {
     }
 
     int run(const std::vector<std::string>& args) { return wait(start(args)); }
+    // Whether the run `pid` has begun its operation: it holds the chip's
+    // lock, and its signal handlers are in place.
+    bool operationStarted(pid_t pid) {
+        const std::string lock = dir.path("chip.state.lock");
+        const std::string mine = std::to_string(pid) + "\n";
+        for (int i = 0; i < 3000; ++i) {
+            if (test::ReadAll(lock) == mine) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     std::string out() { return test::ReadAll(dir.path("out")); }
     std::string err() { return test::ReadAll(dir.path("err")); }
 
@@ -211,22 +225,98 @@ TEST_F(ProgramTest, NoDisplayIsAUsageErrorAndAScreenshotAlwaysEnds) {
     EXPECT_EQ(spawn({"--screenshot", dir.path("no/s.png")}, offscreen), 1);
 }
 
-TEST_F(ProgramTest, InterruptLeavesThePortAtRestAndSaysSo) {
+// A full image at real timing lasts seconds: long enough to be interrupted or
+// overlapped.
+std::vector<std::string> Image(unsigned bytes, unsigned value) {
     std::vector<std::string> lines;
-    for (unsigned a = 0; a < 4096; a += 16)
-        lines.push_back(Record(a, std::vector<unsigned>(16, 0x55)));
+    for (unsigned a = 0; a < bytes; a += 16)
+        lines.push_back(Record(a, std::vector<unsigned>(16, value)));
     lines.push_back(kEnd);
-    const std::string hex = dir.write("full.hex", lines);
-    // Real timing makes the write last long enough to be interrupted.
-    const pid_t pid = start({"--device", "12v", "write", hex}, "real");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    kill(pid, SIGINT);
-    const int code = wait(pid);
-    if (code == 0) GTEST_SKIP() << "the write finished before the signal";
-    EXPECT_EQ(code, 130) << err();
-    EXPECT_THAT(err(), HasSubstr("port is at rest"));
-    // The chip file is still a chip file the next run can use.
+    return lines;
+}
+
+TEST_F(ProgramTest, InterruptLeavesThePortAtRestSavesWhatWasProgrammedAndSaysSo) {
+    const std::string hex = dir.write("full.hex", Image(4096, 0x55));
+    for (const int sig : {SIGINT, SIGHUP}) {
+        ASSERT_EQ(run({"--device", "12v", "erase"}), 0) << err();
+        const pid_t pid = start({"--device", "12v", "write", hex}, "real");
+        ASSERT_TRUE(operationStarted(pid)) << err();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a few bytes
+        kill(pid, sig);
+        const int code = wait(pid);
+        if (code == 0) GTEST_SKIP() << "the write finished before the signal";
+        EXPECT_EQ(code, 128 + sig) << err();
+        EXPECT_THAT(err(), HasSubstr("port is at rest"));
+        // What was programmed before the signal is in the state file.
+        ASSERT_EQ(run({"--quiet", "--force", "read", dir.path("back.hex")}), 0) << err();
+        EXPECT_THAT(test::ReadAll(dir.path("back.hex")), HasSubstr(":1000000055555555")) << sig;
+    }
+}
+
+TEST_F(ProgramTest, ASecondWriterIsRefusedAtOnceAndTheFirstsImageStands) {
+    const std::string first = dir.write("first.hex", Image(1024, 0x11));
+    const std::string second = dir.write("second.hex", Image(64, 0x22));
+    const pid_t pid = start({"--device", "12v", "write", first}, "real");
+    ASSERT_TRUE(operationStarted(pid)) << err();
+    const std::string firstErr = dir.path("err.first");
+    std::filesystem::rename(dir.path("err"), firstErr);  // the first keeps writing to it
+
+    EXPECT_EQ(run({"--device", "12v", "write", second}), 3);
+    EXPECT_EQ(err(), "lpt51: the virtual chip " + dir.path("chip.state") +
+                         " is in use by another lpt51 (pid " + std::to_string(pid) + ")\n");
+    ASSERT_EQ(wait(pid), 0) << test::ReadAll(firstErr);
+    EXPECT_EQ(run({"verify", first}), 0) << out() << err();
+}
+
+TEST_F(ProgramTest, AReadOnlyStateFileIsReadButNeverProgrammed) {
+    const std::string hex = dir.write("p.hex", {Record(0x100, {1, 2, 3, 4}), kEnd});
+    ASSERT_EQ(run({"--device", "12v", "write", hex}), 0) << err();
+    const std::string state = dir.path("chip.state");
+    const std::string before = test::ReadAll(state);
+    ::chmod(state.c_str(), 0444);
     EXPECT_EQ(run({"signature"}), 0) << err();
+    EXPECT_EQ(run({"verify", hex}), 0) << err();
+    EXPECT_EQ(run({"--device", "12v", "erase"}), 1);
+    EXPECT_THAT(err(), HasSubstr(state + " is read-only"));
+    EXPECT_EQ(test::ReadAll(state), before);
+    struct stat info {};
+    ASSERT_EQ(::stat(state.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+}
+
+TEST_F(ProgramTest, ReadOntoALinkWritesWhatItNamesOnlyWithForceAndNeverThroughALoop) {
+    namespace fs = std::filesystem;
+    const std::string link = dir.path("out.hex"), target = dir.path("target.hex");
+    fs::create_symlink("target.hex", link);
+    EXPECT_EQ(run({"--quiet", "read", link}), 1);
+    EXPECT_THAT(err(), HasSubstr("does not exist; give --force"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(run({"--quiet", "--force", "read", link}), 0) << err();
+    EXPECT_TRUE(fs::is_symlink(link));
+    const std::string written = test::ReadAll(target);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 257);
+    EXPECT_EQ(run({"--quiet", "read", link}), 1);  // now an existing file
+    EXPECT_THAT(err(), HasSubstr(" exists; give --force"));
+
+    const std::string loop = dir.path("loop.hex");
+    fs::create_symlink("loop.hex", loop);
+    EXPECT_EQ(run({"--quiet", "--force", "read", loop}), 1);
+    EXPECT_THAT(err(), HasSubstr("leads round in a loop"));
+    EXPECT_TRUE(fs::is_symlink(loop));
+}
+
+TEST_F(ProgramTest, AnImageWithoutDataIsRefusedByEveryCommandThatTakesOne) {
+    const std::string empty = dir.write("empty.bin", {});
+    const std::string endOnly = dir.write("end.hex", {kEnd});
+    const std::string blank = dir.write("blank.hex", {});
+    for (const char* command : {"write", "verify", "cwv", "check"}) {
+        for (const std::string& file : {empty, endOnly, blank}) {
+            EXPECT_EQ(run({"--device", "12v", command, file}), 1) << command << " " << file;
+            EXPECT_THAT(err(), HasSubstr("the image holds no data: nothing to program"))
+                << command << " " << file;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path("chip.state"))) << "the chip was touched";
 }
 
 // sigrok-cli, the reader behind PulseView, is the referee for the Value

@@ -37,7 +37,7 @@ std::string Source(const std::string& name) {
 
 TEST(ManualPages, RenderWithoutWarnings) {
     if (Shell("command -v groff").second != 0) GTEST_SKIP() << "groff is not installed";
-    for (const char* page : {"docs/lpt51.1", "docs/d51.1"}) {
+    for (const char* page : {"docs/lpt51.1", "docs/d51.7"}) {
         const auto [text, code] = Shell("groff -ww -man -Tutf8 -z '" + Source(page) + "'");
         EXPECT_EQ(code, 0) << page;
         EXPECT_EQ(text, "") << page;
@@ -120,6 +120,19 @@ TEST(Completion, OffersPortsCommandsAndChoices) {
     EXPECT_THAT(Complete("lpt51 '" + dir.path("") + "'"),
                 UnorderedElementsAre(dir.path("a.hex"), dir.path("b.IHX"), dir.path("c.bin")));
     EXPECT_THAT(Complete("lpt51 --sim-port ''"), UnorderedElementsAre("bidi", "spp", "nopullups"));
+}
+
+// What software centres read: it must validate, and its newest release must
+// be the version the package carries, which nothing else checks.
+TEST(Metainfo, ValidatesAndNamesThisRelease) {
+    const std::string metainfo = Source("packaging/org.example.lpt51.metainfo.xml");
+    if (Shell("command -v appstreamcli").second != 0) GTEST_SKIP() << "appstream is not installed";
+    const auto [text, code] = Shell("appstreamcli validate --no-net --pedantic '" + metainfo + "'");
+    EXPECT_EQ(code, 0) << text;
+    std::smatch release;
+    const std::string xml = ReadAll(metainfo);
+    ASSERT_TRUE(std::regex_search(xml, release, std::regex("<release version=\"([^\"]+)\"")));
+    EXPECT_EQ(release[1], LPT51_VERSION);
 }
 
 }  // namespace

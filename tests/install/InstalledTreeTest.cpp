@@ -149,9 +149,11 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
     for (const char* file :
          {"bin/lpt51", "libexec/lpt51/d51", "share/applications/lpt51.desktop",
           "share/icons/hicolor/scalable/apps/lpt51.svg", "share/man/man1/lpt51.1.gz",
-          "share/man/man1/d51.1.gz", "share/bash-completion/completions/lpt51",
+          "share/man/man7/d51.7.gz", "share/bash-completion/completions/lpt51",
           "share/mime/packages/lpt51-intel-hex.xml", "share/doc/lpt51/examples/blink.c",
-          "share/doc/lpt51/examples/blink.hex", "share/doc/lpt51/examples/Makefile"}) {
+          "share/doc/lpt51/examples/blink.hex", "share/doc/lpt51/examples/Makefile",
+          "share/doc/lpt51/copyright", "share/doc/lpt51/changelog.gz",
+          "share/metainfo/org.example.lpt51.metainfo.xml", "share/lintian/overrides/lpt51"}) {
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     }
     EXPECT_THAT(ReadAll(prefix + "/share/applications/lpt51.desktop"),

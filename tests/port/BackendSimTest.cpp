@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "../ScratchDir.h"
 #include "backend/Backend.h"
+#include "file/System.h"
 
 namespace lpt51 {
 namespace {
@@ -167,6 +173,110 @@ TEST_F(StateDir, AnUnreadableFileIsRefusedWithTheSystemsReason) {
     EXPECT_FALSE(backend->usable());
     EXPECT_NE(backend->problem().find(file), std::string::npos) << backend->problem();
     EXPECT_TRUE(fs::is_directory(file));
+}
+
+// Operations on a chip kept in a state file, as both front ends run them.
+class StateOperations : public StateDir {
+  protected:
+    using Use = sim::ChipUse;
+    using Kind = sim::ChipStateRefusal::Kind;
+
+    void TearDown() override { file::SetSystem(nullptr); }
+
+    // A chip with `first` at address 0 saved in `file` by an operation.
+    void program(Backend& backend, std::uint8_t first) {
+        ASSERT_EQ(backend.beginOperation(Use::Changes), std::nullopt);
+        backend.virtualAdapter()->chip().code[0] = first;
+        ASSERT_EQ(backend.endOperation(), std::nullopt);
+    }
+    static ino_t inode(const std::string& file) {
+        struct stat info {};
+        return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+    }
+
+    const std::string file = path("chip.state");
+};
+
+TEST_F(StateOperations, OneProcessAtATimeAndEachStartsFromTheFileAsItIsNow) {
+    auto window = openSim("sim:" + file);
+    auto other = openSim("sim:" + file);
+    program(*other, 0x12);
+
+    // The window loaded the chip before the other wrote it: it reads again.
+    ASSERT_EQ(window->beginOperation(Use::Reads), std::nullopt);
+    EXPECT_EQ(window->virtualAdapter()->chip().code[0], 0x12);
+    const auto refused = other->beginOperation(Use::Changes);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->kind, Kind::InUse);
+    EXPECT_EQ(refused->message, "the virtual chip " + file + " is in use by another lpt51 (pid " +
+                                    std::to_string(::getpid()) + ")");
+    // A read-only operation never rewrites the file, whatever it left in memory.
+    const ino_t before = inode(file);
+    window->virtualAdapter()->chip().code[0] = 0x99;
+    EXPECT_EQ(window->endOperation(), std::nullopt);
+    EXPECT_EQ(inode(file), before);
+
+    // Released: the other goes on, and sees no trace of the window's copy.
+    program(*other, 0x34);
+    ASSERT_EQ(window->beginOperation(Use::Changes), std::nullopt);
+    EXPECT_EQ(window->virtualAdapter()->chip().code[0], 0x34);
+    EXPECT_EQ(window->endOperation(), std::nullopt);
+}
+
+TEST_F(StateOperations, AFileThatCannotBeWrittenIsReadOnlyAndAFullDiskRefusesBeforeTheWork) {
+    auto backend = openSim("sim:" + file);
+    program(*backend, 0x5A);
+    const std::string saved = contents(file);
+
+    ::chmod(file.c_str(), 0444);
+    ASSERT_EQ(backend->beginOperation(Use::Reads), std::nullopt);
+    EXPECT_EQ(backend->endOperation(), std::nullopt);
+    auto refused = backend->beginOperation(Use::Changes);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->kind, Kind::ReadOnly);
+    EXPECT_NE(refused->message.find(file + " is read-only"), std::string::npos) << refused->message;
+    ::chmod(file.c_str(), 0644);
+
+    // No room for the new state: refused at the start, not lost at the end.
+    struct FullDisk final : file::PosixSystem {
+        int posix_fallocate(int, off_t, off_t) override { return ENOSPC; }
+    } full;
+    file::SetSystem(&full);
+    refused = backend->beginOperation(Use::Changes);
+    file::SetSystem(nullptr);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->kind, Kind::CannotSave);
+    EXPECT_NE(refused->message.find("No space left on device"), std::string::npos)
+        << refused->message;
+    EXPECT_EQ(contents(file), saved);
+    EXPECT_EQ(scratch.entries(), 2u) << "the state and its lock file only";
+    // Nothing is held after a refusal.
+    program(*backend, 0x6B);
+}
+
+TEST_F(StateOperations, ALinkedStateFileUpdatesItsTargetAndOrphansAreRemoved) {
+    const std::string target = path("real.state");
+    auto backend = openSim("sim:" + target);
+    program(*backend, 0x01);
+    fs::create_symlink(target, file);
+
+    // Temporary files of a process that is gone go; a running one's stay.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string orphan = target + ".tmp-" + std::to_string(child) + "-0123ABCD";
+    const std::string live = target + ".tmp-" + std::to_string(::getppid()) + "-0123ABCD";
+    write(orphan, "half a state");
+    write(live, "being written");
+
+    auto linked = openSim("sim:" + file);
+    program(*linked, 0x02);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(backend->beginOperation(Use::Reads), std::nullopt);
+    EXPECT_EQ(backend->virtualAdapter()->chip().code[0], 0x02);
+    EXPECT_EQ(backend->endOperation(), std::nullopt);
+    EXPECT_FALSE(fs::exists(orphan));
+    EXPECT_TRUE(fs::exists(live));
 }
 
 TEST(Backend, AHardwarePortThatIsNotThereGivesAnUnusableBackend) {

@@ -37,8 +37,11 @@ class FakeLibrary final : public Ieee1284Library {
     int claimErrno = 0;
     int controlLines = C1284_INVERTED;  // all four lines as the PC register's 0
     int dataLines = 0x5A;
+    bool root = false;
     std::vector<std::string> calls;
     int listsFreed = 0;
+
+    bool runsAsRoot() const override { return root; }
 
     int findPorts(parport_list* list) override {
         errno = findErrno;
@@ -266,6 +269,13 @@ TEST(Ieee1284Port, DirectIoOnlyExplainsWhatIsMissing) {
               0u)
         << problem;
     EXPECT_NE(problem.find("modprobe parport_pc ppdev"), std::string::npos);
+    EXPECT_NE(problem.find("or run the program as root."), std::string::npos) << problem;
+    // Root already: the rest of the advice stands, becoming root is not in it.
+    library.root = true;
+    std::string asRoot;
+    EXPECT_EQ(Ieee1284Port::openByAddress(0x378, asRoot, library), nullptr);
+    EXPECT_EQ(asRoot.find("as root"), std::string::npos) << asRoot;
+    EXPECT_EQ(asRoot.substr(asRoot.size() - 11), "group 'lp'.") << asRoot;
 
     // Guessed ports bear their address as their name ("0x3bc"); with ioperm
     // the library knows no device file at all. Each is named once.

@@ -84,7 +84,7 @@ TEST_F(StateFile, DamagedAndForeignFilesAreRefusedAndLeftUntouched) {
         {"cut short", good.substr(0, good.size() / 2), "is damaged (the file does not end"},
         {"lost its check line", good.substr(0, good.find("crc32")), "is damaged (the last line"},
         {"bad kind", badKind, "is damaged (the crc32"},
-        {"other version", "lpt51 virtual chip state\nversion 2\n", "is damaged (line 2"},
+        {"older version", "lpt51 virtual chip state\nversion 0\n", "is damaged (line 2"},
         {"foreign", "hello, world\n", "is not a virtual chip state file (its first line"},
         {"empty", "", "is not a virtual chip state file"},
     };
@@ -144,6 +144,20 @@ TEST(StateText, LayoutIsCheckedBeyondTheChecksum) {
     }
     EXPECT_FALSE(parseChipState(withCheck(body + "extra\n"), error));
     EXPECT_THAT(error, HasSubstr("unexpected text after the code"));
+}
+
+TEST_F(StateFile, ANewerFormatIsNamedAsSuchAndLeftAlone) {
+    // A later format may change anything after its version line, the check
+    // included: the version alone must decide.
+    const std::string newer = "lpt51 virtual chip state\nversion 12\nsomething new\n";
+    put(path, newer);
+    const ChipStateLoad loaded = loadChipState(path, ChipKind::Part12V);
+    EXPECT_FALSE(loaded.chip);
+    EXPECT_EQ(loaded.error, "The virtual chip state file " + path +
+                                " was written by a newer lpt51 (format 12); this one reads "
+                                "format 1; it is left as it is.");
+    EXPECT_TRUE(saveChipState(path, sample()));
+    EXPECT_EQ(slurp(path), newer);
 }
 
 TEST_F(StateFile, SystemErrorsNameTheFileAndTheReason) {

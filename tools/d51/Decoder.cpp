@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <initializer_list>
+#include <utility>
 
 #include "Names.h"
 
@@ -229,32 +230,35 @@ std::string LabelName(std::uint16_t address) {
     return buf;
 }
 
+namespace {
+
+// The operands that are written the same whatever the instruction holds.
+const char* FixedOperandText(K kind) {
+    static constexpr std::pair<K, const char*> kFixed[] = {
+        {K::A, "A"},
+        {K::C, "C"},
+        {K::AB, "AB"},
+        {K::Dptr, "DPTR"},
+        {K::AtADptr, "@A+DPTR"},
+        {K::AtAPc, "@A+PC"},
+        {K::AtDptr, "@DPTR"},
+    };
+    for (const auto& [k, text] : kFixed)
+        if (k == kind) return text;
+    return nullptr;
+}
+
+}  // namespace
+
 std::string FormatOperands(const Instruction& insn, const HasLabel& hasLabel) {
     std::string out;
     for (const Operand& o : insn.operands) {
         if (!out.empty()) out += ',';
+        if (const char* fixed = FixedOperandText(o.kind)) {
+            out += fixed;
+            continue;
+        }
         switch (o.kind) {
-            case K::A:
-                out += 'A';
-                break;
-            case K::C:
-                out += 'C';
-                break;
-            case K::AB:
-                out += "AB";
-                break;
-            case K::Dptr:
-                out += "DPTR";
-                break;
-            case K::AtADptr:
-                out += "@A+DPTR";
-                break;
-            case K::AtAPc:
-                out += "@A+PC";
-                break;
-            case K::AtDptr:
-                out += "@DPTR";
-                break;
             case K::Reg:
                 out += "R" + std::to_string(o.value);
                 break;
@@ -291,6 +295,8 @@ std::string FormatOperands(const Instruction& insn, const HasLabel& hasLabel) {
             case K::Addr11:
             case K::Addr16:
                 out += hasLabel && hasLabel(o.value) ? LabelName(o.value) : Hex16(o.value);
+                break;
+            default:  // the fixed texts above
                 break;
         }
     }

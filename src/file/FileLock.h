@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "file/Descriptor.h"
+
+namespace lpt51::file {
+
+// An exclusive lock (flock) on a lock file of its own, held while the object
+// lives. The lock file is never replaced, so the lock holds across atomic
+// replacements of the file it guards, which a lock on that file's own inode
+// would not: the rename leaves it on the old inode. The holder's process id
+// is written into it, so that the one refused can name it.
+class FileLock {
+  public:
+    struct Refusal {
+        bool held = false;  // another holds it (`pid`, 0 when it cannot be read)
+        long pid = 0;
+        int error = 0;  // otherwise: why the lock file could not be opened or locked
+    };
+
+    FileLock() = default;
+    FileLock(FileLock&&) noexcept = default;
+    FileLock& operator=(FileLock&&) noexcept = default;
+
+    // Takes the lock on `lockPath` without waiting, creating the file if it
+    // is missing; `out` holds it only on success.
+    static std::optional<Refusal> acquire(const std::string& lockPath, FileLock& out);
+
+    bool held() const { return fd_.valid(); }
+    void release() { fd_.close(); }
+
+  private:
+    Descriptor fd_;
+};
+
+}  // namespace lpt51::file

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "file/FileLock.h"
+#include "file/ReplaceFile.h"
+#include "sim/VirtualAdapter.h"
+
+namespace lpt51::sim {
+
+// Whether an operation may change the chip (erase, write, lock) or only
+// reads it (read-out, verify, signature, blank check).
+enum class ChipUse { Reads, Changes };
+
+// Why an operation on the chip in a state file may not start. Nothing has
+// been changed when one is given.
+struct ChipStateRefusal {
+    enum class Kind {
+        InUse,       // another lpt51 holds the chip
+        ReadOnly,    // the state file cannot be written: only reading works
+        CannotSave,  // the chip's new state would have nowhere to go
+        Unreadable,  // the file is damaged, foreign or cannot be read
+    };
+    Kind kind;
+    std::string message;
+};
+
+// The state file of one virtual chip as operations use it, one process at a
+// time. An operation begins by locking the chip and reading it as the file
+// holds it now, whatever an earlier operation of this process left in
+// memory: another lpt51 may have written it since. One that changes the chip
+// also has the room for its new state reserved, so a full disk refuses it
+// before the first pulse rather than losing it after the last. It ends by
+// saving the chip, only when it began as one that changes it, and unlocking.
+class ChipStateStore {
+  public:
+    explicit ChipStateStore(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+
+    // Locks and reads the chip into `chip`; on a refusal `chip` is untouched
+    // and nothing is held.
+    std::optional<ChipStateRefusal> begin(ChipUse use, ChipKind kindIfMissing, ChipState& chip);
+    // Saves `chip` if the operation began as one that changes it, then
+    // unlocks. Returns the error text of a failed save.
+    std::optional<std::string> end(const ChipState& chip);
+    bool begun() const { return begun_; }
+
+  private:
+    std::string path_;
+    file::FileLock lock_;
+    file::ReservedReplacement reserved_;
+    bool begun_ = false;
+};
+
+// The lock file beside the state file at `path` (beside a link's target, so
+// every name of one chip shares it).
+std::string LockFileOf(const std::string& path);
+
+// Whether the state file at `path` is one the user cannot, or chose not to,
+// write: no write permission for them, or none for anyone, or a read-only
+// file system. A missing file is not.
+bool StateFileIsReadOnly(const std::string& path);
+
+}  // namespace lpt51::sim
