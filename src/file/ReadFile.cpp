@@ -16,6 +16,13 @@ std::optional<ReadProblem> ReadToEnd(int fd, std::uint64_t limit, std::string& b
     for (;;) {
         const ssize_t n = CurrentSystem().read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
+        // A non-blocking stream with nothing in it yet: wait for more.
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR)
+                return ReadProblem{ReadProblem::Kind::Read, errno};
+            continue;
+        }
         if (n < 0) return ReadProblem{ReadProblem::Kind::Read, errno};
         if (n == 0) break;
         data.append(buffer, static_cast<std::size_t>(n));
@@ -47,24 +54,7 @@ std::optional<ReadProblem> ReadStream(int fd, std::uint64_t limit, std::string& 
         }
         break;
     }
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = CurrentSystem().read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, -1) < 0 && errno != EINTR)
-                return ReadProblem{ReadProblem::Kind::Read, errno};
-            continue;
-        }
-        if (n < 0) return ReadProblem{ReadProblem::Kind::Read, errno};
-        if (n == 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-        if (data.size() > limit) return ReadProblem{ReadProblem::Kind::TooLarge};
-    }
-    bytes = std::move(data);
-    return std::nullopt;
+    return ReadToEnd(fd, limit, bytes);
 }
 
 std::optional<ReadProblem> ReadOpened(const std::string& path, std::uint64_t limit,
