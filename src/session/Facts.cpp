@@ -17,8 +17,11 @@ Facts Session::facts() {
         // On the clock the commands use: what a pulse of one unit lasts.
         f.delayUnitUs = MeasureDelayUnitNs(*bus_, 20) / 1000.0;
         f.realTimeClock = bus_->clock().realTime();
-        if (f.realTimeClock) f.realTimeRefusal = RealTimeRefusal();
+    } else {
+        // Without a port, what the operations would run on once there is one.
+        f.realTimeClock = !nominal_;
     }
+    if (f.realTimeClock) f.realTimeRefusal = RealTimeRefusal();
     if (setup_.filesDirectory) f.filesDirectory = setup_.filesDirectory();
     f.version = LPT51_VERSION;
     return f;
