@@ -81,7 +81,7 @@ void Form1::Info2Click() {
     paragraphs.push_back(std::string("LPT mode is ") +
                          (facts.bidirectional ? "Bidirectional" : "SPP (Normal)") + ".");
     paragraphs.push_back("Port in use: " + facts.port.value_or("no port") + ".");
-    paragraphs.push_back("Timing: " + facts.timing + ": " + facts.timingText + ".");
+    paragraphs.push_back("Chip timing: " + facts.timing + ": " + facts.timingText + ".");
     if (facts.delayUnitUs) {
         std::snprintf(number, sizeof number, "%.1f", *facts.delayUnitUs);
         paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +

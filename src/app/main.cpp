@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +32,43 @@ QIcon WindowIcon(const std::string& programDir) {
     return QIcon::fromTheme(QStringLiteral("lpt51"));
 }
 
+constexpr const char* kNoDisplayUse =
+    "The commands work without one: see 'lpt51 --help', e.g. 'lpt51 info' or "
+    "'lpt51 --device 12v write FILE.hex'.\n";
+
+void SayNoDisplay(const char* why) {
+    std::fprintf(stderr, "lpt51: there is no display to open the window on (%s).\n%s", why,
+                 kNoDisplayUse);
+}
+
+// A platform plugin that draws nowhere (offscreen, minimal, vnc) needs no
+// display; xcb and wayland do, and Qt aborts when they find none.
+bool DisplayMissing() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string chosen = platform != nullptr ? platform : "";
+    if (!chosen.empty() && chosen.rfind("xcb", 0) != 0 && chosen.rfind("wayland", 0) != 0)
+        return false;
+    const auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v != nullptr && *v != '\0';
+    };
+    return !set("DISPLAY") && !set("WAYLAND_DISPLAY");
+}
+
+// Qt ends with a fatal message when its platform cannot open the display
+// it was given; that is the same missing display, not a crash.
+bool g_startingQt = false;
+QtMessageHandler g_qtHandler = nullptr;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg && g_startingQt) {
+        std::fputs(qPrintable(text + QStringLiteral("\n")), stderr);
+        SayNoDisplay("the window system could not be reached");
+        std::_Exit(lpt51::cli::kExitUsage);
+    }
+    if (g_qtHandler != nullptr) g_qtHandler(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,7 +83,14 @@ int main(int argc, char** argv) {
         return lpt51::cli::kExitUsage;
     }
 
+    if (DisplayMissing()) {
+        SayNoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
+        return lpt51::cli::kExitUsage;
+    }
+    g_qtHandler = qInstallMessageHandler(OnQtMessage);
+    g_startingQt = true;
     QApplication app(argc, argv);
+    g_startingQt = false;
     QApplication::setApplicationName(QStringLiteral("lpt51"));
     const std::string programDir = lpt51::image::AppDirOfExecutable();
     app.setWindowIcon(WindowIcon(programDir));
@@ -56,6 +102,21 @@ int main(int argc, char** argv) {
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);
+    if (!arguments.screenshot.empty()) {
+        // Taken from the event loop, so that a message the file brings up
+        // (a dialog with a loop of its own) cannot keep the picture from
+        // being taken or the program from ending.
+        QTimer::singleShot(0, &window, [&window, &arguments] {
+            const int code =
+                window.grab().save(QString::fromStdString(arguments.screenshot)) ? 0 : 1;
+            if (QApplication::activeModalWidget() == nullptr) {
+                QApplication::exit(code);
+                return;
+            }
+            std::fflush(nullptr);
+            std::_Exit(code);
+        });
+    }
     lpt51::app::TerminationSignals terminations([&window](int sig) { window.signalArrived(sig); });
     window.FormCreate();
     window.show();
@@ -63,10 +124,6 @@ int main(int argc, char** argv) {
     // A signal that came during a start-up message has closed the window
     // already, before the loop that would have ended with it.
     if (window.endingSignal() != 0) return 128 + window.endingSignal();
-    if (!arguments.screenshot.empty()) {
-        QApplication::processEvents();
-        return window.grab().save(QString::fromStdString(arguments.screenshot)) ? 0 : 1;
-    }
     const int status = app.exec();
     // Ended by a signal: the status a shell expects of it.
     return window.endingSignal() != 0 ? 128 + window.endingSignal() : status;

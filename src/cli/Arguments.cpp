@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/LockBits.h"
@@ -64,6 +66,15 @@ std::string DeviceNamed(const std::string& word) {
     throw UsageError{"--device: unknown device '" + word + "' (use 12v or 5v)"};
 }
 
+bool LooksLikeFile(const std::string& word) {
+    std::error_code ec;
+    if (std::filesystem::exists(word, ec)) return true;
+    std::string tail = std::filesystem::path(word).extension().string();
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".hex" || tail == ".ihx" || tail == ".bin";
+}
+
 }  // namespace
 
 std::vector<std::string> CommandNames() {
@@ -113,12 +124,14 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     std::vector<std::string> backendValues(backendList.size());
     std::vector<CLI::Option*> backendOptions;
     for (std::size_t i = 0; i < backendList.size(); ++i) {
-        backendOptions.push_back(app.add_option(std::string(backendList[i].name), backendValues[i],
-                                                std::string(backendList[i].help))
+        // -P as other programmers' command lines name the port.
+        const std::string name(backendList[i].name);
+        backendOptions.push_back(app.add_option(name == "--port" ? "-P," + name : name,
+                                                backendValues[i], std::string(backendList[i].help))
                                      ->type_name(std::string(backendList[i].valueName)));
     }
     std::string device;
-    CLI::Option* deviceOption = app.add_option("--device", device,
+    CLI::Option* deviceOption = app.add_option("-d,--device", device,
                                                "the device in the socket (needed by erase, write, "
                                                "lock, cwv)")
                                     ->type_name("12v|5v");
@@ -128,10 +141,17 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                        "standard (the default) or datasheet: every wait from the chip's own "
                        "limits, for a 3 to 24 MHz crystal and a short cable")
             ->type_name("standard|datasheet");
-    app.add_flag("--yes", o.yes, "answer Yes to the signature and device questions");
-    app.add_flag("--force", o.force, "let read replace an existing FILE");
-    app.add_flag("--quiet", o.quiet, "no progress display");
+    std::string imageFormat;
+    CLI::Option* formatOption =
+        app.add_option("--format", imageFormat,
+                       "what FILE holds when its name does not end in .hex, .ihx or .bin, and "
+                       "what - holds (default hex)")
+            ->type_name("hex|bin");
+    app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
+    app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
+    app.add_flag("-q,--quiet", o.quiet, "no progress display");
     app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
+    app.add_flag("-v,--verbose", o.verbose, "say on stderr what is done at each stage");
     if (windowAllowed) {
         app.add_option("--screenshot", o.screenshot, "open the window, save it as a PNG, quit")
             ->type_name("FILE.png");
@@ -233,11 +253,17 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         o.timingGiven = true;
     }
 
+    if (formatOption->count() > 0) {
+        takeValue("--format", imageFormat);
+        if (imageFormat != "hex" && imageFormat != "bin")
+            throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
+        o.format = imageFormat == "bin" ? ImageFormat::Bin : ImageFormat::Hex;
+    }
+
     if (command == nullptr) {
-        // The window takes words of its own (a file to open); a word that
-        // looks like a mistyped command is taken for one.
-        const bool forWindow = windowAllowed && extras.size() == 1 &&
-                               ClosestWord(extras.front(), CommandNames()).empty();
+        // The window takes one word of its own, a file to open, but only a
+        // word that looks like one: any other is a mistyped command.
+        const bool forWindow = windowAllowed && extras.size() == 1 && LooksLikeFile(extras.front());
         if (!extras.empty() && !forWindow) {
             throw UsageError{WithSuggestion("unknown command '" + extras.front() + "'",
                                             extras.front(), CommandNames())};
@@ -261,6 +287,11 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         o.operands.push_back(operands[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
+    // The window asks for a device in its menu; here it is an option.
+    if (chosenCommand.changesChip && o.device == chip::kNoSelect) {
+        throw UsageError{"'" + command->get_name() +
+                         "' needs the device in the socket: --device 12v or --device 5v"};
+    }
     if (!o.screenshot.empty()) throw UsageError{"--screenshot is for the window, not a command"};
     if (bits) {
         const std::optional<chip::LockSelection> lockBits = ParseLockBits(o.operands[0]);

@@ -7,6 +7,7 @@
 #include "chip/Devices.h"
 #include "chip/Lock.h"
 #include "cli/Commands.h"
+#include "cli/ImageOperand.h"
 
 namespace lpt51::cli {
 
@@ -19,9 +20,11 @@ struct Options {
     bool yes = false;
     bool force = false;
     bool quiet = false;
-    bool noVerify = false;  // write: no read-back after programming
-    bool help = false;      // helpText holds what to print
-    bool version = false;   // --version
+    bool noVerify = false;                  // write: no read-back after programming
+    bool verbose = false;                   // the stages on stderr
+    ImageFormat format = ImageFormat::Hex;  // what "-" and a name without .hex/.bin hold
+    bool help = false;                      // helpText holds what to print
+    bool version = false;                   // --version
     std::string helpText;
     const Command* command = nullptr;  // none: the window, where that is allowed
     // The command's operand, or without a command the words left for the window.

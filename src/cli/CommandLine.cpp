@@ -18,7 +18,9 @@
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
 #include "file/ReplaceFile.h"
+#include "file/Stream.h"
 #include "port/RecordingPort.h"
+#include "session/Ports.h"
 
 namespace lpt51::cli {
 
@@ -27,27 +29,44 @@ namespace {
 using session::Judged;
 using session::Outcome;
 
+// What holds without a port: what the user needs to mend a port that fails.
+void PrintProgramFacts(std::ostream& out, const session::Facts& f) {
+    out << "CPU clock: " << f.cpuMHz << " MHz" << (f.nominalClock ? " (nominal, not measured)" : "")
+        << '\n';
+    out << "DelayUnit: " << f.delayUnit << '\n';
+    if (f.delayUnitUs)
+        out << "Delay unit length: " << *f.delayUnitUs << " us\n";
+    else
+        out << "Delay unit length: not timed (no port)\n";
+    out << "Timing: " << (f.nominalClock ? "virtual" : "real") << '\n';
+    out << "Chip timing: " << f.timing << " (" << f.timingText << ")\n";
+    if (f.realTimeClock) {
+        out << "Operations: "
+            << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)
+                                  : std::string("at real-time priority, memory locked"))
+            << '\n';
+    }
+    out << "Files: " << f.filesDirectory << '\n';
+}
+
 int Info(CommandRun& r) {
-    if (const int e = r.openPort(); e != kExitDone) return e;
+    if (const int e = r.checkFiles(); e != kExitDone) return e;
+    r.session.open();
+    if (!r.session.ready()) {
+        PrintProgramFacts(r.out, r.session.facts());
+        r.out.flush();
+        return r.reportOpened();
+    }
+    if (const int e = r.reportOpened(); e != kExitDone) return e;
     return r.operate(
         [&](chip::ChipContext&) {
             const session::Facts f = r.session.facts();
-            r.out << "CPU clock: " << f.cpuMHz << " MHz\n";
-            r.out << "DelayUnit: " << f.delayUnit << '\n';
-            r.out << "Delay unit length: " << f.delayUnitUs.value_or(0) << " us\n";
+            PrintProgramFacts(r.out, f);
             r.out << "Port mode: " << (f.bidirectional ? "Bidirectional" : "SPP (Normal)");
             if (f.pullUpsMissing)
                 r.out << " (probe read " << chip::Hex2(f.probe) << ": no pull-ups detected)";
             r.out << '\n';
             r.out << "Port: " << f.port.value_or("") << '\n';
-            r.out << "Timing: " << f.timing << " (" << f.timingText << ")\n";
-            if (f.realTimeClock) {
-                r.out << "Operations: "
-                      << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)
-                                            : std::string("at real-time priority, memory locked"))
-                      << '\n';
-            }
-            r.out << "Files: " << f.filesDirectory << '\n';
             return Outcome::Done;
         },
         session::Priority::Normal);
@@ -84,6 +103,7 @@ int Signature(CommandRun& r) {
             all00 = all00 && b == 0x00;
         }
         const bool known = KnownSignature(bytes);
+        if (r.options.verbose) r.err << "lpt51: signature bytes " << shown << '\n';
         r.out << "Signature: " << shown << '\n';
         r.out << "Device: " << (type == chip::kChipNone ? std::string("none") : type)
               << (known || type == chip::kChipNone
@@ -248,7 +268,8 @@ chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
 
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
-    if (!IsStandardStream(file)) {
+    // /dev/stdout and /dev/fd/N are links too, but streams: written, not replaced.
+    if (!IsStandardStream(file) && !file::IsOutputStream(file)) {
         // A link counts as the file it names, also one that names nothing
         // yet: only --force writes through it.
         std::error_code ec;
@@ -268,10 +289,15 @@ int Read(CommandRun& r) {
             return kExitFailed;
         }
     }
+    // Found now, not after the whole chip was read.
+    if (auto e = ReadOutTargetProblem(file)) {
+        r.err << "lpt51: " << *e << '\n';
+        return kExitFailed;
+    }
     if (const int e = r.openPort(); e != kExitDone) return e;
     if (r.refuseOutputOnly("Reading the chip")) return kExitPort;
     return r.operate([&](chip::ChipContext& ctx) {
-        if (auto e = SaveReadOut(file, ReadWholeChip(r, ctx), r.out)) {
+        if (auto e = SaveReadOut(file, r.options.format, ReadWholeChip(r, ctx), r.out)) {
             r.err << "lpt51: " << *e << '\n';
             return Outcome::Failed;
         }
@@ -294,6 +320,31 @@ int Check(CommandRun& r) {
     return r.scanImage() ? kExitDone : kExitFailed;
 }
 
+std::string Indented(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 5)
+        text.replace(at, 1, "\n    ");
+    return text;
+}
+
+// A table the completion reads too: the first word of each row is a --port value.
+int Ports(CommandRun& r) {
+    const session::PortSurvey survey = session::SurveyPorts();
+    if (!survey.problem.empty()) {
+        r.err << "lpt51: " << survey.problem << '\n';
+    } else if (survey.guessed) {
+        r.err << "lpt51: " << kNoParportDriver << '\n';
+    } else if (survey.ports.empty()) {
+        r.err << "lpt51: No parallel port was found on this machine.\n";
+    }
+    for (const FoundPort& p : survey.ports) {
+        r.out << p.name << "  base " << (p.base.empty() ? "-" : p.base) << "  "
+              << (p.device.empty() ? "-" : p.device) << "  " << p.access << "  "
+              << (p.opens ? "can be opened" : "cannot be opened: " + Indented(p.whyNot)) << '\n';
+    }
+    r.err << "lpt51: --port sim is the virtual adapter, always there.\n";
+    return kExitDone;
+}
+
 constexpr const char* kProgrammed = "Nothing was programmed.";
 
 constexpr Command kCommands[] = {
@@ -311,6 +362,8 @@ constexpr Command kCommands[] = {
     {"lock", "BITS", "program lock bits, e.g. 1 or 1,2,3", nullptr, nullptr, true, Lock},
     {"cwv", "FILE", "erase, write and verify in one go", "Clear-Write-Verify", kProgrammed, true,
      Cwv},
+    {"ports", nullptr, "list the parallel ports found, and whether this user may open them",
+     nullptr, nullptr, false, Ports},
     {"check", "FILE", "check an Intel HEX file as Open does (no port needed)", "Write",
      "Nothing can be programmed.", false, Check},
 };

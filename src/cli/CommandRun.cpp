@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 
 #include "cli/CommandLine.h"
@@ -10,13 +11,15 @@
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "image/AppFiles.h"
+#include "session/WritableFiles.h"
 
 namespace lpt51::cli {
 
 namespace {
 
-session::SessionSetup SetupFor(const Options& o) {
+session::SessionSetup SetupFor(const Options& o, std::ostream& err) {
     session::SessionSetup setup;
+    if (o.verbose) setup.stage = [&err](const std::string& s) { err << "lpt51: " << s << '\n'; };
     setup.backend = o.backend;
     setup.timing = o.timing;
     setup.filesDirectory = [] { return image::ResolveAppDirs(image::AppDirOfExecutable()).files; };
@@ -26,11 +29,15 @@ session::SessionSetup SetupFor(const Options& o) {
 }  // namespace
 
 CommandRun::CommandRun(const Options& o, std::ostream& out, std::ostream& err)
-    : options(o), out(out), err(err), prompts(err, o.yes), session(SetupFor(o)) {}
+    : options(o), out(out), err(err), prompts(err, o.yes), session(SetupFor(o, err)) {}
 
 bool CommandRun::readImage() {
     const std::string& operand = options.operands[0];
-    if (auto e = LoadImageOperand(operand, lines, command().nothingDone)) {
+    const auto waiting = [&] {
+        err << "lpt51: waiting for data on " << operand << " (nothing has written to it yet)\n"
+            << std::flush;
+    };
+    if (auto e = LoadImageOperand(operand, options.format, lines, command().nothingDone, waiting)) {
         err << "lpt51: " << *e << '\n';
         return false;
     }
@@ -44,6 +51,8 @@ bool CommandRun::readImage() {
     const OpenCheckResult open = CheckLikeOpen(lines);
     if (!open.ok) {
         err << "lpt51: " << OperandName(operand) << ": " << TerminalText(open.message) << '\n';
+        if (!open.where.empty())
+            err << "lpt51: " << OperandName(operand) << ": " << open.where << '\n';
         return false;
     }
     codeSize = open.codeSize;
@@ -60,8 +69,21 @@ bool CommandRun::scanImage() {
     return false;
 }
 
+int CommandRun::checkFiles() {
+    if (auto problem = session::UnwritableFile(options.backend)) {
+        err << "lpt51: " << *problem << '\n';
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
 int CommandRun::openPort() {
+    if (const int e = checkFiles(); e != kExitDone) return e;
     session.open();
+    return reportOpened();
+}
+
+int CommandRun::reportOpened() {
     switch (session.refusal()) {
         case session::PortRefusal::None:
             break;
@@ -99,6 +121,8 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
                         session::Priority priority) {
     const InterruptGuard guard;
     int signal = 0;
+    const auto started = std::chrono::steady_clock::now();
+    if (options.verbose) err << "lpt51: " << command().name << " started\n";
     const session::OperationResult result = session.run(
         prompts, command().changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads,
         [&](chip::ChipContext& ctx) {
@@ -128,6 +152,10 @@ int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)
         using Kind = sim::ChipStateRefusal::Kind;
         const Kind kind = result.refused->kind;
         return kind == Kind::InUse || kind == Kind::Unreadable ? kExitPort : kExitFailed;
+    }
+    if (options.verbose) {
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        err << "lpt51: " << command().name << " ended after " << took.count() << " s\n";
     }
     const int code = PresentResult(err, result);
     // Erase and lock are not broken off halfway: a pulse cut short would

@@ -28,8 +28,13 @@ class CommandRun {
     bool readImage();
     bool scanImage();
     bool takeImage() { return readImage() && scanImage(); }
-    // Opens the session's port; kExitDone, or kExitPort after saying why.
+    // Opens the session's port; kExitDone, or after saying why kExitFailed
+    // when a file the run writes cannot be written (checkFiles(), asked
+    // before the port is touched) and kExitPort when the port is unusable.
     int openPort();
+    int checkFiles();
+    // What openPort() says after the session was opened.
+    int reportOpened();
     // True, after saying why, when the port cannot read the chip.
     bool refuseOutputOnly(const char* what);
     // Runs one operation on the open port and turns what the session gives

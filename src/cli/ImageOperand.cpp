@@ -7,6 +7,7 @@
 
 #include "chip/At89c51.h"
 #include "chip/HexText.h"
+#include "file/Stream.h"
 #include "image/RecordWriter.h"
 #include "image/TextFile.h"
 
@@ -16,44 +17,76 @@ bool IsStandardStream(const std::string& operand) {
     return operand == "-";
 }
 
-bool IsBinaryImage(const std::string& operand) {
-    if (operand.size() < 4) return false;
-    std::string tail = operand.substr(operand.size() - 4);
+namespace {
+
+std::string Extension(const std::string& operand) {
+    const auto dot = operand.find_last_of("./");
+    if (dot == std::string::npos || operand[dot] != '.') return {};
+    std::string tail = operand.substr(dot);
     std::transform(tail.begin(), tail.end(), tail.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".bin";
+    return tail;
+}
+
+}  // namespace
+
+bool IsBinaryImage(const std::string& operand, ImageFormat format) {
+    const std::string extension = IsStandardStream(operand) ? std::string() : Extension(operand);
+    if (extension == ".bin") return true;
+    if (extension == ".hex" || extension == ".ihx") return false;
+    return format == ImageFormat::Bin;
 }
 
 std::string OperandName(const std::string& operand) {
     return IsStandardStream(operand) ? "standard input" : operand;
 }
 
-std::optional<std::string> LoadImageOperand(const std::string& operand, image::Lines& lines,
-                                            const std::string& nothingDone) {
-    if (IsStandardStream(operand)) return image::ReadLines(STDIN_FILENO, "standard input", lines);
-    if (!IsBinaryImage(operand)) return image::LoadLines(operand, lines);
+std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFormat format,
+                                            image::Lines& lines, const std::string& nothingDone,
+                                            const std::function<void()>& waiting) {
     std::string bytes;
-    if (auto e = image::LoadBytes(operand, bytes)) return e;
+    if (IsStandardStream(operand)) {
+        if (auto e = image::ReadBytes(STDIN_FILENO, "standard input", bytes)) return e;
+    } else if (auto e = image::LoadStreamBytes(operand, bytes, waiting)) {
+        return e;
+    }
+    if (!IsBinaryImage(operand, format))
+        return image::TextToLines(OperandName(operand), bytes, lines);
     if (bytes.size() > chip::kCodeSize) {
-        return operand + ": " + std::to_string(bytes.size()) + " bytes, more than the chip's " +
-               std::to_string(chip::kCodeSize) + ". " + nothingDone;
+        return OperandName(operand) + ": " + std::to_string(bytes.size()) +
+               " bytes, more than the chip's " + std::to_string(chip::kCodeSize) + ". " +
+               nothingDone;
     }
     lines = image::RenderBytes(std::span<const std::uint8_t>(
         reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     return std::nullopt;
 }
 
-std::optional<std::string> SaveReadOut(const std::string& operand, const chip::CodeBytes& bytes,
-                                       std::ostream& out) {
-    if (IsBinaryImage(operand)) {
-        return image::SaveBytes(
-            operand, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat format,
+                                       const chip::CodeBytes& bytes, std::ostream& out) {
+    const bool binary = IsBinaryImage(operand, format);
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (IsStandardStream(operand)) {
+        if (binary) {
+            out.write(raw.data(), static_cast<std::streamsize>(raw.size()));
+        } else {
+            for (const std::string& line : image::RenderImage(bytes)) out << line << '\n';
+        }
+        out.flush();
+        if (!out) return std::string("Cannot write standard output");
+        return std::nullopt;
     }
-    const image::Lines lines = image::RenderImage(bytes);
-    if (!IsStandardStream(operand)) return image::SaveLines(operand, lines);
-    for (const std::string& line : lines) out << line << '\n';
-    out.flush();
-    if (!out) return std::string("Cannot write standard output");
+    if (file::IsOutputStream(operand)) {
+        return binary ? image::WriteStreamBytes(operand, raw)
+                      : image::WriteStreamLines(operand, image::RenderImage(bytes));
+    }
+    return binary ? image::SaveBytes(operand, raw)
+                  : image::SaveLines(operand, image::RenderImage(bytes));
+}
+
+std::optional<std::string> ReadOutTargetProblem(const std::string& operand) {
+    if (IsStandardStream(operand) || file::IsOutputStream(operand)) return std::nullopt;
+    if (auto e = image::CheckSavable(operand)) return *e + ". Nothing was read.";
     return std::nullopt;
 }
 

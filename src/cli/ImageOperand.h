@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -15,8 +16,12 @@ namespace lpt51::cli {
 // "-": standard input for the commands that take an image, standard output for read.
 bool IsStandardStream(const std::string& operand);
 
-// A name ending in .bin (any case) is a raw image from address 0.
-bool IsBinaryImage(const std::string& operand);
+// What --format says a FILE holds when its name does not say it.
+enum class ImageFormat { Hex, Bin };
+
+// A name ending in .bin (any case) is a raw image from address 0, one ending
+// in .hex or .ihx Intel HEX; "-" and any other name hold `format`.
+bool IsBinaryImage(const std::string& operand, ImageFormat format = ImageFormat::Hex);
 
 // The operand as messages name it.
 std::string OperandName(const std::string& operand);
@@ -25,13 +30,22 @@ std::string OperandName(const std::string& operand);
 // standard input's, or a raw image of at most 4096 bytes turned into records,
 // so that everything after this sees what a HEX file would give. On failure an
 // error text; `nothingDone` ends the refusal of a raw image that is too long.
-std::optional<std::string> LoadImageOperand(const std::string& operand, image::Lines& lines,
-                                            const std::string& nothingDone);
+// A FILE may also be a pipe, a FIFO or /dev/fd/N; `waiting` is called when
+// one keeps the program waiting for its data.
+std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFormat format,
+                                            image::Lines& lines, const std::string& nothingDone,
+                                            const std::function<void()>& waiting);
 
 // Puts the chip's bytes where read's FILE says: Intel HEX text in a file or on
 // `out`, or all 4096 raw bytes for a .bin name. On failure an error text.
-std::optional<std::string> SaveReadOut(const std::string& operand, const chip::CodeBytes& bytes,
-                                       std::ostream& out);
+// /dev/stdout, /dev/fd/N and pipes are written as they are, not replaced.
+std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat format,
+                                       const chip::CodeBytes& bytes, std::ostream& out);
+
+// Why read's FILE cannot take the chip's bytes, asked before the chip is
+// read: a directory that refuses a new file. Nothing when it can, and for a
+// stream.
+std::optional<std::string> ReadOutTargetProblem(const std::string& operand);
 
 // Says whether every byte is FF; if not, how many are not and where the
 // first ones are. True when blank.

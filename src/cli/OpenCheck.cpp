@@ -1,5 +1,6 @@
 #include "cli/OpenCheck.h"
 
+#include "chip/HexText.h"
 #include "image/OpenWalk.h"
 
 namespace lpt51::cli {
@@ -17,6 +18,12 @@ OpenCheckResult CheckLikeOpen(const image::Lines& lines) {
             break;
         case image::OpenResult::Outcome::Rejected:
             result.message = walk.message;
+            result.where = "line " + std::to_string(walk.errorLine + 1);
+            if (walk.errorLine >= lines.size()) result.where += " (after the last line)";
+            if (walk.checksumMismatch) {
+                result.where += ": checksum " + chip::Hex2(walk.foundSum) + ", expected " +
+                                chip::Hex2(walk.expectedSum);
+            }
             break;
     }
     return result;

@@ -12,6 +12,10 @@ struct OpenCheckResult {
     bool ok = false;
     long codeSize = 0;
     std::string message;  // the window's own text when !ok
+    // What the command line adds to a refusal of the walk: where, and for a
+    // checksum what was found and expected ("line 3: checksum 00, expected
+    // F1"); empty for the size refusal.
+    std::string where;
 };
 
 // The Open command's validation walk and size limit, as one verdict.

@@ -41,6 +41,8 @@ class ProgressBar final : public chip::ProgressObserver {
 
   private:
     double seconds() const;
+    // "1.2 s", or "1.2 s of virtual time".
+    std::string timeTaken() const;
     void draw();
 
     std::ostream& err_;
@@ -56,6 +58,8 @@ class ProgressBar final : public chip::ProgressObserver {
 };
 
 // "Writing | #########                      |  30% 1.2 s"
-std::string BarText(const std::string& verb, std::size_t done, std::size_t total, double seconds);
+// "... 1.2 s of virtual time" when the clock is virtual.
+std::string BarText(const std::string& verb, std::size_t done, std::size_t total, double seconds,
+                    bool virtualTime = false);
 
 }  // namespace lpt51::cli

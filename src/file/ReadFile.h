@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,15 @@ struct ReadProblem {
 // untouched on failure.
 std::optional<ReadProblem> ReadRegularFile(const std::string& path, std::uint64_t limit,
                                            std::string& bytes);
+
+// ReadRegularFile, and also a pipe, FIFO or socket a shell names (<(cmd),
+// /dev/stdin, /dev/fd/N), read to its end with the same limit. Devices and
+// directories are still refused. `waiting` is called once when a stream has
+// given nothing for a moment (a FIFO nobody writes to yet), so the caller can
+// say what the program is waiting for.
+std::optional<ReadProblem> ReadFileOrStream(const std::string& path, std::uint64_t limit,
+                                            std::string& bytes,
+                                            const std::function<void()>& waiting);
 
 // Reads an open descriptor (standard input, say) to its end, with the same
 // limit; `bytes` is left untouched on failure.

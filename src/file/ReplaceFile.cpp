@@ -194,4 +194,9 @@ std::size_t RemoveOrphanedTemporaries(const std::string& requested) {
     return removed;
 }
 
+std::optional<ReplaceProblem> CheckReplaceable(const std::string& path) {
+    ReservedReplacement probe;
+    return ReservedReplacement::reserve(path, 0, probe);
+}
+
 }  // namespace lpt51::file

@@ -62,6 +62,10 @@ class ReservedReplacement {
     std::size_t size_ = 0;
 };
 
+// Whether ReplaceFile could make its temporary file beside `path` now: asked
+// before long work whose result goes there. Nothing is left behind.
+std::optional<ReplaceProblem> CheckReplaceable(const std::string& path);
+
 // The path with the symbolic links at its end followed: the file a save
 // through it writes, which may not exist yet (a dangling link). The path
 // itself when it is no link; empty for a loop.

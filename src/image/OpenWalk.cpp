@@ -41,6 +41,8 @@ bool IsBlank(const std::string& line) {
 struct LineCheck {
     bool ok = true;
     bool checksumMismatch = false;
+    std::uint8_t foundSum = 0;
+    std::uint8_t expectedSum = 0;
     std::string message;
 };
 
@@ -86,6 +88,8 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
     if (sum != (acc & 0xFFu)) {
         check.ok = false;
         check.checksumMismatch = true;
+        check.foundSum = sum;
+        check.expectedSum = static_cast<std::uint8_t>(acc & 0xFFu);
         check.message = kCorruptMessage;
     }
     return check;
@@ -108,6 +112,8 @@ OpenResult ValidateImage(const Lines& lines) {
     auto reject = [&](const LineCheck& check, std::size_t line) {
         result.message = check.message;
         result.checksumMismatch = check.checksumMismatch;
+        result.foundSum = check.foundSum;
+        result.expectedSum = check.expectedSum;
         result.errorLine = line;
         return finish(OpenResult::Outcome::Rejected);
     };

@@ -25,6 +25,9 @@ struct OpenResult {
     std::string message;
     bool checksumMismatch = false;
     std::size_t errorLine = 0;  // index of the offending line when Rejected
+    // With checksumMismatch: the sum the line holds and the one its fields need.
+    std::uint8_t foundSum = 0;
+    std::uint8_t expectedSum = 0;
 };
 
 // Open's validation walk over the lines of a loaded file. Stops at the first

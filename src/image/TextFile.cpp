@@ -5,6 +5,7 @@
 
 #include "file/ReadFile.h"
 #include "file/ReplaceFile.h"
+#include "file/Stream.h"
 
 namespace lpt51::image {
 namespace {
@@ -32,6 +33,20 @@ std::string ReadFailure(const std::string& path, const file::ReadProblem& proble
     return "Cannot open " + Quoted(path) + ": file is larger than 64 MiB";
 }
 
+std::string JoinLines(const Lines& lines) {
+    std::string data;
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 1;
+    data.reserve(size);
+    for (const auto& line : lines) {
+        data += line;
+        data += '\n';
+    }
+    return data;
+}
+
+}  // namespace
+
 std::optional<std::string> TextToLines(const std::string& path, const std::string& text,
                                        Lines& lines) {
     if (text.find('\0') != std::string::npos)
@@ -40,7 +55,13 @@ std::optional<std::string> TextToLines(const std::string& path, const std::strin
     return std::nullopt;
 }
 
-}  // namespace
+std::optional<std::string> LoadStreamBytes(const std::string& path, std::string& bytes,
+                                           const std::function<void()>& waiting) {
+    if (auto problem = file::ReadFileOrStream(path, kMaxTextFileBytes, bytes, waiting)) {
+        return ReadFailure(path, *problem);
+    }
+    return std::nullopt;
+}
 
 std::optional<std::string> LoadLines(const std::string& path, Lines& lines) {
     std::string text;
@@ -56,6 +77,13 @@ std::optional<std::string> ReadLines(int fd, const std::string& name, Lines& lin
     return TextToLines(name, text, lines);
 }
 
+std::optional<std::string> ReadBytes(int fd, const std::string& name, std::string& bytes) {
+    if (auto problem = file::ReadToEnd(fd, kMaxTextFileBytes, bytes)) {
+        return ReadFailure(name, *problem);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> LoadBytes(const std::string& path, std::string& bytes) {
     if (auto problem = file::ReadRegularFile(path, kMaxTextFileBytes, bytes)) {
         return ReadFailure(path, *problem);
@@ -64,15 +92,24 @@ std::optional<std::string> LoadBytes(const std::string& path, std::string& bytes
 }
 
 std::optional<std::string> SaveLines(const std::string& path, const Lines& lines) {
-    std::string data;
-    std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 1;
-    data.reserve(size);
-    for (const auto& line : lines) {
-        data += line;
-        data += '\n';
-    }
-    return SaveBytes(path, data);
+    return SaveBytes(path, JoinLines(lines));
+}
+
+std::optional<std::string> CheckSavable(const std::string& path) {
+    const auto problem = file::CheckReplaceable(path);
+    if (!problem) return std::nullopt;
+    const bool created = problem->step == file::ReplaceProblem::Step::Create;
+    return Failure(created ? "Cannot create" : "Cannot write", path, problem->error);
+}
+
+std::optional<std::string> WriteStreamLines(const std::string& path, const Lines& lines) {
+    return WriteStreamBytes(path, JoinLines(lines));
+}
+
+std::optional<std::string> WriteStreamBytes(const std::string& path, std::string_view bytes) {
+    if (const int error = file::WriteStream(path, bytes); error != 0)
+        return Failure("Cannot write", path, error);
+    return std::nullopt;
 }
 
 std::optional<std::string> SaveBytes(const std::string& path, std::string_view data) {

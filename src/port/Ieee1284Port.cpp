@@ -54,8 +54,22 @@ std::function<bool(const parport*)> atAddress(unsigned long baseAddress) {
     return [baseAddress](const parport* p) { return p->base_addr == baseAddress; };
 }
 
+// Without /proc/sys/dev/parport the library names its guesses after their
+// addresses; a port the kernel's driver found has a name of its own.
+bool onlyGuessed(const parport_list& list) {
+    if (list.portc == 0) return false;
+    for (int i = 0; i < list.portc; ++i) {
+        const parport* p = list.portv[i];
+        if (isPpdev(p) || p->name == nullptr || p->base_addr == 0 ||
+            strcasecmp(p->name, hex(p->base_addr).c_str()) != 0)
+            return false;
+    }
+    return true;
+}
+
 std::string portsFound(const parport_list& list) {
     if (list.portc == 0) return "No parallel port was found on this machine.";
+    if (onlyGuessed(list)) return kNoParportDriver;
     std::string text = "Ports found:";
     for (int i = 0; i < list.portc; ++i) text += "\n  " + portLabel(list.portv[i]);
     return text;
@@ -132,6 +146,52 @@ std::string openFailure(const parport* p, int code, int savedErrno, bool asRoot,
 }
 
 }  // namespace
+
+std::vector<FoundPort> FindPorts(bool& guessed, std::string& problem, Ieee1284Library& library) {
+    guessed = false;
+    parport_list list{};
+    errno = 0;
+    if (library.findPorts(&list) != E1284_OK) {
+        const int err = errno;
+        problem = "Cannot look for parallel ports: " +
+                  std::string(err != 0 ? std::strerror(err) : "the system refused") +
+                  ".\nLoad the parport_pc and ppdev modules (sudo modprobe parport_pc ppdev).";
+        return {};
+    }
+    std::vector<FoundPort> found;
+    guessed = onlyGuessed(list);
+    for (int i = 0; i < list.portc && !guessed; ++i) {
+        parport* p = list.portv[i];
+        FoundPort f;
+        f.name = p->name != nullptr ? p->name : portName(p);
+        f.base = p->base_addr != 0 ? hex(p->base_addr) : std::string();
+        f.device = isPpdev(p) ? p->filename : "";
+        f.access = isPpdev(p) ? "ppdev" : "direct I/O";
+        int capabilities = 0;
+        errno = 0;
+        const int code = library.open(p, 0, &capabilities);
+        if (code == E1284_OK) {
+            library.close(p);
+            f.opens = (capabilities & CAP1284_RAW) != 0;
+            if (!f.opens) f.whyNot = "the system gives no pin-level access to it";
+        } else {
+            const int err = errno;
+            const std::string refusing = isPpdev(p) ? "" : refusingPpdevDevice(p);
+            // The library lists a device that refused it as direct I/O.
+            if (!refusing.empty()) {
+                f.device = refusing;
+                f.access = "ppdev";
+            }
+            const std::string why = openFailure(p, code, err, library.runsAsRoot(), refusing);
+            // Without the "Cannot open the parallel port X: " the list already says.
+            const std::size_t colon = why.find(": ");
+            f.whyNot = colon == std::string::npos ? why : why.substr(colon + 2);
+        }
+        found.push_back(std::move(f));
+    }
+    library.freePorts(&list);
+    return found;
+}
 
 void Ieee1284Port::FreeList::operator()(parport_list* list) const {
     library->freePorts(list);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "port/Ieee1284Library.h"
 #include "port/Port.h"
@@ -20,6 +21,29 @@ namespace lpt51 {
 // The port is claimed for the whole life of the object, so no other driver
 // (the printer driver, another program) touches the lines between two steps
 // of a sequence.
+// One port as libieee1284 finds it, for a list the user reads.
+struct FoundPort {
+    std::string name;    // "parport0", or "0x378" for one known only by its address
+    std::string base;    // "0x378"; empty when the library gives none
+    std::string device;  // "/dev/parport0"; empty for direct I/O
+    std::string access;  // "ppdev" or "direct I/O"
+    bool opens = false;  // this user may open it now
+    std::string whyNot;  // when not: the reason and what to do
+};
+
+// Every port the library finds. `guessed` is set when no parallel-port driver
+// is loaded: the library then only tries the classic addresses, which are
+// no ports found. `problem` is set when the library cannot look at all.
+// Opening a port to ask does nothing to its lines: nothing is claimed.
+std::vector<FoundPort> FindPorts(bool& guessed, std::string& problem,
+                                 Ieee1284Library& library = systemIeee1284());
+
+// What to say when no driver is loaded and the library only guessed.
+inline constexpr const char* kNoParportDriver =
+    "No parallel-port driver is loaded, so no port can be found (the addresses 0x278, 0x378 "
+    "and 0x3BC are only the library's guesses). Load the modules: sudo modprobe parport_pc "
+    "ppdev.";
+
 class Ieee1284Port final : public Port {
   public:
     // Opens the port whose base address is `baseAddress` (e.g. 0x378).

@@ -1,5 +1,6 @@
 #include "session/Session.h"
 
+#include "chip/HexText.h"
 #include "port/Calibration.h"
 #include "port/Probe.h"
 
@@ -22,6 +23,8 @@ void Session::open() {
         mhz_ = MeasureCpuMHz();
     }
     delayUnit_ = DelayUnitFromMHz(mhz_);
+    report("clock " + std::to_string(mhz_) + " MHz (" + (nominal_ ? "nominal" : "measured") +
+           "), delay unit " + std::to_string(delayUnit_));
     // Every busy wait would be empty: pulses and settling times too short
     // for the chip. Nothing is opened rather than programmed with them.
     if (delayUnit_ == 0) {
@@ -42,14 +45,21 @@ void Session::open() {
         refusal_ = PortRefusal::Unusable;
         return;
     }
+    report("port: " + backend_->description());
     bus_ = std::make_unique<Bus>(*backend_->port(), backend_->clock(), delayUnit_);
     probe_ = ProbePort(*bus_);
+    report("probe read " + chip::Hex2(probe_) +
+           (probe_ == kProbeOutputOnly ? ": the port only drives its data lines" : ""));
     // Only a port that still reads its own 3 is known not to turn around; a
     // port without pull-ups is warned about and otherwise taken as bidirectional.
     state_.BidiMode = probe_ == kProbeOutputOnly ? 0 : 1;
     bus_->SetControlOut(control::kRest);
     bus_->PutData(0);
     refusal_ = PortRefusal::None;
+}
+
+void Session::report(const std::string& text) const {
+    if (setup_.stage) setup_.stage(text);
 }
 
 std::string Session::problem() const {

@@ -36,6 +36,9 @@ struct SessionSetup {
     bool nominalClock = false;  // the figure measureCpuMHz gives is not a measurement
     // Gives a backend that stays the caller's; it must outlive the session.
     std::function<Backend*()> openBackend;
+    // Told each stage of opening as it is done (the clock, the port, the
+    // probe), for a front end that reports them; may be empty.
+    std::function<void(const std::string&)> stage;
     chip::TimingKind timing = chip::TimingKind::Standard;  // the waits the operations use
 };
 
@@ -138,6 +141,8 @@ class Session {
     Facts facts();
 
   private:
+    void report(const std::string& text) const;
+
     SessionSetup setup_;
     std::unique_ptr<Backend> owned_;
     Backend* backend_ = nullptr;

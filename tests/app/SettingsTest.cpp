@@ -72,7 +72,7 @@ TEST_F(WindowTest, DatasheetTimingIsKeptAcrossRunsAndNamedByInfo) {
     EXPECT_EQ(next.state.Timing, &chip::kDatasheetTiming);
     next.Info2->trigger();
     ASSERT_FALSE(dialogs.messages.empty());
-    EXPECT_NE(dialogs.messages.back().find("\r\rTiming: datasheet: every wait from the chip's "
+    EXPECT_NE(dialogs.messages.back().find("\r\rChip timing: datasheet: every wait from the chip's "
                                            "datasheet limits"),
               std::string::npos)
         << dialogs.messages.back();
@@ -122,7 +122,7 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     EXPECT_EQ(
         dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
                                   "Port in use: test port.\r\r"
-                                  "Timing: standard: the program's own waits, far above the "
+                                  "Chip timing: standard: the program's own waits, far above the "
                                   "chip's limits.\r\r"
                                   "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r"
                                   "lpt51 version " LPT51_VERSION ".\r\r",

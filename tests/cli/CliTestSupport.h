@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -36,9 +37,11 @@ class TempDir {
         // Parameterised tests have a "/" in their names.
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
         std::replace(name.begin(), name.end(), '/', '_');
-        dir_ = std::filesystem::temp_directory_path() / ("lpt51_cli_" + name);
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        // mkdtemp: another build's run of the same test must not share it.
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / ("lpt51_cli_" + name + "_XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+        dir_ = pattern;
     }
     ~TempDir() { std::filesystem::remove_all(dir_); }
 

@@ -159,9 +159,9 @@ TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
     EXPECT_THAT(r.out, HasSubstr("Port mode: Bidirectional"));
     EXPECT_THAT(r.out, HasSubstr("virtual adapter"));
     EXPECT_THAT(r.out, HasSubstr("Files: " + image::AppDirOfExecutable() + "\n"));
-    EXPECT_THAT(r.out, HasSubstr("Timing: standard (the program's own waits"));
+    EXPECT_THAT(r.out, HasSubstr("Chip timing: standard (the program's own waits"));
     r = run({"--timing", "datasheet", "info"});
-    EXPECT_THAT(r.out, HasSubstr("Timing: datasheet (every wait from the chip's datasheet limits"));
+    EXPECT_THAT(r.out, HasSubstr("Chip timing: datasheet (every wait from the chip's datasheet limits"));
     r = run({"--timing", "fast", "info"});
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_THAT(r.err, HasSubstr("--timing: unknown timing 'fast' (use standard or datasheet)"));
@@ -258,7 +258,8 @@ TEST_F(CommandLineTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     for (const char* cmd : {"write", "verify", "cwv"}) {
         Outcome r = run({"--device", "12v", cmd, badHex});
         EXPECT_EQ(r.code, kExitFailed);
-        EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! "));
+        EXPECT_THAT(r.err, HasSubstr("File contains illegal char =  Q1 ! \nlpt51: " + badHex +
+                                     ": line 1\n"));
         r = run({"--device", "12v", cmd, high});
         EXPECT_EQ(r.code, kExitFailed) << cmd;
         for (const std::string& based : {linear, segment}) {
@@ -349,9 +350,14 @@ INSTANTIATE_TEST_SUITE_P(Writers, ToolWrittenHex, ::testing::ValuesIn(kHexWriter
 
 TEST_F(CommandLineTest, DeviceCheckNeedsADeviceAndAYesForTheOtherVariant) {
     const std::string hex = image();
-    Outcome r = run({"write", hex});
-    EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_THAT(r.err, HasSubstr("Select processor in device menu"));
+    // The window's "Select processor in device menu" in the command line's words.
+    for (const char* command : {"write", "cwv"}) {
+        const Outcome r = run({command, hex});
+        EXPECT_EQ(r.code, kExitUsage) << command;
+        EXPECT_THAT(r.err, HasSubstr("--device 12v or --device 5v")) << command;
+    }
+    Outcome r = run({"-d", "12v", "write", hex}, "5v");
+    EXPECT_THAT(r.err, HasSubstr("Have you realy AT89C51-12V processor ?"));
 
     // A 5 V chip with the 12 V device selected: asked, answered No, nothing written.
     r = run({"--device", "12v", "write", hex}, "5v");

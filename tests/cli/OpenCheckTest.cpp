@@ -35,8 +35,10 @@ TEST(OpenCheck, RefusesIllegalCharactersAndBadChecksumsWithTheWindowsTexts) {
 
     std::string sum = Record(0, {1, 2});
     sum.back() = sum.back() == '0' ? '1' : '0';
-    r = CheckLikeOpen({sum, kEnd});
+    r = CheckLikeOpen({Record(0x10, {7}), sum, kEnd});
     EXPECT_EQ(r.message, "File is corrupt   !!! \rControl sum is incorrect .");
+    EXPECT_EQ(r.where, "line 2: checksum " + sum.substr(sum.size() - 2) + ", expected " +
+                           Record(0, {1, 2}).substr(sum.size() - 2));
 
     // A blank line between records is an illegal (empty) field.
     r = CheckLikeOpen({Record(0, {1}), "", kEnd});
@@ -46,6 +48,7 @@ TEST(OpenCheck, RefusesIllegalCharactersAndBadChecksumsWithTheWindowsTexts) {
     // One valid line that is not an end record runs into the empty rest.
     r = CheckLikeOpen({Record(0, {1})});
     EXPECT_EQ(r.message, "File contains illegal char =   ! ");
+    EXPECT_EQ(r.where, "line 2 (after the last line)");
 
     // An empty file is refused, not taken as an empty image.
     EXPECT_FALSE(CheckLikeOpen({}).ok);

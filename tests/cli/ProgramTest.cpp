@@ -31,6 +31,7 @@ namespace {
 using test::kEnd;
 using test::Record;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -129,12 +130,99 @@ TEST_F(ProgramTest, WriteFromAPipeAndReadIntoAPipe) {
     EXPECT_FALSE(std::filesystem::exists(dir.path("-")));
 }
 
+// What a shell hands over for a file: <(cmd), /dev/stdout into a pipe, a
+// FIFO, a raw image on standard input. The read-out is judged by a HEX reader
+// of its own.
+TEST_F(ProgramTest, EveryFileAShellCanNameIsTaken) {
+    if (!std::filesystem::exists("/usr/bin/bash")) GTEST_SKIP() << "no bash";
+    const std::string hex = dir.write("p.hex", {Record(0x100, {0xA5, 0x5A, 0x3C}), kEnd});
+    const auto shell = [&](const std::string& script) {
+        return lpt51::test::SpawnProgram(
+            {"/usr/bin/bash", "-c", script},
+            {{"P", program + " --port sim:" + dir.path("chip.state") + " --sim-timing virtual"}},
+            dir.path("out"), dir.path("err"));
+    };
+    ASSERT_EQ(shell("$P check <(cat " + hex + ")"), 0) << err();
+    EXPECT_EQ(out(), "Code size: 3 bytes\n");
+    ASSERT_EQ(shell("$P -d 12v write <(cat " + hex + ")"), 0) << err();
+    EXPECT_THAT(err(), HasSubstr("3 bytes in 0.0 s of virtual time"));
+    if (std::filesystem::exists("/usr/lib/python3/dist-packages/intelhex")) {
+        ASSERT_EQ(shell("$P -q read /dev/stdout | /usr/bin/python3 -c 'import sys, intelhex; "
+                        "h = intelhex.IntelHex(sys.stdin); "
+                        "print(h.minaddr(), h.maxaddr(), h[0x100], h[0x102], h[0x103])'"),
+                  0)
+            << err();
+        EXPECT_EQ(out(), "0 4095 165 60 255\n");
+    }
+
+    // Raw bytes through standard input, said to be raw by --format.
+    std::ofstream(dir.path("raw"), std::ios::binary) << std::string("\x02\x00\x30", 3);
+    ASSERT_EQ(shell("$P -d 12v --format bin write - < " + dir.path("raw")), 0) << err();
+    ASSERT_EQ(shell("$P -q --format bin read - | od -An -tx1 -N4"), 0) << err();
+    EXPECT_EQ(out(), " 02 00 30 ff\n");
+
+    // A FIFO nobody writes to yet: the program says what it waits for.
+    ASSERT_EQ(shell("mkfifo " + dir.path("fifo") + " && { $P check " + dir.path("fifo") +
+                    " & sleep 1; cat " + hex + " > " + dir.path("fifo") + "; wait $!; }"),
+              0)
+        << err();
+    EXPECT_THAT(err(), HasSubstr("waiting for data on " + dir.path("fifo")));
+    EXPECT_EQ(out(), "Code size: 3 bytes\n");
+}
+
+// Without a parport driver the library only guesses addresses; those are
+// not ports found.
+TEST_F(ProgramTest, PortsOnAMachineWithoutADriverSaysWhatToLoad) {
+    if (std::filesystem::exists("/proc/sys/dev/parport") ||
+        std::filesystem::exists("/proc/parport"))
+        GTEST_SKIP() << "this machine has a parport driver";
+    EXPECT_EQ(run({"ports"}), 0);
+    EXPECT_EQ(out(), "");
+    EXPECT_THAT(err(), HasSubstr("No parallel-port driver is loaded"));
+    EXPECT_THAT(err(), HasSubstr("modprobe parport_pc ppdev"));
+    EXPECT_EQ(run({"--port", "parport3", "info"}), 3);
+    EXPECT_THAT(err(), Not(HasSubstr("Ports found")));
+    EXPECT_THAT(err(), HasSubstr("No parallel-port driver is loaded"));
+    // What can be told without a port is told.
+    EXPECT_THAT(out(), HasSubstr("CPU clock: "));
+    EXPECT_THAT(out(), HasSubstr("Files: "));
+}
+
 TEST_F(ProgramTest, EveryExitCode) {
     EXPECT_EQ(run({"info"}), 0);
     EXPECT_EQ(run({"lock", "9"}), 2);
-    EXPECT_EQ(run({"erase"}), 1);  // no device selected
+    EXPECT_EQ(run({"erase"}), 2);  // no device selected
+    EXPECT_THAT(err(), HasSubstr("--device 12v or --device 5v"));
+    EXPECT_EQ(run({"frobnicate"}), 2);
+    EXPECT_THAT(err(), HasSubstr("unknown command 'frobnicate'"));
+    EXPECT_EQ(run({"wirte", "x.hex"}), 2);
+    EXPECT_THAT(err(), HasSubstr("did you mean 'write'?"));
     EXPECT_EQ(run({"--sim-port", "spp", "read", dir.path("x.hex")}), 3);
     EXPECT_THAT(err(), HasSubstr("cannot read the chip"));
+}
+
+TEST_F(ProgramTest, NoDisplayIsAUsageErrorAndAScreenshotAlwaysEnds) {
+    const auto spawn = [&](std::vector<std::string> args,
+                           const std::map<std::string, std::string>& variables) {
+        args.insert(args.begin(), {program, "--port", "sim:" + dir.path("chip.state")});
+        return lpt51::test::SpawnProgram(args, variables, dir.path("out"), dir.path("err"));
+    };
+    const std::map<std::string, std::string> none{
+        {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+    EXPECT_EQ(spawn({}, none), 2);
+    EXPECT_THAT(err(), HasSubstr("no display to open the window on"));
+    EXPECT_THAT(err(), HasSubstr("lpt51 --help"));
+    // A display that is named but cannot be reached: Qt's fatal end is taken.
+    EXPECT_EQ(spawn({}, {{"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}}), 2);
+    EXPECT_THAT(err(), HasSubstr("no display to open the window on"));
+
+    // The file's error message is a dialog of its own; the picture is still
+    // taken and the program ends.
+    const std::map<std::string, std::string> offscreen{{"QT_QPA_PLATFORM", "offscreen"}};
+    EXPECT_EQ(spawn({"--screenshot", dir.path("s.png"), dir.path("missing.hex")}, offscreen), 0)
+        << err();
+    EXPECT_TRUE(std::filesystem::exists(dir.path("s.png")));
+    EXPECT_EQ(spawn({"--screenshot", dir.path("no/s.png")}, offscreen), 1);
 }
 
 // A full image at real timing lasts seconds: long enough to be interrupted or

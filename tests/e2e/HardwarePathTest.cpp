@@ -351,11 +351,34 @@ TEST_F(HardwarePath, APortThatCannotBeUsedIsExplainedAndNeverTouched) {
     EXPECT_THAT(err(), HasSubstr("There is no parallel port at 0x378."));
     EXPECT_THAT(err(), HasSubstr("No parallel port was found on this machine."));
 
+    // Files the run would write that cannot be written: found before the port.
+    machine = {};
+    EXPECT_EQ(runProgram({program_, "read", path("no/such/dir/out.hex")}, false), 1);
+    EXPECT_THAT(err(), HasSubstr("Cannot create \"" + path("no/such/dir/out.hex") + "\""));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+    EXPECT_EQ(runProgram({program_, "--trace", path("no/such/dir/t.vcd"), "info"}, false), 1);
+    EXPECT_THAT(err(), HasSubstr("Cannot write the port trace to"));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+
     // A user who is not in the group lp.
     machine = {{"LPT51_EMU_DENY", "1"}};
     EXPECT_EQ(run({"info"}), 3);
     EXPECT_THAT(err(), HasSubstr("permission denied on /dev/parport0"));
     EXPECT_THAT(err(), HasSubstr("group 'lp'"));
+    EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
+}
+
+TEST_F(HardwarePath, PortsListsEachPortAndWhetherItOpens) {
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_EQ(out(), "parport0  base 0x378  /dev/parport0  ppdev  can be opened\n");
+    machine = {{"LPT51_EMU_DENY", "1"}};
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_THAT(out(), HasSubstr("parport0  base 0x378  /dev/parport0  ppdev  cannot be opened: "
+                                 "permission denied on /dev/parport0."));
+    machine = {{"LPT51_EMU_BASE", "none"}};
+    ASSERT_EQ(run({"ports"}), 0) << err();
+    EXPECT_EQ(out(), "");
+    EXPECT_THAT(err(), HasSubstr("No parallel port was found on this machine."));
     EXPECT_THAT(registers(), ::testing::Not(::testing::ContainsRegex("\n[0-9.]+ (data|control)")));
 }
 

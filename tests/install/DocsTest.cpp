@@ -110,9 +110,15 @@ TEST(Completion, OffersPortsCommandsAndChoices) {
     for (const std::string& port : ports) EXPECT_TRUE(offered.count(port)) << port;
 
     EXPECT_THAT(Complete("lpt51 w"), UnorderedElementsAre("write"));
-    EXPECT_THAT(Complete("lpt51 --device 12v ''"),
-                UnorderedElementsAre("info", "signature", "erase", "blank", "write", "verify",
-                                     "read", "lock", "cwv", "check"));
+    const std::set<std::string> commands = Complete("lpt51 --device 12v ''");
+    for (const char* c : {"info", "signature", "erase", "blank", "write", "verify", "read", "lock",
+                          "cwv", "ports", "check"})
+        EXPECT_TRUE(commands.count(c)) << c;
+    // Without a command, the image files a window would open, and no others.
+    lpt51::cli::test::TempDir dir;
+    for (const char* name : {"a.hex", "b.IHX", "c.bin", "d.txt"}) std::ofstream(dir.path(name));
+    EXPECT_THAT(Complete("lpt51 '" + dir.path("") + "'"),
+                UnorderedElementsAre(dir.path("a.hex"), dir.path("b.IHX"), dir.path("c.bin")));
     EXPECT_THAT(Complete("lpt51 --sim-port ''"), UnorderedElementsAre("bidi", "spp", "nopullups"));
 }
 
