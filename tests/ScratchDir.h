@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "TestFiles.h"
+
 namespace lpt51::test {
 
 // A directory of its own for one test's files, removed with everything in
@@ -32,13 +34,8 @@ class ScratchDir {
             std::distance(std::filesystem::directory_iterator(dir_), {}));
     }
 
-    static std::string contents(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static void put(const std::string& file, const std::string& bytes) {
-        std::ofstream(file, std::ios::binary) << bytes;
-    }
+    static std::string contents(const std::string& file) { return ReadAll(file); }
+    static void put(const std::string& file, const std::string& bytes) { WriteAll(file, bytes); }
 
   private:
     std::filesystem::path dir_;

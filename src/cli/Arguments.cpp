@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include "cli/LockBits.h"
@@ -130,23 +131,33 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                                 backendValues[i], std::string(backendList[i].help))
                                      ->type_name(std::string(backendList[i].valueName)));
     }
-    std::string device;
-    CLI::Option* deviceOption = app.add_option("-d,--device", device,
-                                               "the device in the socket (needed by erase, write, "
-                                               "lock, cwv)")
-                                    ->type_name("12v|5v");
-    std::string timing;
-    CLI::Option* timingOption =
-        app.add_option("--timing", timing,
-                       "standard (the default) or datasheet: every wait from the chip's own "
-                       "limits, for a 3 to 24 MHz crystal and a short cable")
-            ->type_name("standard|datasheet");
-    std::string imageFormat;
-    CLI::Option* formatOption =
-        app.add_option("--format", imageFormat,
-                       "what FILE holds when its name does not end in .hex, .ihx or .bin, and "
-                       "what - holds (default hex)")
-            ->type_name("hex|bin");
+    // The options that take one word, each checked once the line is parsed.
+    struct WordOption {
+        const char* names;
+        const char* words;
+        const char* help;
+    };
+    static constexpr WordOption kWordOptions[] = {
+        {"-d,--device", "12v|5v", "the device in the socket (needed by erase, write, lock, cwv)"},
+        {"--timing", "standard|datasheet",
+         "standard (the default) or datasheet: every wait from the chip's own limits, for a 3 "
+         "to 24 MHz crystal and a short cable"},
+        {"--format", "hex|bin",
+         "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
+         "(default hex)"},
+    };
+    std::string wordValues[std::size(kWordOptions)];
+    CLI::Option* wordOptions[std::size(kWordOptions)];
+    for (std::size_t i = 0; i < std::size(kWordOptions); ++i) {
+        wordOptions[i] = app.add_option(kWordOptions[i].names, wordValues[i], kWordOptions[i].help)
+                             ->type_name(kWordOptions[i].words);
+    }
+    std::string& device = wordValues[0];
+    std::string& timing = wordValues[1];
+    std::string& imageFormat = wordValues[2];
+    CLI::Option* deviceOption = wordOptions[0];
+    CLI::Option* timingOption = wordOptions[1];
+    CLI::Option* formatOption = wordOptions[2];
     app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
     app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
     app.add_flag("-q,--quiet", o.quiet, "no progress display");

@@ -6,14 +6,8 @@
 # Skips (77) only when no X server can be started.
 set -uo pipefail
 
-bin_dir=${LPT51_BIN_DIR:?LPT51_BIN_DIR names the directory of the built lpt51}
-for tool in Xvfb xdotool openbox; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)"; exit 1; }
-done
-
 source "$(dirname "$0")/x_session.sh"
-cp "$bin_dir/lpt51" "$work/"
-printf ':03000000020003F8\n:030003007EFF7EFF\n:00000001FF\n' > "$work/prog.hex"
+prepare_job openbox
 echo "not a chip state" > "$work/bad.state"
 start_x 1280x900
 openbox >"$work/wm.log" 2>&1 &

@@ -6,17 +6,8 @@
 # server can be started.
 set -uo pipefail
 
-bin_dir=${LPT51_BIN_DIR:?LPT51_BIN_DIR names the directory of the built lpt51}
-for tool in Xvfb xdotool xclip; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)"; exit 1; }
-done
-
 source "$(dirname "$0")/x_session.sh"
-
-# The program keeps its settings and temporary files beside itself: a copy
-# of its own here keeps them out of the build.
-cp "$bin_dir/lpt51" "$work/"
-printf ':03000000020003F8\n:030003007EFF7EFF\n:00000001FF\n' > "$work/prog.hex"
+prepare_job xclip
 start_x 1024x768
 
 # There is no window manager: keyboard focus is given to the window by hand.

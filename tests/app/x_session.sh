@@ -17,6 +17,19 @@ trap finish EXIT
 
 fail() { echo "FAIL: $*" >&2; cat "$work/app.log" >&2 2>/dev/null; exit 1; }
 
+# Checks for the built program and for Xvfb, xdotool and the tools named,
+# then puts a copy of the program and a small prog.hex in $work: the program
+# keeps its settings and temporary files beside itself, and a copy of its own
+# keeps them out of the build.
+prepare_job() {
+  local bin_dir=${LPT51_BIN_DIR:?LPT51_BIN_DIR names the directory of the built lpt51}
+  for tool in Xvfb xdotool "$@"; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)"; exit 1; }
+  done
+  cp "$bin_dir/lpt51" "$work/"
+  printf ':03000000020003F8\n:030003007EFF7EFF\n:00000001FF\n' > "$work/prog.hex"
+}
+
 start_x() {
   # Xvfb picks a free display and writes its number to fd 3 once it is ready.
   exec 3> "$work/display"

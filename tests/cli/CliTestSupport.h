@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../TestFiles.h"
 #include "chip/HexText.h"
 
 namespace lpt51::cli::test {
@@ -57,11 +58,12 @@ class TempDir {
     std::filesystem::path dir_;
 };
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using lpt51::test::ReadAll;
 
 }  // namespace lpt51::cli::test
+
+namespace lpt51::cli {
+// The records every command-line test builds its files from.
+using test::kEnd;
+using test::Record;
+}  // namespace lpt51::cli

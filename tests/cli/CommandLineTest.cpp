@@ -20,8 +20,6 @@
 namespace lpt51::cli {
 namespace {
 
-using test::kEnd;
-using test::Record;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -161,7 +159,8 @@ TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
     EXPECT_THAT(r.out, HasSubstr("Files: " + image::AppDirOfExecutable() + "\n"));
     EXPECT_THAT(r.out, HasSubstr("Chip timing: standard (the program's own waits"));
     r = run({"--timing", "datasheet", "info"});
-    EXPECT_THAT(r.out, HasSubstr("Chip timing: datasheet (every wait from the chip's datasheet limits"));
+    EXPECT_THAT(r.out,
+                HasSubstr("Chip timing: datasheet (every wait from the chip's datasheet limits"));
     r = run({"--timing", "fast", "info"});
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_THAT(r.err, HasSubstr("--timing: unknown timing 'fast' (use standard or datasheet)"));

@@ -8,9 +8,6 @@
 namespace lpt51::cli {
 namespace {
 
-using test::kEnd;
-using test::Record;
-
 TEST(OpenCheck, CountsCodeBytesUpToTheEndRecordAndIgnoresWhatFollows) {
     auto r = CheckLikeOpen({Record(0, {1, 2, 3}), Record(0x10, {4, 5}, 2), kEnd, "garbage"});
     EXPECT_TRUE(r.ok) << r.message;

@@ -28,8 +28,6 @@ extern char** environ;
 namespace lpt51::cli {
 namespace {
 
-using test::kEnd;
-using test::Record;
 using ::testing::HasSubstr;
 using ::testing::Not;
 

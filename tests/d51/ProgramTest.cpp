@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "../TestFiles.h"
 #include "Image.h"
 
 namespace lpt51::d51 {
@@ -15,16 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+using test::ReadAll;
+using test::WriteAll;
 
 bool Have(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -51,18 +44,18 @@ class D51Program : public ::testing::Test {
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     }
     int RunD51(const std::string& name) { return Run("'" + d51_.string() + "' " + name); }
-    std::string Err() { return ReadFile(dir_ / "err.txt"); }
+    std::string Err() { return ReadAll(dir_ / "err.txt"); }
 
     // Disassembles name.hex, assembles the listing and compares both images.
     void RoundTrip(const std::string& name) {
         ASSERT_EQ(RunD51(name), 0) << Err();
-        const std::string listing = ReadFile(dir_ / (name + ".d51"));
+        const std::string listing = ReadAll(dir_ / (name + ".d51"));
         // The view drops two lines; the assembler must not depend on them either.
         const auto body = listing.substr(listing.find('\n', listing.find('\n') + 1) + 1);
-        WriteFile(dir_ / "back.asm", body);
-        ASSERT_EQ(Run("as31 back.asm"), 0) << ReadFile(dir_ / "out.txt") << Err();
-        auto original = ParseHex(ReadFile(dir_ / (name + ".hex")));
-        auto back = ParseHex(ReadFile(dir_ / "back.hex"));
+        WriteAll(dir_ / "back.asm", body);
+        ASSERT_EQ(Run("as31 back.asm"), 0) << ReadAll(dir_ / "out.txt") << Err();
+        auto original = ParseHex(ReadAll(dir_ / (name + ".hex")));
+        auto back = ParseHex(ReadAll(dir_ / "back.hex"));
         ASSERT_TRUE(original.ok) << original.error;
         ASSERT_TRUE(back.ok) << back.error;
         EXPECT_EQ(back.image.first, original.image.first);
@@ -87,7 +80,7 @@ class D51Program : public ::testing::Test {
             std::snprintf(buf, sizeof buf, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
             text += buf;
         }
-        WriteFile(dir_ / (name + ".hex"), text + ":00000001FF\n");
+        WriteAll(dir_ / (name + ".hex"), text + ":00000001FF\n");
     }
 
     fs::path d51_;
@@ -96,7 +89,7 @@ class D51Program : public ::testing::Test {
 
 TEST_F(D51Program, CompiledCProgramAssemblesBackToTheSameBytes) {
     if (!Have("sdcc") || !Have("as31")) GTEST_SKIP() << "sdcc or as31 not installed";
-    WriteFile(dir_ / "prog.c", R"(#include <8051.h>
+    WriteAll(dir_ / "prog.c", R"(#include <8051.h>
 volatile unsigned char ticks;
 __code const unsigned char table[] = {1, 2, 3, 0xA5, 5};
 void timer0(void) __interrupt(1) { ticks++; TF0 = 0; }
@@ -112,7 +105,7 @@ void main(void) {
     ASSERT_EQ(Run("sdcc -mmcs51 prog.c"), 0) << Err();
     fs::rename(dir_ / "prog.ihx", dir_ / "prog.hex");
     RoundTrip("prog");
-    const std::string listing = ReadFile(dir_ / "prog.d51");
+    const std::string listing = ReadAll(dir_ / "prog.d51");
     EXPECT_NE(listing.find("SETB  TR0"), std::string::npos) << listing;
     EXPECT_NE(listing.find("SETB  EA"), std::string::npos) << listing;
     EXPECT_NE(listing.find("MOV   TMOD,#01H"), std::string::npos) << listing;
@@ -131,8 +124,8 @@ TEST_F(D51Program, ExampleImageIsWhatItsSourceBuildsTo) {
                   examples.string() + "/'"),
               0)
         << Err();
-    const auto committed = ParseHex(ReadFile(dir_ / "blink.hex"));
-    const auto built = ParseHex(ReadFile(dir_ / "built" / "blink.hex"));
+    const auto committed = ParseHex(ReadAll(dir_ / "blink.hex"));
+    const auto built = ParseHex(ReadAll(dir_ / "built" / "blink.hex"));
     ASSERT_TRUE(committed.ok) << committed.error;
     ASSERT_TRUE(built.ok) << built.error;
     EXPECT_TRUE(built.image.defined == committed.image.defined &&
@@ -169,7 +162,7 @@ TEST_F(D51Program, BadOrMissingHexFailsWithoutAListing) {
     EXPECT_NE(Err().find("absent.hex"), std::string::npos) << Err();
     EXPECT_FALSE(fs::exists(dir_ / "absent.d51"));
 
-    WriteFile(dir_ / "bad.hex", ":0100000000FF\n:0100000000FE\n");
+    WriteAll(dir_ / "bad.hex", ":0100000000FF\n:0100000000FE\n");
     EXPECT_NE(RunD51("bad"), 0);
     EXPECT_NE(Err().find("bad.hex: line 2: checksum mismatch"), std::string::npos) << Err();
     EXPECT_FALSE(fs::exists(dir_ / "bad.d51"));
@@ -178,16 +171,16 @@ TEST_F(D51Program, BadOrMissingHexFailsWithoutAListing) {
     EXPECT_NE(Err().find("usage"), std::string::npos);
 
     // Nothing but the listing is left behind.
-    WriteFile(dir_ / "ok.hex", ":0100000000FF\n");
+    WriteAll(dir_ / "ok.hex", ":0100000000FF\n");
     EXPECT_EQ(RunD51("ok"), 0) << Err();
     std::size_t files = 0;
     for (const auto& e : fs::directory_iterator(dir_)) files += e.path().extension() != ".txt";
     EXPECT_EQ(files, 3u);  // bad.hex, ok.hex, ok.d51: no temporary file stays
 
     // A failed run leaves an earlier listing as it was.
-    WriteFile(dir_ / "ok.hex", ":01000000");
+    WriteAll(dir_ / "ok.hex", ":01000000");
     EXPECT_NE(RunD51("ok"), 0);
-    EXPECT_NE(ReadFile(dir_ / "ok.d51").find("NOP"), std::string::npos);
+    EXPECT_NE(ReadAll(dir_ / "ok.d51").find("NOP"), std::string::npos);
 }
 
 }  // namespace

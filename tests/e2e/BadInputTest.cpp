@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "../ScratchDir.h"
 #include "../SpawnProgram.h"
+#include "../TestFiles.h"
 
 namespace lpt51::e2e {
 namespace {
@@ -21,16 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadAll;
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::WriteAll;
 
 // Four bytes at 0100 and the end record, checksums correct.
 const std::string kHex = ":0401000001020304F1\r\n:00000001FF\r\n";
@@ -40,17 +35,10 @@ class BadInputTest : public ::testing::Test {
     void SetUp() override {
         program_ = test::BuiltProgram("lpt51");
         if (!fs::exists(program_)) GTEST_SKIP() << "no program at " << program_;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("lpt51_e2e_" + std::string(info->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         WriteAll(path("p.hex"), kHex);
     }
-    void TearDown() override {
-        if (!dir_.empty()) fs::remove_all(dir_);
-    }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return scratch_.path(name); }
 
     // Runs the program on the virtual adapter with the given state file; a
     // signal counts as 128 + its number so a crash never looks like a refusal.
@@ -64,7 +52,7 @@ class BadInputTest : public ::testing::Test {
     std::string err() const { return ReadAll(path("err")); }
 
     std::string program_;
-    fs::path dir_;
+    test::ScratchDir scratch_;
 };
 
 TEST_F(BadInputTest, UnusableHexFilesAreRefusedByNameAndLeftAsTheyAre) {

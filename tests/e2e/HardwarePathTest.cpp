@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "../SpawnProgram.h"
+#include "../TestFiles.h"
 #include "sim/ChipStateFile.h"
 
 namespace lpt51::e2e {
@@ -31,12 +32,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using Code = chip::CodeBytes;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadAll;
 
 // Eight bytes at 0100 and four at the top of the chip, none of them 00 or FF.
 const std::string kImage =

@@ -237,32 +237,36 @@ bool Machine::ownsFile(int fd) {
     return files_.count(fd) != 0;
 }
 
-ssize_t Machine::read(int fd, void* buffer, std::size_t count) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+// Only /dev/port is read and written byte by byte; the parport device files
+// take ioctls alone.
+Machine::OpenFile* Machine::devPortFile(int fd, const char* call) {
     OpenFile& file = *files_.at(fd);
     if (file.kind != OpenFile::Kind::DevPort) {
-        log_.note("read() on " + file.path + " is not emulated");
+        log_.note(std::string(call) + "() on " + file.path + " is not emulated");
         errno = EINVAL;
-        return -1;
+        return nullptr;
     }
+    return &file;
+}
+
+ssize_t Machine::read(int fd, void* buffer, std::size_t count) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    OpenFile* file = devPortFile(fd, "read");
+    if (file == nullptr) return -1;
     auto* bytes = static_cast<unsigned char*>(buffer);
     for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = card_->in(static_cast<unsigned long>(file.offset++), "/dev/port read");
+        bytes[i] = card_->in(static_cast<unsigned long>(file->offset++), "/dev/port read");
     }
     return static_cast<ssize_t>(count);
 }
 
 ssize_t Machine::write(int fd, const void* buffer, std::size_t count) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    OpenFile& file = *files_.at(fd);
-    if (file.kind != OpenFile::Kind::DevPort) {
-        log_.note("write() on " + file.path + " is not emulated");
-        errno = EINVAL;
-        return -1;
-    }
+    OpenFile* file = devPortFile(fd, "write");
+    if (file == nullptr) return -1;
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     for (std::size_t i = 0; i < count; ++i) {
-        card_->out(static_cast<unsigned long>(file.offset++), bytes[i], "/dev/port write");
+        card_->out(static_cast<unsigned long>(file->offset++), bytes[i], "/dev/port write");
     }
     return static_cast<ssize_t>(count);
 }

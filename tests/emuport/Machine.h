@@ -67,6 +67,7 @@ class Machine {
     struct OpenFile;
     struct FakeDirectory;
 
+    OpenFile* devPortFile(int fd, const char* call);
     int ppdevIoctl(int fd, OpenFile& file, unsigned long request, void* argument);
     int procFile(const std::string& name);
     std::vector<std::string> directoryEntries(const std::string& path) const;

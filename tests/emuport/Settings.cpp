@@ -24,6 +24,15 @@ std::optional<unsigned long> number(const std::string& text, unsigned long limit
     return value;
 }
 
+// The number, or none with problem saying what the variable should have held.
+std::optional<unsigned long> numberIn(const char* name, const std::string& text,
+                                      unsigned long limit, const char* expected,
+                                      std::string& problem) {
+    const auto n = number(text, limit);
+    if (!n) problem = std::string(name) + ": '" + text + "' is not " + expected;
+    return n;
+}
+
 std::string hex(unsigned long value) {
     char text[24];
     std::snprintf(text, sizeof text, "0x%lX", value);
@@ -55,28 +64,22 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     if (const std::string base = variable("LPT51_EMU_BASE"); base == "none") {
         s.base.reset();
     } else if (!base.empty()) {
-        s.base = number(base, 0xFFFF);
-        if (!s.base) {
-            problem = "LPT51_EMU_BASE: '" + base + "' is not an I/O address (e.g. 0x378) or none";
-            return std::nullopt;
-        }
+        s.base = numberIn("LPT51_EMU_BASE", base, 0xFFFF, "an I/O address (e.g. 0x378) or none",
+                          problem);
+        if (!s.base) return std::nullopt;
     }
     if (const std::string irq = variable("LPT51_EMU_IRQ"); !irq.empty() && irq != "none") {
-        const auto n = number(irq, 15);
-        if (!n) {
-            problem = "LPT51_EMU_IRQ: '" + irq + "' is not an interrupt (0 to 15) or none";
-            return std::nullopt;
-        }
+        const auto n =
+            numberIn("LPT51_EMU_IRQ", irq, 15, "an interrupt (0 to 15) or none", problem);
+        if (!n) return std::nullopt;
         s.irq = static_cast<int>(*n);
     }
     if (const std::string ecr = variable("LPT51_EMU_ECR"); ecr == "none") {
         s.ecrAtBoot.reset();
     } else if (!ecr.empty() && ecr != "present") {
-        const auto n = number(ecr, 0xFF);
-        if (!n) {
-            problem = "LPT51_EMU_ECR: '" + ecr + "' is not present, none or a byte such as 0x34";
-            return std::nullopt;
-        }
+        const auto n =
+            numberIn("LPT51_EMU_ECR", ecr, 0xFF, "present, none or a byte such as 0x34", problem);
+        if (!n) return std::nullopt;
         s.ecrAtBoot = static_cast<unsigned>(*n);
     }
     if (const std::string access = variable("LPT51_EMU_ACCESS"); access == "devport") {
