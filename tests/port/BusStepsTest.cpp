@@ -17,6 +17,11 @@ struct BusSteps : ::testing::Test {
     Bus bus{recorder, clock, 29930};
 
     std::string transcript() const { return clock.transcript(); }
+    // The next step's transcript on its own.
+    void forgetSoFar() {
+        recorder.clear();
+        clock.waits.clear();
+    }
 };
 
 TEST_F(BusSteps, LatchLowAndLatchHighStrobeTheirOwnLatchWithWaitsBetween) {
@@ -24,8 +29,7 @@ TEST_F(BusSteps, LatchLowAndLatchHighStrobeTheirOwnLatchWithWaitsBetween) {
     bus.LatchLow(0x5A, 1);
     EXPECT_EQ(transcript(), "WD 5A, D1, RC 07, WC 06, D1, RC 06, WC 07, D1");
 
-    recorder.clear();
-    clock.waits.clear();
+    forgetSoFar();
     bus.LatchHigh(0xB3, 4);
     EXPECT_EQ(transcript(), "WD B3, D4, RC 07, WC 05, D4, RC 05, WC 07, D4");
 }
@@ -36,15 +40,13 @@ TEST_F(BusSteps, LatchIdleAfterReadStrobeLatchesWithLinesStillInputsThenDrives) 
     EXPECT_EQ(bus.ReadStrobe(4, 20), 0x3C);
     EXPECT_EQ(transcript(), "RC 07, WC 27, D4, RC 27, WC 23, D20, RD 3C");
 
-    recorder.clear();
-    clock.waits.clear();
+    forgetSoFar();
     bus.LatchIdle(1);
     // Bit 5 survives every SetControl until the final SetControlOut.
     EXPECT_EQ(transcript(),
               "RC 23, WC 27, D1, WD 80, D1, RC 27, WC 25, D1, RC 25, WC 27, D1, RC 27, WC 07");
 
-    recorder.clear();
-    clock.waits.clear();
+    forgetSoFar();
     bus.LatchHigh(0xB1, 1);
     EXPECT_EQ(transcript(), "WD B1, D1, RC 07, WC 05, D1, RC 05, WC 07, D1");
 }

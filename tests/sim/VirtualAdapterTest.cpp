@@ -245,6 +245,13 @@ void prepareByte(Rig& rig, std::uint16_t address, std::uint8_t byte) {
     rig.bus.Sleep(1);
 }
 
+// PROG low for one bus delay, well inside the datasheet's window.
+void shortPulse(Rig& rig) {
+    rig.bus.SetControl(control::kPulse);
+    rig.bus.BusDelay(1);
+    rig.bus.SetControl(control::kRest);
+}
+
 TEST(Faults, PulseWidthsOutsideTheDatasheetWindow) {
     Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
     rig.bus.LatchIdle(1);
@@ -325,23 +332,17 @@ TEST(Faults, PulseOrReadDuringTheWriteCycle) {
     Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
     rig.bus.LatchIdle(1);
     prepareByte(rig, 0x020, 0x0F);
-    rig.bus.SetControl(control::kPulse);
-    rig.bus.BusDelay(1);
-    rig.bus.SetControl(control::kRest);
+    shortPulse(rig);
     // The next byte 1 ms later, long before the 2 ms cycle is over.
     prepareByte(rig, 0x021, 0x00);
-    rig.bus.SetControl(control::kPulse);
-    rig.bus.BusDelay(1);
-    rig.bus.SetControl(control::kRest);
+    shortPulse(rig);
     EXPECT_THAT(faultText(rig.adapter), HasSubstr("PROG pulse during the write cycle"));
     EXPECT_EQ(rig.adapter.chip().code[0x021], 0xFF);
 
     rig.adapter.clearFaults();
     rig.bus.Sleep(3);
     prepareByte(rig, 0x022, 0x55);
-    rig.bus.SetControl(control::kPulse);
-    rig.bus.BusDelay(1);
-    rig.bus.SetControl(control::kRest);
+    shortPulse(rig);
     // Data polling: bit 7 inverted, the other bits undefined and changing.
     std::set<int> polled;
     for (int i = 0; i < 8; ++i) {
@@ -369,17 +370,13 @@ TEST(Faults, ProgrammingVoltageSetUpAndHold) {
     rig.bus.PutData(0x30);
     rig.bus.SetControl(control::kHighStrobe);
     rig.bus.SetControl(control::kRest);
-    rig.bus.SetControl(control::kPulse);
-    rig.bus.BusDelay(1);
-    rig.bus.SetControl(control::kRest);
+    shortPulse(rig);
     EXPECT_THAT(faultText(rig.adapter), HasSubstr("set up only 0.0 us before PROG went low"));
     EXPECT_EQ(rig.adapter.chip().code[0], 0xFF);
 
     rig.adapter.clearFaults();
     rig.bus.Sleep(3);
-    rig.bus.SetControl(control::kPulse);
-    rig.bus.BusDelay(1);
-    rig.bus.SetControl(control::kRest);
+    shortPulse(rig);
     rig.bus.PutData(0x80);
     rig.bus.SetControl(control::kHighStrobe);  // 12 V off at once
     EXPECT_THAT(faultText(rig.adapter), HasSubstr("held only 0.0 us after PROG went high"));
