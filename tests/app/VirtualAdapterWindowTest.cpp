@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "../StallingClock.h"
 #include "WindowFixture.h"
 #include "app/ViewText.h"
 #include "image/TextFile.h"
@@ -58,6 +59,28 @@ TEST_F(WindowTest, WriteVerifyAndReadBackOnTheVirtualChip) {
               ":10000000020003"
               "7EFF7E");
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Said after the command's own message, on hardware as here: nothing else
+// would tell that the process was held up while PROG was low.
+TEST_F(WindowTest, AStretchedPulseIsReportedAfterTheWritesMessage) {
+    // Pulse 1 is the second byte's: its pulse programs nothing, the next one does.
+    Form1& w = startOn(std::make_unique<test::StalledBackend>(
+        sim::PortKind::Bidirectional, sim::OverlongPulse::ProgramsNothing, std::set<unsigned>{1}));
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    w.AT89C5112V1->trigger();
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kImage));
+    w.currentImageFile = file;
+    SetViewLines(*w.RichEdit1, kImage);
+    w.write->setEnabled(true);
+
+    w.write->click();
+    EXPECT_EQ(dialogs.messages,
+              (Messages{"File was burn !",
+                        "1 programming pulse was longer than 110 us (the longest 310.0 us): code "
+                        "byte 0001 programmed again."}));
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[1], 0x00);
 }
 
 // The window keeps its backend from start to end; a command-line run may

@@ -8,9 +8,12 @@
 #include <random>
 #include <sstream>
 
+#include "../StallingClock.h"
 #include "CliTestSupport.h"
 #include "chip/Devices.h"
 #include "chip/Erase.h"
+#include "chip/ImageScan.h"
+#include "chip/Write.h"
 #include "cli/CliPrompts.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRun.h"
@@ -481,6 +484,48 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
               "the messages above say\n");
     // Without faults (or on hardware) a success stays one.
     EXPECT_EQ(PresentResult(err, session::OperationResult{}), kExitDone);
+}
+
+// The virtual adapter sees every stretched pulse as a fault. One the program
+// measured and mended leaves the chip as it should be and is no failure; one
+// it could not mend still is, besides the write's own failure.
+TEST(SessionFaults, OnlyAStretchedPulseThatWasMendedIsForgiven) {
+    struct Case {
+        const char* name;
+        std::set<unsigned> stalled;  // pulse 1 is the second byte's first
+        std::size_t mended;
+        bool succeeded;
+    };
+    const Case cases[] = {
+        {"a second pulse programs", {1}, 1, true},
+        {"three stretched pulses", {1, 2, 3}, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lpt51::test::StalledBackend backend(sim::PortKind::Bidirectional,
+                                            sim::OverlongPulse::ProgramsNothing, c.stalled);
+        session::SessionSetup setup;
+        setup.measureCpuMHz = [] { return session::kNominalVirtualMHz; };
+        setup.nominalClock = true;
+        setup.openBackend = [&backend] { return &backend; };
+        session::Session session(std::move(setup));
+        session.open();
+        ASSERT_TRUE(session.ready());
+        std::ostringstream err;
+        CliPrompts prompts(err, false);
+        const session::OperationResult result =
+            session.run(prompts, sim::ChipUse::Changes, [](chip::ChipContext& ctx) {
+                const chip::WriteResult w = chip::WriteImage(
+                    ctx, chip::kDevice12V, chip::ScanImage({":0400000011223344xx", kEnd}), nullptr);
+                return session::Judged(w.completed);
+            });
+        EXPECT_EQ(backend.virtualAdapter()->faults().size(), c.stalled.size());
+        EXPECT_EQ(result.mendedFaults, c.mended);
+        EXPECT_EQ(result.faults.size(), c.stalled.size() - c.mended);
+        EXPECT_EQ(result.succeeded(), c.succeeded);
+        EXPECT_EQ(PresentResult(err, result), c.succeeded ? kExitDone : kExitFailed);
+        EXPECT_THAT(err.str(), HasSubstr("longer than 110 us")) << "said either way";
+    }
 }
 
 TEST(CliPrompts, AnswersNoUnlessYesAndShowsLineBreaks) {
