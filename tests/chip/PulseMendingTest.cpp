@@ -3,9 +3,9 @@
 // from a pulse past its limit, so every way of mending one runs here.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 
+#include "../StallingClock.h"
 #include "ChipTestSupport.h"
 #include "chip/Devices.h"
 #include "chip/Lock.h"
@@ -17,34 +17,14 @@ namespace {
 
 using namespace lpt51::chip;
 using namespace std::chrono_literals;
+using lpt51::testing::StallingClock;
 using sim::OverlongPulse;
 using sim::PortKind;
-
-// Virtual time, as VirtualClock keeps it, except that the busy waits that
-// run while PROG is low are counted (from 0) and the chosen ones last 300 us
-// longer.
-class StallingClock final : public Clock {
-  public:
-    void busyWait(volatile std::uint32_t& counter, std::uint32_t, std::uint32_t units) override {
-        counter = 0;
-        now_ += 10us * units;
-        if (progLow && progLow() && stalled.count(pulses_++) != 0) now_ += 300us;
-    }
-    void sleepMs(unsigned ms) override { now_ += std::chrono::milliseconds(ms); }
-    Duration now() const override { return now_; }
-
-    std::function<bool()> progLow;
-    std::set<unsigned> stalled;
-
-  private:
-    Duration now_{0};
-    unsigned pulses_ = 0;
-};
 
 struct StalledChip {
     StalledChip(PortKind port, OverlongPulse overlong, std::set<unsigned> stalled)
         : adapter(clock, port, Chip(overlong)) {
-        clock.stalled = std::move(stalled);
+        clock.stall(std::move(stalled));
         clock.progLow = [this] { return (adapter.readControl() & control_bits::kProgLow) != 0; };
         state.BidiMode = port == PortKind::OutputOnly ? 0 : 1;
     }
