@@ -151,6 +151,8 @@ class Session {
     // Without a port nothing is probed: taken as bidirectional.
     std::uint8_t probe_ = 0xFF;
     int depth_ = 0;
+    // Every stretched pulse measured since the outermost operation began.
+    std::vector<chip::StretchedPulse> measured_;
 };
 
 }  // namespace lpt51::session
