@@ -24,9 +24,9 @@ class Nesting {
 // A stretched pulse the model saw on a code byte or lock bit that the
 // program measured as stretched too and mended. One the program did not
 // measure stays a fault: its own timing would have missed it on hardware.
-bool Mended(const sim::Fault& fault, const std::vector<chip::StretchedPulse>& pulses) {
+bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
     if (fault.kind != sim::kStretchedPulseKind) return false;
-    for (const chip::StretchedPulse& p : pulses) {
+    for (const chip::StretchedPulse& p : pulses.pulses) {
         if (p.outcome == chip::PulseOutcome::CouldNotBeMended) continue;
         const bool same = p.lockBit != 0 ? fault.lockBit == p.lockBit
                                          : fault.lockBit == 0 && fault.codeByte == p.address;
@@ -50,7 +50,6 @@ OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
     }
     const Nesting nesting(depth_);
     if (nesting.outermost()) {
-        measured_.clear();
         if (auto refusal = backend_->beginOperation(use)) {
             result.outcome = Outcome::Failed;
             result.messages.push_back(refusal->message);
@@ -66,20 +65,20 @@ OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
             if (const sim::VirtualAdapter* adapter = backend_->virtualAdapter())
                 faults.emplace(*adapter);
         }
-        chip::ChipContext ctx{*bus_, prompts, state_, &result.pulses};
+        // A step run inside another notes its pulses with the outer one's,
+        // which judges the adapter's faults by them and reports them once.
+        if (nesting.outermost()) pulseLog_ = &result.pulses;
+        chip::ChipContext ctx{*bus_, prompts, state_, pulseLog_};
         result.outcome = operation(ctx);
+        if (nesting.outermost()) pulseLog_ = nullptr;
     }
-    // The outermost operation judges the adapter's faults, and a step run
-    // inside it (the window's Write Chip within Clear-Write-Verify) keeps its
-    // pulses in its own result: all of them count here.
-    measured_.insert(measured_.end(), result.pulses.pulses.begin(), result.pulses.pulses.end());
     if (nesting.outermost()) {
         if (auto error = backend_->endOperation()) result.messages.push_back(*error);
     }
     if (faults && faults->count() > 0) {
         std::vector<sim::Fault> unexplained;
         for (const sim::Fault& f : faults->faults()) {
-            if (Mended(f, measured_))
+            if (Mended(f, result.pulses))
                 ++result.mendedFaults;
             else
                 unexplained.push_back(f);
