@@ -140,9 +140,10 @@ class Form1 final : public QMainWindow {
     void refreshRecentFiles();
     // One chip command from its start to its end, through the session:
     // real-time priority while it runs, the virtual chip saved after it, and
-    // then what went wrong in saving it and the faults the virtual adapter
-    // noticed, after the command's own message. A command that runs others
-    // (Clear-Write-Verify) has the faults once, around all of them.
+    // then the pulses that ran long, what went wrong in saving it and the
+    // faults the virtual adapter noticed, after the command's own message. A
+    // command that runs others (Clear-Write-Verify) has the pulses and
+    // faults once, around all of them.
     void runChipCommand(sim::ChipUse use,
                         const std::function<session::Outcome(chip::ChipContext&)>& command);
     // The read-out's work inside its chip command.

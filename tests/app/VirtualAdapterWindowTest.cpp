@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "../StallingClock.h"
+#include "../VirtualAdapterBackend.h"
 #include "WindowFixture.h"
 #include "app/ViewText.h"
 #include "image/TextFile.h"
@@ -147,6 +149,42 @@ TEST_F(WindowTest, ClearWriteVerifyAfterOpenSaysOnlyThatTheTaskIsComplete) {
         "byte 005 unchanged\r\rThe virtual adapter noticed 6 faults: real hardware may not "
         "have done what the messages above say."))
         << dialogs.messages[1];
+}
+
+// A pulse held up in mid-write, on a chip that takes nothing from it: the
+// window tells after the command's own message, in the command line's words,
+// and the byte programmed again is no fault of the adapter's.
+TEST_F(WindowTest, AStretchedPulseIsReportedAfterTheCommandsMessage) {
+    sim::ChipState chip = sim::ChipState::erased(sim::ChipKind::Part12V);
+    chip.overlongPulses = sim::OverlongPulse::ProgramsNothing;
+    auto owned =
+        std::make_unique<lpt51::testing::VirtualAdapterBackend<lpt51::testing::StallingClock>>(
+            std::move(chip));
+    auto& adapter = *owned;
+    adapter.testClock().progLow = adapter.progLow();
+    Form1& w = startOn(std::move(owned));
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    w.AT89C5112V1->trigger();
+    SetViewLines(*w.RichEdit1, kImage);
+    w.write->setEnabled(true);
+
+    adapter.testClock().stall({3});  // the pulse of the byte at 0003
+    w.write->click();
+    const std::string report =
+        "1 programming pulse was longer than 110 us (the longest 310.0 us): code byte 0003 "
+        "programmed again.";
+    EXPECT_EQ(dialogs.messages, (Messages{"File was burn !", report}));
+    EXPECT_EQ(adapter.adapter().chip().code[3], 0x7E);
+
+    // Clear-Write-Verify says it once, after all of its steps.
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kImage));
+    dialogs.files = {file};
+    w.SpeedButton1->click();
+    dialogs.messages.clear();
+    adapter.testClock().stall({3});
+    w.Cwv->click();
+    EXPECT_EQ(dialogs.messages, (Messages{"Task complete !", report}));
 }
 
 }  // namespace
