@@ -1,6 +1,9 @@
-// Full-chip write, read-out and verify on the virtual adapter with real
-// timing, each against the floor taken in the same run: the busy waits
-// asked for, at 10 us a unit, plus the sleeps asked for. Then
+// Full-chip erase, write, read-out, verify and clear-write-verify on the
+// virtual adapter with real timing, in the standard timing and in the
+// datasheet timing (at the slowest and the fastest crystal), side by side,
+// each against the floor taken in the same run: the busy waits asked for, at
+// 10 us a unit or their exact time, plus the sleeps asked for; for the
+// polling write, the model's write cycle plus the datasheet waits. Then
 // the window's write (its handler, painting between records) against the
 // command line's (the chip layer's write with the command line's progress
 // display), each on a chip erased just before.
@@ -10,6 +13,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +24,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ViewText.h"
+#include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/Erase.h"
 #include "chip/ReadOut.h"
@@ -94,50 +99,130 @@ image::Lines PatternImage() {
     return image::RenderImage(bytes);
 }
 
-// The chip layer, as the command line drives it.
-bool CommandLineRun(std::uint32_t delayUnit, const image::Lines& image) {
+struct TimingRun {
+    const char* title;
+    Measured erase, write, read, verify, cwv;
+    bool ok = false;
+};
+
+// The write's floor in a timing that polls: per byte the waits up to the
+// pulse's end, then the model's write cycle (the hold and the access wait run
+// inside it), then the wait before the lines drive again.
+double PollingWriteFloor(const chip::BusTiming& t, const sim::ChipTimingModel& model,
+                         std::size_t bytes) {
+    const chip::WriteWaits& w = t.write;
+    const auto inCycle =
+        std::max<Clock::Duration>(model.writeCycle, w.pollHold.nominal() + w.pollAccess.nominal());
+    const auto perByte = 6 * w.latch.nominal() + w.setup.nominal() + w.pulse.nominal() + inCycle +
+                         w.pollFloat.nominal();
+    return Seconds(perByte).count() * static_cast<double>(bytes);
+}
+
+// The chip layer, as the command line drives it, in one timing at one crystal.
+TimingRun CommandLineRun(const char* title, std::uint32_t delayUnit, const image::Lines& image,
+                         const chip::BusTiming& timing, double oscMHz) {
     RealClock clock;
+    sim::ChipTimingModel model;
+    model.oscMHz = oscMHz;
     sim::VirtualAdapter adapter(clock, sim::PortKind::Bidirectional,
-                                sim::ChipState::erased(sim::ChipKind::Part12V));
+                                sim::ChipState::erased(sim::ChipKind::Part12V), model);
     Bus bus(adapter, clock, delayUnit);
     SilentDialogs prompts;
     chip::ProgrammerState state;
+    state.Timing = &timing;
     chip::ChipContext ctx{bus, prompts, state};
     const RealTimeSection realTime(clock);
-    std::printf("real-time priority %s, memory %s\n", realTime.scheduled() ? "yes" : "refused",
-                realTime.locked() ? "locked" : "not locked");
+    TimingRun run{title, {}, {}, {}, {}, {}};
 
-    const std::uint32_t probeUnits = 2000;
-    const auto t0 = std::chrono::steady_clock::now();
-    bus.BusDelay(probeUnits);
-    std::printf("delay unit %u iterations = %.2f us\n", delayUnit,
-                Seconds(std::chrono::steady_clock::now() - t0).count() * 1e6 / probeUnits);
-
-    const Measured erase = Measure(clock, adapter, [&] { chip::ClearChip(ctx, chip::kDevice12V); });
-    Report("erase", erase);
+    run.erase = Measure(clock, adapter, [&] { chip::ClearChip(ctx, chip::kDevice12V); });
 
     const chip::ScannedImage scan = chip::ScanImage(image);
     std::ostringstream progress;
     chip::WriteResult w;
-    const Measured write = Measure(clock, adapter, [&] {
+    run.write = Measure(clock, adapter, [&] {
         cli::ProgressBar bar(progress, cli::ProgressStyle::Line, clock, "Writing");
         w = chip::WriteImage(ctx, chip::kDevice12V, scan, &bar);
         bar.finish();
     });
-    Report("write (command line)", write);
+    if (timing.write.dataPolling)
+        run.write.floor = PollingWriteFloor(timing, model, scan.dataBytes);
 
     image::Lines back;
-    const Measured read = Measure(clock, adapter, [&] { back = chip::ReadChip(ctx, nullptr); });
-    Report("read-out", read);
+    run.read = Measure(clock, adapter, [&] { back = chip::ReadChip(ctx, nullptr); });
 
     chip::VerifyResult v;
-    const Measured verify =
-        Measure(clock, adapter, [&] { v = chip::VerifyImage(ctx, scan, nullptr); });
-    Report("verify", verify);
+    run.verify = Measure(clock, adapter, [&] { v = chip::VerifyImage(ctx, scan, nullptr); });
+
+    bool cwvOk = false;
+    run.cwv = Measure(clock, adapter, [&] {
+        const auto step = [](bool done) {
+            return done ? chip::CwvStep::Continue : chip::CwvStep::Stop;
+        };
+        cwvOk = chip::RunClearWriteVerify(
+            ctx, chip::kDevice12V, scan,
+            {[&] { return step(chip::ClearChip(ctx, chip::kDevice12V)); },
+             [&] { return step(chip::WriteImage(ctx, chip::kDevice12V, scan, nullptr).completed); },
+             [&] {
+                 const chip::VerifyResult r = chip::VerifyImage(ctx, scan, nullptr);
+                 return step(r.reachedEnd && r.mismatches == 0);
+             }});
+    });
+    if (timing.write.dataPolling) run.cwv.floor = 0;  // no single floor: see the write's
 
     PrintFaults(adapter);
-    return w.completed && back == image && v.reachedEnd && v.mismatches == 0 &&
-           adapter.faults().empty();
+    if (w.failure) std::printf("  write: %s\n", w.failure->c_str());
+    run.ok = w.completed && back == image && v.reachedEnd && v.mismatches == 0 && cwvOk &&
+             adapter.faults().empty();
+    return run;
+}
+
+void ReportSideBySide(const std::array<TimingRun, 3>& runs) {
+    std::printf("\n%-10s", "");
+    for (const TimingRun& r : runs) std::printf(" | %-34s", r.title);
+    std::printf("\n");
+    const auto row = [&](const char* what, Measured TimingRun::*m) {
+        std::printf("%-10s", what);
+        for (const TimingRun& r : runs) {
+            const Measured& x = r.*m;
+            if (x.floor > 0) {
+                std::printf(" | %8.3f s  x%.3f floor  %3zu faults", x.seconds, x.seconds / x.floor,
+                            x.faults);
+            } else {
+                std::printf(" | %8.3f s               %3zu faults", x.seconds, x.faults);
+            }
+        }
+        std::printf("\n");
+    };
+    row("erase", &TimingRun::erase);
+    row("write", &TimingRun::write);
+    row("read-out", &TimingRun::read);
+    row("verify", &TimingRun::verify);
+    row("cwv", &TimingRun::cwv);
+}
+
+// What the datasheet timing must achieve against the standard one.
+bool Judge(const std::array<TimingRun, 3>& runs) {
+    bool ok = true;
+    const auto check = [&](bool pass, const std::string& what) {
+        std::printf("  %s %s\n", pass ? "ok  " : "FAIL", what.c_str());
+        ok = ok && pass;
+    };
+    char text[160];
+    for (std::size_t i = 1; i < runs.size(); ++i) {
+        const TimingRun& d = runs[i];
+        std::snprintf(text, sizeof text, "%s: no faults", d.title);
+        check(d.ok, text);
+        std::snprintf(text, sizeof text, "%s: cwv %.3f of the standard timing's (at most 0.35)",
+                      d.title, d.cwv.seconds / runs[0].cwv.seconds);
+        check(d.cwv.seconds <= 0.35 * runs[0].cwv.seconds, text);
+        std::snprintf(text, sizeof text, "%s: read-out %.3f s, verify %.3f s (each under 0.25 s)",
+                      d.title, d.read.seconds, d.verify.seconds);
+        check(d.read.seconds < 0.25 && d.verify.seconds < 0.25, text);
+        std::snprintf(text, sizeof text, "%s: write %.4f of its floor (at most 1.05)", d.title,
+                      d.write.seconds / d.write.floor);
+        check(d.write.seconds <= 1.05 * d.write.floor, text);
+    }
+    return ok;
 }
 
 // The window's handlers on the virtual adapter with real timing.
@@ -200,7 +285,20 @@ int main(int argc, char** argv) {
     QApplication qt(argc, argv);
 
     const image::Lines image = PatternImage();
-    const bool cli = CommandLineRun(delayUnit, image);
+    {
+        RealClock clock;
+        const RealTimeSection realTime(clock);
+        std::printf("real-time priority %s, memory %s\n", realTime.scheduled() ? "yes" : "refused",
+                    realTime.locked() ? "locked" : "not locked");
+    }
+    const std::array<TimingRun, 3> runs{
+        CommandLineRun("standard, 12 MHz", delayUnit, image, chip::kStandardTiming, 12.0),
+        CommandLineRun("datasheet, --sim-osc 3", delayUnit, image, chip::kDatasheetTiming, 3.0),
+        CommandLineRun("datasheet, --sim-osc 24", delayUnit, image, chip::kDatasheetTiming, 24.0),
+    };
+    ReportSideBySide(runs);
+    const bool judged = Judge(runs);
+    const bool cli = runs[0].ok && judged;
     const bool window = WindowRun(delayUnit, image);
 
     rusage ru{};

@@ -23,6 +23,7 @@ class StallingClock final : public Clock {
         if (progLow && progLow() && stalled_.count(pulses_++) != 0) now_ += kStall;
     }
     void sleepMs(unsigned ms) override { now_ += std::chrono::milliseconds(ms); }
+    void busyWaitFor(Duration d) override { now_ += d; }
     Duration now() const override { return now_; }
 
     // Holds up the chosen waits with PROG low, counted from now on.

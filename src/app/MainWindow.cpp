@@ -274,6 +274,8 @@ void Form1::buildMenus() {
     AT89C515V1 = item(device, "AT89C515V1", "AT89C51-&5V", true);
     separator(device, "N2");
     Def12 = item(device, "Def12", "&Set AT89C51-12V as def.", true);
+    Datasheet1 = item(device, "Datasheet1", "Datasheet &timing", true);
+    Datasheet1->setCheckable(true);
     // Both may be unchecked (no device selected), so the group is optional.
     auto* deviceGroup = new QActionGroup(this);
     deviceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -325,6 +327,7 @@ void Form1::connectCommands() {
     on(AT89C5112V1, &Form1::AT89C5112V1Click);
     on(AT89C515V1, &Form1::AT89C515V1Click);
     on(Def12, &Form1::Def12Click);
+    on(Datasheet1, &Form1::Datasheet1Click);
     on(Info2, &Form1::Info2Click);
 }
 

@@ -51,6 +51,9 @@ struct WindowContext {
     // The clock above is a fixed figure, not a measurement (virtual timing).
     bool nominalClock = false;
     QLocale locale = QLocale::system();  // its decimal separator reads the port test's number
+    // --timing on the command line: this run's timing, whatever the Device
+    // menu's marker says (the marker stays as it is).
+    std::optional<chip::TimingKind> timing;
 };
 
 // The main window. Its handlers carry the commands; state that several of them
@@ -108,6 +111,7 @@ class Form1 final : public QMainWindow {
     void AT89C5112V1Click();
     void AT89C515V1Click();
     void Def12Click();
+    void Datasheet1Click();
     void Info2Click();
 
     // Shared state: the session's.
@@ -126,7 +130,7 @@ class Form1 final : public QMainWindow {
     QAction *Open1, *Save1, *Test1, *Disabled1, *Exit1;
     QAction *Hexa1, *dis51;
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
-    QAction *AT89C5112V1, *AT89C515V1, *Def12;
+    QAction *AT89C5112V1, *AT89C515V1, *Def12, *Datasheet1;
     QAction* Info2;
     QMenu* OpenRecent = nullptr;
 

@@ -35,6 +35,16 @@ void Form1::Def12Click() {
     }
 }
 
+void Form1::Datasheet1Click() {
+    const bool on = Datasheet1->isChecked();
+    session_.setTiming(on ? chip::TimingKind::Datasheet : chip::TimingKind::Standard);
+    if (on) {
+        CreateMarker(context_.appDir, kDatasheetTimingMarker);
+    } else {
+        DeleteMarker(context_.appDir, kDatasheetTimingMarker);
+    }
+}
+
 void Form1::Disabled1Click() {
     if (Disabled1->text() == QStringLiteral("&Disabled Bidi.")) {
         CreateMarker(context_.appDir, kBidiOffMarker);
@@ -71,6 +81,7 @@ void Form1::Info2Click() {
     paragraphs.push_back(std::string("LPT mode is ") +
                          (facts.bidirectional ? "Bidirectional" : "SPP (Normal)") + ".");
     paragraphs.push_back("Port in use: " + facts.port.value_or("no port") + ".");
+    paragraphs.push_back("Chip timing: " + facts.timing + ": " + facts.timingText + ".");
     if (facts.delayUnitUs) {
         std::snprintf(number, sizeof number, "%.1f", *facts.delayUnitUs);
         paragraphs.push_back(std::string("One delay unit lasts ") + number + " us (" +

@@ -28,6 +28,12 @@ void Form1::FormCreate() {
         Def12->setText(QStringLiteral("&Set no default processor"));
     }
 
+    const chip::TimingKind timing = context_.timing.value_or(
+        MarkerExists(context_.appDir, kDatasheetTimingMarker) ? chip::TimingKind::Datasheet
+                                                              : chip::TimingKind::Standard);
+    Datasheet1->setChecked(timing == chip::TimingKind::Datasheet);
+    session_.setTiming(timing);
+
     if (const std::string why = refusal(); !why.empty()) {
         showChipCommandsUnavailable();
         prompts_.showMessage(why);

@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     lpt51::app::QtDialogs dialogs;
     lpt51::app::WindowContext context =
         lpt51::app::ProgramWindowContext(arguments.backend, dialogs, programDir);
+    context.timing = arguments.timing;
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);

@@ -103,7 +103,11 @@ class SimBackend final : public BackendBase {
             }
             chip = std::move(*loaded.chip);
         }
-        adapter_ = std::make_unique<sim::VirtualAdapter>(*clock_, options.simPort, std::move(chip));
+        sim::ChipTimingModel timing;
+        timing.oscMHz = options.simOscMHz;
+        timing.writeCycle = std::chrono::microseconds(options.simWriteCycleUs);
+        adapter_ = std::make_unique<sim::VirtualAdapter>(*clock_, options.simPort, std::move(chip),
+                                                         timing);
     }
 
     Port* port() override { return adapter_.get(); }

@@ -24,6 +24,8 @@ struct BackendOptions {
     sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
     bool virtualTiming = false;                            // --sim-timing virtual|real
+    double simOscMHz = 12.0;          // --sim-osc MHZ: the virtual adapter's crystal, 3 to 24
+    unsigned simWriteCycleUs = 1500;  // --sim-write-cycle US: the virtual chip's, 1 to 2000
     // --trace FILE: every register access, busy wait and sleep of the run,
     // as a Value Change Dump if FILE ends in ".vcd", as text otherwise.
     std::string trace;

@@ -1,4 +1,5 @@
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
@@ -41,6 +42,22 @@ std::optional<std::string> choose(const std::array<Choice<T>, N>& choices, const
     return option + ": unknown " + what + " '" + value + "' (use " + words + ")";
 }
 
+// A number within [lowest, highest], the whole value and nothing else;
+// `range` says which, for the message.
+template <typename T>
+std::optional<std::string> number(const std::string& value, T lowest, T highest, T& out,
+                                  const std::string& option, const char* range) {
+    T parsed{};
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, parsed);
+    if (value.empty() || ec != std::errc() || ptr != end || !(parsed >= lowest) ||
+        !(parsed <= highest)) {
+        return option + ": '" + value + "' is not " + range;
+    }
+    out = parsed;
+    return std::nullopt;
+}
+
 }  // namespace
 
 // Each backend option once: the parsers, --help, and the tests that hold the
@@ -50,6 +67,8 @@ constexpr BackendOptionInfo kBackendOptions[] = {
     {"--sim-chip", "KIND", "virtual chip: 12v, 5v, empty or foreign"},
     {"--sim-port", "KIND", "virtual port: bidi, spp or nopullups"},
     {"--sim-timing", "KIND", "virtual or real"},
+    {"--sim-osc", "MHZ", "the virtual adapter's crystal: 3 to 24 MHz (12)"},
+    {"--sim-write-cycle", "US", "the virtual chip's write cycle: 1 to 2000 us (1500)"},
     {"--trace", "FILE", "record every port access to FILE (.vcd: Value Change Dump)"},
 };
 
@@ -73,6 +92,13 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
     }
     if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");
     if (option == "--sim-port") return choose(kPorts, value, out.simPort, option, "port kind");
+    if (option == "--sim-osc") {
+        return number(value, 3.0, 24.0, out.simOscMHz, option, "a crystal of 3 to 24 MHz");
+    }
+    if (option == "--sim-write-cycle") {
+        return number(value, 1u, 2000u, out.simWriteCycleUs, option,
+                      "a write cycle of 1 to 2000 us (the datasheet's longest is 2 ms)");
+    }
     return choose(kTimings, value, out.virtualTiming, option, "timing");
 }
 

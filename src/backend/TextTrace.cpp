@@ -35,6 +35,12 @@ class TextTrace final : public TraceFormat {
                                     units, units == 1 ? "" : "s", iterations);
         line(out, at, text, n);
     }
+    void exactWait(std::string& out, Duration at, Duration d) override {
+        char text[48];
+        const int n = std::snprintf(text, sizeof text, " busy-wait %.3f us\n",
+                                    static_cast<double>(d.count()) / 1000.0);
+        line(out, at, text, n);
+    }
     void sleep(std::string& out, Duration at, unsigned ms) override {
         char text[40];
         const int n = std::snprintf(text, sizeof text, " sleep %u ms\n", ms);

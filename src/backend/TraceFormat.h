@@ -28,6 +28,8 @@ class TraceFormat {
     virtual void busyWait(std::string& out, Duration at, std::uint32_t units,
                           std::uint32_t iterations) = 0;
     virtual void sleep(std::string& out, Duration at, unsigned ms) = 0;
+    // A busy wait of an exact time rather than of delay units.
+    virtual void exactWait(std::string& out, Duration at, Duration d) = 0;
     // A fault the virtual adapter noticed.
     virtual void fault(std::string& out, Duration at, const std::string& what) = 0;
     // The trace ends here: whatever is still pending, then the closing text.

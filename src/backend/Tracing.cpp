@@ -68,6 +68,11 @@ void Tracer::busyWait(std::uint32_t units, std::uint32_t iterations) {
     flushBetweenSteps();
 }
 
+void Tracer::exactWait(Clock::Duration d) {
+    format_->exactWait(file_->buffer(), elapsed(), d);
+    flushBetweenSteps();
+}
+
 void Tracer::sleep(unsigned ms) {
     format_->sleep(file_->buffer(), elapsed(), ms);
     flushBetweenSteps();
@@ -92,6 +97,11 @@ void TracingClock::busyWait(volatile std::uint32_t& counter, std::uint32_t itera
                             std::uint32_t units) {
     tracer_.busyWait(units, iterations);
     inner_.busyWait(counter, iterations, units);
+}
+
+void TracingClock::busyWaitFor(Duration d) {
+    tracer_.exactWait(d);
+    inner_.busyWaitFor(d);
 }
 
 void TracingClock::sleepMs(unsigned ms) {

@@ -29,6 +29,7 @@ class Tracer {
     void access(const PortAccess& access);
     void busyWait(std::uint32_t units, std::uint32_t iterations);
     void sleep(unsigned ms);
+    void exactWait(Clock::Duration d);
 
     // Writes out what has collected; call when an operation has finished.
     // The first time a write has failed, returns what to tell the user.
@@ -71,6 +72,7 @@ class TracingClock final : public Clock {
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
+    void busyWaitFor(Duration d) override;
     Duration now() const override { return inner_.now(); }
     bool realTime() const override { return inner_.realTime(); }
 

@@ -139,6 +139,7 @@ class VcdTrace final : public TraceFormat {
         advance(out, at);
     }
     void sleep(std::string& out, Duration at, unsigned) override { advance(out, at); }
+    void exactWait(std::string& out, Duration at, Duration) override { advance(out, at); }
     void fault(std::string& out, Duration at, const std::string& what) override {
         advance(out, at);
         value_ |= Bit(kFault);

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "port/BusWait.h"
 #include "port/ControlBits.h"
 
 namespace lpt51::chip {
@@ -71,14 +72,163 @@ struct VariantEntry {
     std::uint8_t signature;  // at kSignatureAddress + 2
 };
 
+// The datasheet's limits, as the virtual chip judges them.
 struct Timing {
     using Duration = std::chrono::nanoseconds;
-    Duration minPulse;      // code byte and lock bit PROG pulse, shortest
-    Duration maxPulse;      // ... and longest
-    Duration erasePulse;    // chip erase PROG pulse, shortest
-    Duration writeCycle;    // self-timed write after a code byte
+    Duration minPulse;    // code byte and lock bit PROG pulse, shortest
+    Duration maxPulse;    // ... and longest
+    Duration erasePulse;  // chip erase PROG pulse, shortest
+    Duration writeCycle;  // self-timed write after a code byte, longest
+    Duration typicalWriteCycle;
     Duration vppSetupHold;  // EA/VPP before PROG falls and after it rises
-    Duration readAccess;    // address and enable to data valid (48 periods at 12 MHz)
+    // Address and data setup and hold around PROG, P2.7 high before the
+    // programming voltage, address or P2.7 low to data valid: all 48
+    // oscillator periods of the adapter's crystal.
+    unsigned setupPeriods;
+    double slowestOscMHz;  // the crystal while programming: 3 to 24 MHz
+    double fastestOscMHz;
+
+    // 48 periods at the slowest crystal: what a program that cannot know
+    // the crystal must allow.
+    constexpr Duration slowestSetup() const {
+        return Duration(static_cast<Duration::rep>(setupPeriods * 1000.0 / slowestOscMHz));
+    }
+};
+
+// Which waits the bus steps use.
+enum class TimingKind {
+    Standard,   // the program's own: delay units and sleeps, far above the chip's limits
+    Datasheet,  // each wait from a datasheet limit with a margin
+};
+
+// The waits of a byte read: the idle latch (each of its four waits), after
+// it, the address latch (each of its six), the lines to input before P2.7
+// falls, P2.7 low to the read, and after the read.
+struct ReadWaits {
+    BusWait idle, settle, latch, input, access, after;
+};
+
+// The waits of a code byte write. On a bidirectional port the datasheet
+// timing polls P0.7 for the end of the write cycle instead of waiting it out.
+struct WriteWaits {
+    BusWait idle, settle;     // the idle latch before the first record, and after it
+    BusWait record;           // at rest before each record
+    BusWait latch;            // each wait of the address latch
+    BusWait setup;            // data on the lines to PROG low
+    BusWait setupOutputOnly;  // more on an output-only port
+    BusWait pulse;
+    BusWait cycle;  // PROG high to the next byte, when the cycle is waited out
+    bool dataPolling;
+    BusWait pollHold;                      // PROG high to the lines turning to input
+    BusWait pollAccess;                    // P2.7 low to the first read
+    BusWait pollInterval;                  // between two reads of P0.7
+    BusWait pollFloat;                     // P2.7 high to the lines driving again
+    std::chrono::nanoseconds pollTimeout;  // PROG high to giving up on the cycle
+};
+
+struct EraseWaits {
+    BusWait idle, settle, latch, input, setup, pulse;
+};
+
+// One timing: every wait of every bus sequence that has one to choose.
+struct BusTiming {
+    TimingKind kind;
+    const char* name;  // "standard", "datasheet"
+    WriteWaits write;
+    ReadWaits readOut, verify, signature;
+    EraseWaits erase;
+};
+
+namespace timing_detail {
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+// A margin of 1.5 times each limit, rounded up to whole microseconds; periods
+// are those of the 3 MHz crystal.
+inline constexpr microseconds k48Periods{24};  // 48 periods at 3 MHz are 16 us
+// A port access lasts about a microsecond, on direct I/O as through the
+// kernel's driver: far longer than a latch takes to follow its inputs or the
+// port to let go of the lines, so these steps wait no more.
+inline constexpr BusWait kLatchSettle =
+    BusWait::Exact(microseconds(0),
+                   "none of the chip's: the latch follows the lines within "
+                   "nanoseconds, the port access itself is longer");
+inline constexpr BusWait kFloat =
+    BusWait::Exact(microseconds(6),
+                   "tEHQZ, data float after P2.7 rises, 48 periods: 4 x 6 us "
+                   "before the idle latch drives the lines");
+inline constexpr BusWait kInput =
+    BusWait::Exact(microseconds(0),
+                   "none of the chip's: the port lets go of the lines within "
+                   "its own access");
+inline constexpr BusWait kAccess =
+    BusWait::Exact(k48Periods, "tAVQV and tELQV, address and P2.7 low to data valid, 48 periods");
+inline constexpr BusWait kNone{};
+inline constexpr ReadWaits kDatasheetRead{kFloat, kNone, kLatchSettle, kInput, kAccess, kNone};
+}  // namespace timing_detail
+
+inline constexpr BusTiming kStandardTiming{
+    TimingKind::Standard,
+    "standard",
+    {1,
+     20,
+     1,
+     1,
+     BusWait::Units(1, 1),
+     BusWait::Sleep(1),
+     1,
+     BusWait::Sleep(3),
+     false,
+     {},
+     {},
+     {},
+     {},
+     std::chrono::nanoseconds(0)},
+    {4, {}, 4, 10, 40, {}},
+    {1, 20, 1, 4, 20, BusWait::Sleep(1)},
+    {1, {}, 1, 4, 20, {}},
+    {1, 20, 1, 4, 20, BusWait::Sleep(10)},
+};
+
+inline constexpr BusTiming kDatasheetTiming{
+    TimingKind::Datasheet,
+    "datasheet",
+    {
+        timing_detail::kLatchSettle,
+        BusWait::Exact(timing_detail::k48Periods,
+                       "tEHSH, P2.7 high before the programming voltage, 48 periods"),
+        timing_detail::kLatchSettle,
+        timing_detail::kLatchSettle,
+        BusWait::Exact(timing_detail::k48Periods,
+                       "tAVGL and tDVGL, address and data before PROG falls, 48 periods; tSHGL, "
+                       "the programming voltage 10 us before it"),
+        {},
+        BusWait(1).keeping("tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit, 6.7 times the "
+                           "shortest and 1/11 of the longest"),
+        BusWait::Exact(std::chrono::microseconds(3000),
+                       "tWC, the write cycle, at most 2.0 ms: waited out on an output-only port"),
+        true,
+        BusWait::Exact(timing_detail::k48Periods,
+                       "tGHAX and tGHDX, address and data held after PROG rises, 48 periods; "
+                       "tGHSL, the programming voltage 10 us"),
+        timing_detail::kAccess,
+        BusWait::Exact(std::chrono::microseconds(2),
+                       "none of the chip's: a byte's write ends at most 2 us after its cycle"),
+        BusWait::Exact(timing_detail::k48Periods, "tEHQZ, data float after P2.7 rises, 48 periods"),
+        std::chrono::microseconds(3000),  // tWC, 1.5 x 2.0 ms
+    },
+    timing_detail::kDatasheetRead,
+    timing_detail::kDatasheetRead,
+    timing_detail::kDatasheetRead,
+    {
+        timing_detail::kLatchSettle,
+        BusWait::Exact(timing_detail::k48Periods,
+                       "tEHSH, P2.7 high before the programming voltage, 48 periods"),
+        timing_detail::kLatchSettle,
+        timing_detail::kInput,
+        BusWait::Exact(timing_detail::k48Periods,
+                       "tSHGL, the programming voltage 10 us before PROG falls"),
+        BusWait::Sleep(15).keeping("the erase pulse, at least 10 ms"),
+    },
 };
 
 struct ChipDescriptor {
@@ -90,7 +240,11 @@ struct ChipDescriptor {
     std::array<VariantEntry, 2> variants;
     std::array<ModeEntry, 7> modes;
     Timing timing;
+    std::array<const BusTiming*, 2> timings;
 
+    constexpr const BusTiming& busTiming(TimingKind kind) const {
+        return *timings[kind == TimingKind::Standard ? 0 : 1];
+    }
     constexpr const ModeEntry& mode(Operation op) const {
         for (const ModeEntry& m : modes) {
             if (m.operation == op) return m;
@@ -123,7 +277,9 @@ inline constexpr ChipDescriptor kAt89c51{
          control::kInputEnable, false},
     }},
     {std::chrono::microseconds(1), std::chrono::microseconds(110), std::chrono::milliseconds(10),
-     std::chrono::milliseconds(2), std::chrono::microseconds(10), std::chrono::microseconds(4)},
+     std::chrono::milliseconds(2), std::chrono::microseconds(1500), std::chrono::microseconds(10),
+     48, 3.0, 24.0},
+    {&kStandardTiming, &kDatasheetTiming},
 };
 
 inline constexpr std::size_t kCodeSize = kAt89c51.codeSize;

@@ -12,6 +12,6 @@ namespace lpt51::chip {
 bool ClearChip(ChipContext& ctx, const std::string& cpuCaption);
 
 // The port sequence alone (initial sequence, erase pulse, ReleaseBus).
-void EraseSequence(Bus& bus, bool is12V);
+void EraseSequence(Bus& bus, bool is12V, const EraseWaits& waits = kStandardTiming.erase);
 
 }  // namespace lpt51::chip

@@ -22,6 +22,10 @@ struct ProgrammerState {
     std::uint16_t AddrLow = 0;       // chip address bits 0-7
     std::uint16_t AddrHigh = 0;      // chip address bits 8-11 (a record may hold more)
     std::uint16_t ChipByte = 0;      // byte last read from or to be written to the chip
+    // The waits the bus sequences use: one of the descriptor's timings.
+    const BusTiming* Timing = &kStandardTiming;
+
+    const BusTiming& waits() const { return *Timing; }
 };
 
 // What every chip operation works with. The selected device (the `cpu`
@@ -47,19 +51,18 @@ inline void AdvanceAddress(ProgrammerState& st) {
 
 // Latches the current address with `mode` in the high latch's upper bits:
 // the first steps of every byte the chip is asked to take or give.
-inline void LatchAddress(Bus& bus, const ProgrammerState& st, std::uint8_t mode, std::uint32_t d) {
+inline void LatchAddress(Bus& bus, const ProgrammerState& st, std::uint8_t mode, const BusWait& d) {
     bus.LatchLow(static_cast<std::uint8_t>(st.AddrLow), d);
     bus.LatchHigh(static_cast<std::uint8_t>(mode | (st.AddrHigh & mode_bits::kAddressHigh)), d);
 }
 
 // Reads the byte at the current address in a read mode into ChipByte: idle,
-// the address with the mode, the read strobe; `d` is the latch steps' delay,
-// r1 and r2 the strobe's.
-inline std::uint8_t ReadByteAt(ChipContext& ctx, Operation read, std::uint32_t d, std::uint32_t r1,
-                               std::uint32_t r2) {
-    ctx.bus.LatchIdle(d);
-    LatchAddress(ctx.bus, ctx.state, kAt89c51.modeByte(read, Variant::Volts5), d);
-    ctx.state.ChipByte = ctx.bus.ReadStrobe(r1, r2);
+// the address with the mode, the read strobe, with the waits `w`.
+inline std::uint8_t ReadByteAt(ChipContext& ctx, Operation read, const ReadWaits& w) {
+    ctx.bus.LatchIdle(w.idle);
+    ctx.bus.Wait(w.settle);
+    LatchAddress(ctx.bus, ctx.state, kAt89c51.modeByte(read, Variant::Volts5), w.latch);
+    ctx.state.ChipByte = ctx.bus.ReadStrobe(w.input, w.access);
     return static_cast<std::uint8_t>(ctx.state.ChipByte);
 }
 

@@ -10,10 +10,11 @@ namespace {
 constexpr std::size_t kRecordBytes = image::kRecordBytes;
 constexpr std::size_t kRecords = kCodeSize / kRecordBytes;
 
-// The read-out's per-byte sequence: four-times delays and the long strobe.
+// The read-out's per-byte sequence: in the standard timing four-times delays
+// and the long strobe.
 std::uint8_t ReadCodeByte(ChipContext& ctx) {
     ProgrammerState& st = ctx.state;
-    const std::uint8_t b = ReadByteAt(ctx, Operation::ReadCode, 4, 10, 40);
+    const std::uint8_t b = ReadByteAt(ctx, Operation::ReadCode, st.waits().readOut);
     // The address stops at the last byte instead of wrapping to 0.
     if (((st.AddrHigh << 8) | st.AddrLow) != kCodeSize - 1) AdvanceAddress(st);
     return b;

@@ -13,7 +13,7 @@ void ReadSignature(ChipContext& ctx) {
     st.AddrHigh = 0;
     if (st.SkipSignature != 1) {
         for (int i = 0; i < 3; ++i) {
-            const std::uint8_t b = ReadByteAt(ctx, Operation::ReadSignature, 1, 4, 20);
+            const std::uint8_t b = ReadByteAt(ctx, Operation::ReadSignature, st.waits().signature);
             if (i == 0 && b != kAt89c51.manufacturer &&
                 ctx.prompts.ask(QuestionKind::Information, kNotAtmel) == Answer::No) {
                 st.ChipType = kChipNone;

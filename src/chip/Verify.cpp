@@ -20,6 +20,7 @@ VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& scan, ProgressObs
     Bus& bus = ctx.bus;
     ProgrammerState& st = ctx.state;
     const std::uint8_t readMode = kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5);
+    const ReadWaits& w = st.waits().verify;
     std::size_t done = 0;
     bool stopped = false;
     for (const WalkRecord& rec : scan.records) {
@@ -28,11 +29,11 @@ VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& scan, ProgressObs
             st.AddrLow = rec.addrLow;
             result.remaining = rec.bytes.size();
             for (const std::uint8_t expected : rec.bytes) {
-                bus.LatchIdle(1);
-                bus.BusDelay(20);
-                LatchAddress(bus, st, readMode, 1);
+                bus.LatchIdle(w.idle);
+                bus.Wait(w.settle);
+                LatchAddress(bus, st, readMode, w.latch);
                 --result.remaining;
-                st.ChipByte = bus.ReadStrobe(4, 20);
+                st.ChipByte = bus.ReadStrobe(w.input, w.access);
                 if (st.ChipByte != expected) {
                     st.VerifyFailed = 1;
                     ++result.mismatches;
@@ -49,7 +50,7 @@ VerifyResult VerifyImage(ChipContext& ctx, const ScannedImage& scan, ProgressObs
                         break;
                     }
                 }
-                bus.Sleep(1);
+                bus.Wait(w.after);
                 AdvanceAddress(st);
                 ++done;
                 if (observer) observer->bytesDone(done, scan.dataBytes);

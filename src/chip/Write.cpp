@@ -6,38 +6,45 @@
 #include "chip/At89c51.h"
 #include "chip/Devices.h"
 #include "chip/HexText.h"
+#include "chip/WriteCycle.h"
 
 namespace lpt51::chip {
 
 namespace {
 
+struct Programmed {
+    Clock::Duration width;  // the bound on its pulse's width
+    // Why the byte polled at the end of its cycle stops the write, if it does.
+    std::optional<std::string> failure;
+};
+
 // One code byte at the current address, from its address to the end of its
-// write cycle; returns the bound on its pulse's width.
-Clock::Duration ProgramByte(Bus& bus, ProgrammerState& st, std::uint8_t pulseControl,
-                            std::uint8_t modeBits, std::uint8_t b) {
-    LatchAddress(bus, st, modeBits, 1);
+// write cycle.
+Programmed ProgramByte(Bus& bus, ProgrammerState& st, std::uint8_t pulseControl,
+                       std::uint8_t modeBits, std::uint8_t b) {
+    const WriteWaits& w = st.waits().write;
+    LatchAddress(bus, st, modeBits, w.latch);
     st.ChipByte = b;
     bus.PutData(b);
-    bus.BusDelay(1);
-    bus.Sleep(1);
-    // An output-only port gets a second millisecond before the pulse.
-    if (st.BidiMode == 0) bus.Sleep(1);
-    const Clock::Duration width = bus.TimedPulse(pulseControl, 1);
-    bus.Sleep(3);
-    return width;
+    bus.Wait(w.setup);
+    // An output-only port gets more time before the pulse.
+    if (st.BidiMode == 0) bus.Wait(w.setupOutputOnly);
+    const Clock::Duration width = bus.TimedPulse(pulseControl, w.pulse.units);
+    return {width, EndWriteCycle(bus, st, b)};
 }
 
 // The byte at the current address, read as the verify reads it; then the
 // lines drive again and the next byte can be programmed as any other.
 std::uint8_t ReadBack(Bus& bus, ProgrammerState& st) {
-    bus.LatchIdle(1);
-    bus.BusDelay(20);
-    LatchAddress(bus, st, kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5), 1);
-    const std::uint8_t read = bus.ReadStrobe(4, 20);
-    bus.LatchIdle(1);
-    bus.BusDelay(20);
+    const ReadWaits& r = st.waits().verify;
+    bus.LatchIdle(r.idle);
+    bus.Wait(r.settle);
+    LatchAddress(bus, st, kAt89c51.modeByte(Operation::ReadCode, Variant::Volts5), r.latch);
+    const std::uint8_t read = bus.ReadStrobe(r.input, r.access);
+    bus.LatchIdle(r.idle);
+    bus.Wait(r.settle);
     bus.SetControl(control::kRest);
-    bus.BusDelay(1);
+    bus.Wait(st.waits().write.record);
     return read;
 }
 
@@ -46,7 +53,8 @@ std::uint8_t ReadBack(Bus& bus, ProgrammerState& st) {
 void MendByte(Bus& bus, ProgrammerState& st, std::uint8_t pulseControl, std::uint8_t modeBits,
               std::uint8_t b, StretchedPulse& pulse) {
     auto another = [&] {
-        const Clock::Duration width = ProgramByte(bus, st, pulseControl, modeBits, b);
+        // The read-back below judges the byte, not the polling.
+        const Clock::Duration width = ProgramByte(bus, st, pulseControl, modeBits, b).width;
         if (!Stretched(width)) return false;
         ++pulse.stretched;
         pulse.longest = std::max(pulse.longest, width);
@@ -103,20 +111,21 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
     const ModeEntry& program = kAt89c51.mode(Operation::ProgramCode);
     const std::uint8_t modeBits = program.modeByte(CaptionVariant(cpuCaption));
 
-    bus.LatchIdle(1);
-    bus.BusDelay(20);
+    const WriteWaits& w = st.waits().write;
+    bus.LatchIdle(w.idle);
+    bus.Wait(w.settle);
     for (const WalkRecord& rec : scan.records) {
         if (rec.data) {
             st.AddrHigh = rec.addrHigh;
             st.AddrLow = rec.addrLow;
             bus.SetControl(control::kRest);
-            bus.BusDelay(1);
+            bus.Wait(w.record);
             for (const std::uint8_t b : rec.bytes) {
-                const Clock::Duration width = ProgramByte(bus, st, program.control, modeBits, b);
-                if (Stretched(width)) {
+                const Programmed p = ProgramByte(bus, st, program.control, modeBits, b);
+                if (Stretched(p.width)) {
                     StretchedPulse pulse;
                     pulse.address = static_cast<std::uint16_t>((st.AddrHigh << 8) | st.AddrLow);
-                    pulse.longest = width;
+                    pulse.longest = p.width;
                     MendByte(bus, st, program.control, modeBits, b, pulse);
                     result.pulses.pulses.push_back(pulse);
                     if (ctx.pulseLog) ctx.pulseLog->pulses.push_back(pulse);
@@ -125,6 +134,10 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
                         bus.ReleaseBus();
                         return result;
                     }
+                } else if (p.failure) {
+                    result.failure = p.failure;
+                    bus.ReleaseBus();
+                    return result;
                 }
                 AdvanceAddress(st);
                 ++result.bytesProgrammed;

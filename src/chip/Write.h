@@ -20,8 +20,9 @@ struct WriteResult {
     std::size_t bytesProgrammed = 0;
     // Every pulse longer than the chip allows, and what became of its byte.
     PulseChecks pulses;
-    // Set when a byte's stretched pulse could not be mended: the write
-    // stopped there (completed is false) and this says where, what was read
+    // Set when the write stopped (completed is false): a byte's stretched
+    // pulse could not be mended, or a byte polled at the end of its write
+    // cycle read wrong or its cycle did not end. Says where, what was read
     // and that the chip may be partly programmed.
     std::optional<std::string> failure;
 };

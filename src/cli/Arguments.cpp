@@ -135,6 +135,12 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                                "the device in the socket (needed by erase, write, "
                                                "lock, cwv)")
                                     ->type_name("12v|5v");
+    std::string timing;
+    CLI::Option* timingOption =
+        app.add_option("--timing", timing,
+                       "standard (the default) or datasheet: every wait from the chip's own "
+                       "limits, for a 3 to 24 MHz crystal and a short cable")
+            ->type_name("standard|datasheet");
     std::string imageFormat;
     CLI::Option* formatOption =
         app.add_option("--format", imageFormat,
@@ -233,6 +239,18 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     if (deviceOption->count() > 0) {
         takeValue("--device", device);
         o.device = DeviceNamed(device);
+    }
+    if (timingOption->count() > 0) {
+        takeValue("--timing", timing);
+        if (timing == chip::kStandardTiming.name) {
+            o.timing = chip::TimingKind::Standard;
+        } else if (timing == chip::kDatasheetTiming.name) {
+            o.timing = chip::TimingKind::Datasheet;
+        } else {
+            throw UsageError{"--timing: unknown timing '" + timing +
+                             "' (use standard or datasheet)"};
+        }
+        o.timingGiven = true;
     }
 
     if (formatOption->count() > 0) {

@@ -15,6 +15,8 @@ namespace lpt51::cli {
 struct Options {
     BackendOptions backend;
     std::string device = chip::kNoSelect;
+    chip::TimingKind timing = chip::TimingKind::Standard;  // --timing standard|datasheet
+    bool timingGiven = false;
     bool yes = false;
     bool force = false;
     bool quiet = false;

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "chip/At89c51.h"
 #include "chip/Cwv.h"
@@ -11,16 +13,15 @@
 #include "chip/Lock.h"
 #include "chip/ReadOut.h"
 #include "chip/Signature.h"
-#include "chip/Verify.h"
-#include "chip/Write.h"
 #include "cli/Arguments.h"
+#include "cli/ChipSteps.h"
 #include "cli/CommandRun.h"
-#include "cli/Differences.h"
 #include "cli/ImageOperand.h"
+#include "cli/InfoText.h"
+#include "cli/PortList.h"
 #include "file/ReplaceFile.h"
 #include "file/Stream.h"
 #include "port/RecordingPort.h"
-#include "session/Ports.h"
 
 namespace lpt51::cli {
 
@@ -28,25 +29,6 @@ namespace {
 
 using session::Judged;
 using session::Outcome;
-
-// What holds without a port: what the user needs to mend a port that fails.
-void PrintProgramFacts(std::ostream& out, const session::Facts& f) {
-    out << "CPU clock: " << f.cpuMHz << " MHz" << (f.nominalClock ? " (nominal, not measured)" : "")
-        << '\n';
-    out << "DelayUnit: " << f.delayUnit << '\n';
-    if (f.delayUnitUs)
-        out << "Delay unit length: " << *f.delayUnitUs << " us\n";
-    else
-        out << "Delay unit length: not timed (no port)\n";
-    out << "Timing: " << (f.nominalClock ? "virtual" : "real") << '\n';
-    if (f.realTimeClock) {
-        out << "Operations: "
-            << (f.realTimeRefusal ? TerminalText(*f.realTimeRefusal)
-                                  : std::string("at real-time priority, memory locked"))
-            << '\n';
-    }
-    out << "Files: " << f.filesDirectory << '\n';
-}
 
 int Info(CommandRun& r) {
     if (const int e = r.checkFiles(); e != kExitDone) return e;
@@ -61,11 +43,7 @@ int Info(CommandRun& r) {
         [&](chip::ChipContext&) {
             const session::Facts f = r.session.facts();
             PrintProgramFacts(r.out, f);
-            r.out << "Port mode: " << (f.bidirectional ? "Bidirectional" : "SPP (Normal)");
-            if (f.pullUpsMissing)
-                r.out << " (probe read " << chip::Hex2(f.probe) << ": no pull-ups detected)";
-            r.out << '\n';
-            r.out << "Port: " << f.port.value_or("") << '\n';
+            PrintPortFacts(r.out, f);
             return Outcome::Done;
         },
         session::Priority::Normal);
@@ -135,70 +113,6 @@ int Lock(CommandRun& r) {
     });
 }
 
-// The device check, then the image with a progress bar. The final message
-// is shown at once, or left to the caller through `message`.
-bool WriteStep(CommandRun& r, chip::ChipContext& ctx,
-               std::optional<std::string>* message = nullptr) {
-    if (!chip::RunDeviceCheck(ctx, r.options.device)) return false;
-    ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Writing");
-    const chip::WriteResult w = chip::WriteImage(ctx, r.options.device, r.image, &bar);
-    if (w.completed)
-        bar.finish();
-    else
-        bar.abandon();
-    std::optional<std::string> m = chip::WriteFinalMessage(w, ctx.state);
-    if (message != nullptr && w.completed)
-        *message = m;
-    else if (m)
-        ctx.prompts.showMessage(*m);
-    return w.completed;
-}
-
-// Reads back every byte the write programmed, as verify reads it but
-// without its questions; true when the chip holds the image. A difference
-// is said in one line, however many bytes differ.
-bool ReadBackStep(CommandRun& r, chip::ChipContext& ctx) {
-    ProgressBar bar(r.err, r.options.quiet ? ProgressStyle::Quiet : r.style(), ctx.bus.clock(),
-                    "Verifying");
-    r.prompts.setVerifying(true);
-    const chip::VerifyResult v = chip::VerifyImage(ctx, r.image, &bar);
-    r.prompts.setVerifying(false);
-    ctx.state.VerifyFailed = 0;
-    bar.finish();
-    if (v.mismatches == 0) return true;
-    constexpr std::size_t kNamed = 4;
-    const std::vector<Difference>& d = bar.differences();
-    std::string where;
-    for (std::size_t i = 0; i < d.size() && i < kNamed; ++i) {
-        where += (i == 0 ? "" : ", ") + chip::Hex2(d[i].address >> 8) +
-                 chip::Hex2(d[i].address & 0xFF) + " (chip " + chip::Hex2(d[i].onChip) + ", file " +
-                 chip::Hex2(d[i].inFile) + ")";
-    }
-    if (v.mismatches > kNamed) where += " and " + std::to_string(v.mismatches - kNamed) + " more";
-    r.err << "lpt51: written, but reading back " << v.mismatches
-          << (v.mismatches == 1 ? " byte differs" : " bytes differ") << " from the file, at "
-          << where << ": the chip may be locked or not erased.\n";
-    return false;
-}
-
-// The compare with a progress bar, the differences and the final message;
-// true when the chip holds the image.
-bool VerifyStep(CommandRun& r, chip::ChipContext& ctx) {
-    ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Verifying");
-    r.prompts.setVerifying(true);
-    const chip::VerifyResult v = chip::VerifyImage(ctx, r.image, &bar);
-    r.prompts.setVerifying(false);
-    if (v.refusal)
-        bar.abandon();
-    else
-        bar.finish();
-    if (v.mismatches > 0) ReportDifferences(r.out, bar.differences(), v.mismatches);
-    if (auto m = chip::VerifyFinalMessage(v, ctx.state)) ctx.prompts.showMessage(*m);
-    const bool ok = !v.refusal && v.mismatches == 0 && ctx.state.VerifyFailed == 0;
-    ctx.state.VerifyFailed = 0;
-    return ok;
-}
-
 int Write(CommandRun& r) {
     if (!r.takeImage()) return kExitFailed;
     if (const int e = r.openPort(); e != kExitDone) return e;
@@ -257,14 +171,6 @@ int Cwv(CommandRun& r) {
     });
 }
 
-// The whole code memory, with a progress bar.
-chip::CodeBytes ReadWholeChip(CommandRun& r, chip::ChipContext& ctx) {
-    ProgressBar bar(r.err, r.style(), ctx.bus.clock(), "Reading");
-    const auto bytes = chip::ReadChipBytes(ctx, &bar);
-    bar.finish();
-    return bytes;
-}
-
 int Read(CommandRun& r) {
     const std::string& file = r.options.operands[0];
     // /dev/stdout and /dev/fd/N are links too, but streams: written, not replaced.
@@ -319,28 +225,8 @@ int Check(CommandRun& r) {
     return r.scanImage() ? kExitDone : kExitFailed;
 }
 
-std::string Indented(std::string text) {
-    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 5)
-        text.replace(at, 1, "\n    ");
-    return text;
-}
-
-// A table the completion reads too: the first word of each row is a --port value.
 int Ports(CommandRun& r) {
-    const session::PortSurvey survey = session::SurveyPorts();
-    if (!survey.problem.empty()) {
-        r.err << "lpt51: " << survey.problem << '\n';
-    } else if (survey.guessed) {
-        r.err << "lpt51: " << kNoParportDriver << '\n';
-    } else if (survey.ports.empty()) {
-        r.err << "lpt51: No parallel port was found on this machine.\n";
-    }
-    for (const FoundPort& p : survey.ports) {
-        r.out << p.name << "  base " << (p.base.empty() ? "-" : p.base) << "  "
-              << (p.device.empty() ? "-" : p.device) << "  " << p.access << "  "
-              << (p.opens ? "can be opened" : "cannot be opened: " + Indented(p.whyNot)) << '\n';
-    }
-    r.err << "lpt51: --port sim is the virtual adapter, always there.\n";
+    ListPorts(r.out, r.err);
     return kExitDone;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "backend/Backend.h"
+#include "chip/At89c51.h"
 
 namespace lpt51::cli {
 
@@ -25,8 +26,9 @@ int RunCommandLine(std::vector<std::string> args, std::ostream& out, std::ostrea
 // What the program's words say about the window when they name no command.
 struct WindowArguments {
     BackendOptions backend;
-    std::string screenshot;          // save the window as this PNG and quit
-    std::vector<std::string> words;  // what no option took: the window's own
+    std::string screenshot;                  // save the window as this PNG and quit
+    std::vector<std::string> words;          // what no option took: the window's own
+    std::optional<chip::TimingKind> timing;  // --timing, when given
 };
 
 // The program's entry for all of its words: runs the command they name (or

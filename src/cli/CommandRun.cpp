@@ -21,6 +21,7 @@ session::SessionSetup SetupFor(const Options& o, std::ostream& err) {
     session::SessionSetup setup;
     if (o.verbose) setup.stage = [&err](const std::string& s) { err << "lpt51: " << s << '\n'; };
     setup.backend = o.backend;
+    setup.timing = o.timing;
     setup.filesDirectory = [] { return image::ResolveAppDirs(image::AppDirOfExecutable()).files; };
     return setup;
 }

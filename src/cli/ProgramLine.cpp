@@ -44,6 +44,7 @@ std::optional<int> RunProgramLine(const std::vector<std::string>& args, WindowAr
         Run(args, CommandNeeded::NoWindowInstead, std::cout, std::cerr, o);
     if (!code) {
         window.backend = o.backend;
+        if (o.timingGiven) window.timing = o.timing;
         window.screenshot = o.screenshot;
         window.words = o.operands;
     }

@@ -41,35 +41,41 @@ void Bus::Sleep(unsigned ms) {
     clock_.sleepMs(ms);
 }
 
-void Bus::Latch(std::uint8_t value, std::uint8_t strobe, std::uint32_t d) {
-    PutData(value);
-    BusDelay(d);
-    SetControl(strobe);
-    BusDelay(d);
-    SetControl(control::kRest);
-    BusDelay(d);
+void Bus::Wait(const BusWait& w) {
+    if (w.units != 0) BusDelay(w.units);
+    if (w.exact.count() != 0) clock_.busyWaitFor(w.exact);
+    if (w.sleepMs != 0) Sleep(w.sleepMs);
 }
 
-void Bus::LatchLow(std::uint8_t a, std::uint32_t d) {
+void Bus::Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d) {
+    PutData(value);
+    Wait(d);
+    SetControl(strobe);
+    Wait(d);
+    SetControl(control::kRest);
+    Wait(d);
+}
+
+void Bus::LatchLow(std::uint8_t a, const BusWait& d) {
     Latch(a, control::kLowStrobe, d);
 }
 
-void Bus::LatchHigh(std::uint8_t b, std::uint32_t d) {
+void Bus::LatchHigh(std::uint8_t b, const BusWait& d) {
     Latch(b, control::kHighStrobe, d);
 }
 
-void Bus::LatchIdle(std::uint32_t d) {
+void Bus::LatchIdle(const BusWait& d) {
     SetControl(control::kRest);
-    BusDelay(d);
+    Wait(d);
     LatchHigh(kIdleMode, d);
     SetControlOut(control::kRest);
 }
 
-std::uint8_t Bus::ReadStrobe(std::uint32_t r1, std::uint32_t r2) {
+std::uint8_t Bus::ReadStrobe(const BusWait& r1, const BusWait& r2) {
     SetControl(control::kInput);
-    BusDelay(r1);
+    Wait(r1);
     SetControl(control::kInputEnable);
-    BusDelay(r2);
+    Wait(r2);
     return GetData();
 }
 

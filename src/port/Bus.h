@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "port/BusWait.h"
 #include "port/Clock.h"
 #include "port/ControlBits.h"
 #include "port/Port.h"
@@ -31,12 +32,14 @@ class Bus {
     std::uint8_t GetData();
     void BusDelay(std::uint32_t k = 1);  // k x 10 us, standing for k x DelayUnit iterations
     void Sleep(unsigned ms);
+    // Each part of `w` in turn: BusDelay(units), the exact wait, Sleep(ms).
+    void Wait(const BusWait& w);
 
-    // Composite steps.
-    void LatchLow(std::uint8_t a, std::uint32_t d);
-    void LatchHigh(std::uint8_t b, std::uint32_t d);
-    void LatchIdle(std::uint32_t d);
-    std::uint8_t ReadStrobe(std::uint32_t r1, std::uint32_t r2);
+    // Composite steps; a count of delay units converts to a BusWait.
+    void LatchLow(std::uint8_t a, const BusWait& d);
+    void LatchHigh(std::uint8_t b, const BusWait& d);
+    void LatchIdle(const BusWait& d);
+    std::uint8_t ReadStrobe(const BusWait& r1, const BusWait& r2);
     void ReleaseBus();
 
     // A programming pulse: SetControl(start), BusDelay(k), SetControl(kRest),
@@ -48,7 +51,7 @@ class Bus {
 
   private:
     // The lines to `value`, the latch's strobe bit cleared and set again.
-    void Latch(std::uint8_t value, std::uint8_t strobe, std::uint32_t d);
+    void Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d);
 
     Port& port_;
     Clock& clock_;

@@ -40,6 +40,15 @@ void RealClock::sleepMs(unsigned ms) {
     }
 }
 
+void RealClock::busyWaitFor(Duration d) {
+    const auto start = steadyNow_();
+    const auto until = start + d;
+    auto now = start;
+    while (now < until) now = steadyNow_();
+    busySpent_ += now - start;
+    busyAsked_ += d;
+}
+
 Clock::Duration RealClock::now() const {
     return std::chrono::duration_cast<Duration>(steadyNow_().time_since_epoch());
 }

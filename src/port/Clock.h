@@ -25,6 +25,10 @@ class Clock {
     // Sleeps at least `ms` milliseconds.
     virtual void sleepMs(unsigned ms) = 0;
 
+    // Spins for `d` exactly, not rounded to delay units: the waits of a
+    // timing built from the chip's own limits.
+    virtual void busyWaitFor(Duration d) = 0;
+
     // Time since an arbitrary start, for pulse-width checks and progress.
     virtual Duration now() const = 0;
 
@@ -50,6 +54,7 @@ class RealClock final : public Clock {
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
+    void busyWaitFor(Duration d) override;
     Duration now() const override;
     bool realTime() const override { return true; }
 
@@ -57,7 +62,7 @@ class RealClock final : public Clock {
     // waits, and the sleeps asked for. Together they are the floor an
     // operation's time is measured against.
     Duration busySpent() const { return busySpent_; }
-    // The busy waits asked for: 10 us a unit.
+    // The busy waits asked for: 10 us a unit, and the exact ones.
     Duration busyAsked() const { return busyAsked_; }
     Duration sleepAsked() const { return sleepAsked_; }
 
@@ -76,6 +81,7 @@ class VirtualClock final : public Clock {
     void busyWait(volatile std::uint32_t& counter, std::uint32_t iterations,
                   std::uint32_t units) override;
     void sleepMs(unsigned ms) override;
+    void busyWaitFor(Duration d) override { now_ += d; }
     Duration now() const override { return now_; }
 
     void advance(Duration d) { now_ += d; }

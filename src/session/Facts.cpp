@@ -21,6 +21,11 @@ Facts Session::facts() {
         // Without a port, what the operations would run on once there is one.
         f.realTimeClock = !nominal_;
     }
+    f.timing = state_.waits().name;
+    f.timingText = timing() == chip::TimingKind::Datasheet
+                       ? "every wait from the chip's datasheet limits with a margin of 1.5, "
+                         "for a 3 to 24 MHz crystal on the adapter and a short cable"
+                       : "the program's own waits, far above the chip's limits";
     if (f.realTimeClock) f.realTimeRefusal = RealTimeRefusal();
     if (setup_.filesDirectory) f.filesDirectory = setup_.filesDirectory();
     f.version = LPT51_VERSION;

@@ -20,6 +20,10 @@ struct Facts {
     bool realTimeClock = false;       // the bus runs on real time
     // Why operations cannot run unpre-empted; only asked on a real clock.
     std::optional<std::string> realTimeRefusal;
+    // Which waits the operations use: "standard" or "datasheet", and in
+    // words what that timing is.
+    std::string timing;
+    std::string timingText;
     std::string filesDirectory;
     std::string version;
 };

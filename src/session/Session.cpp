@@ -6,7 +6,9 @@
 
 namespace lpt51::session {
 
-Session::Session(SessionSetup setup) : setup_(std::move(setup)) {}
+Session::Session(SessionSetup setup) : setup_(std::move(setup)) {
+    setTiming(setup_.timing);
+}
 
 Session::~Session() = default;
 

@@ -39,6 +39,7 @@ struct SessionSetup {
     // Told each stage of opening as it is done (the clock, the port, the
     // probe), for a front end that reports them; may be empty.
     std::function<void(const std::string&)> stage;
+    chip::TimingKind timing = chip::TimingKind::Standard;  // the waits the operations use
 };
 
 // Why chip work cannot be done.
@@ -124,6 +125,9 @@ class Session {
     // Null unless ready().
     Bus* bus() { return bus_.get(); }
     chip::ProgrammerState& state() { return state_; }
+    // The waits every operation from now on uses.
+    void setTiming(chip::TimingKind timing) { state_.Timing = &chip::kAt89c51.busTiming(timing); }
+    chip::TimingKind timing() const { return state_.Timing->kind; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
     // virtual adapter's faults collected, and its chip locked and read from

@@ -22,11 +22,12 @@ struct VirtualAdapter::Latches {
     bool contention = false;
 };
 
-VirtualAdapter::VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip)
+VirtualAdapter::VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip,
+                               ChipTimingModel timing)
     : clock_(clock),
       portKind_(portKind),
       log_(clock),
-      chip_(clock, std::move(chip), log_),
+      chip_(clock, std::move(chip), log_, timing),
       latches_(std::make_unique<Latches>()) {
     chip_.pinsChanged(pins());
 }
@@ -34,8 +35,11 @@ VirtualAdapter::VirtualAdapter(const Clock& clock, PortKind portKind, ChipState 
 VirtualAdapter::~VirtualAdapter() = default;
 
 std::uint8_t VirtualAdapter::lines() const {
+    return linesWith(chipOutput());
+}
+
+std::uint8_t VirtualAdapter::linesWith(std::optional<std::uint8_t> chip) const {
     const std::uint8_t undriven = portKind_ == PortKind::NoPullUps ? 0x00 : 0xFF;
-    const std::optional<std::uint8_t> chip = chipOutput();
     // P0 is open drain: the chip only pulls lines low, the pull-ups (or
     // nothing) make the ones.
     const std::uint8_t fromChip = chip ? static_cast<std::uint8_t>(*chip & undriven) : undriven;
@@ -108,9 +112,9 @@ void VirtualAdapter::checkContention() {
 }
 
 std::uint8_t VirtualAdapter::readData() {
-    chip_.beforeRead(pins());
+    const std::optional<std::uint8_t> early = chip_.beforeRead(pins());
     if (portKind_ == PortKind::OutputOnly) return latches_->data;
-    return lines();
+    return early ? linesWith(early) : lines();
 }
 
 void VirtualAdapter::writeData(std::uint8_t value) {

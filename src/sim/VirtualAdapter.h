@@ -32,7 +32,8 @@ enum class PortKind {
 // at once is bus contention. The chip's part is VirtualChip.
 class VirtualAdapter final : public Port {
   public:
-    VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip);
+    VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip,
+                   ChipTimingModel timing = {});
     ~VirtualAdapter() override;
 
     std::uint8_t readData() override;
@@ -50,6 +51,7 @@ class VirtualAdapter final : public Port {
     std::size_t driverPulses() const { return chip_.driverPulses(); }
 
     PortKind portKind() const { return portKind_; }
+    const ChipTimingModel& timing() const { return chip_.timing(); }
     const Clock& clock() const { return clock_; }
     const ChipState& chip() const { return chip_.state(); }
     ChipState& chip() { return chip_.state(); }
@@ -82,6 +84,8 @@ class VirtualAdapter final : public Port {
     // as the port alone makes them.
     ChipPins inputs() const;
     std::optional<std::uint8_t> chipOutput() const;
+    // The lines with the chip driving `chip` (none: not at all).
+    std::uint8_t linesWith(std::optional<std::uint8_t> chip) const;
     bool portDrives() const;
     void settle();
     void checkContention();

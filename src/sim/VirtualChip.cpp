@@ -64,8 +64,15 @@ ChipState ChipState::erased(ChipKind kind) {
     return state;
 }
 
-VirtualChip::VirtualChip(const Clock& clock, ChipState state, FaultLog& log)
-    : clock_(clock), state_(std::move(state)), log_(log) {}
+VirtualChip::VirtualChip(const Clock& clock, ChipState state, FaultLog& log, ChipTimingModel timing)
+    : clock_(clock), timing_(timing), state_(std::move(state)), log_(log) {}
+
+std::string VirtualChip::needed() const {
+    char text[48];
+    std::snprintf(text, sizeof text, " (%s needed at %g MHz)", micros(timing_.setupTime()).c_str(),
+                  timing_.oscMHz);
+    return text;
+}
 
 std::optional<std::uint8_t> VirtualChip::output(const ChipPins& pins) const {
     if (state_.kind == ChipKind::Empty) return std::nullopt;
@@ -73,23 +80,99 @@ std::optional<std::uint8_t> VirtualChip::output(const ChipPins& pins) const {
     if (mode == Operation::ReadSignature) return signatureByte(state_.kind, pins.address);
     if (mode != Operation::ReadCode) return std::nullopt;
     if (writeCycleEnd_ && clock_.now() < *writeCycleEnd_) {
-        return static_cast<std::uint8_t>(lastWritten_ ^ 0x80);
+        // Data polling: the complement of the written bit 7, the rest undefined.
+        if (pins.address != writingAddress_) return noise();
+        return static_cast<std::uint8_t>((~lastWritten_ & 0x80) | (noise() & 0x7F));
     }
     if (state_.lockBits[0] && state_.lockBits[1]) return lockedReadPattern(pins.address);
     return state_.code[pins.address % chip::kCodeSize];
 }
 
 void VirtualChip::pinsChanged(const ChipPins& pins) {
+    const Clock::Duration now = clock_.now();
     if (!last_) {
+        // Whatever the pins show at power-up has been so for long.
+        const Clock::Duration longAgo = now - std::chrono::seconds(1);
         last_ = pins;
-        outputChangedAt_ = clock_.now();
+        outputChangedAt_ = now;
+        addressChangedAt_ = linesChangedAt_ = longAgo;
+        if (pins.p27) p27HighAt_ = longAgo;
         return;
     }
-    if (pins.twelveVolts != last_->twelveVolts) onVppChange(last_->twelveVolts);
+    checkHold(pins);
+    if (pins.p27 != last_->p27) {
+        if (pins.p27) {
+            p27HighAt_ = now;
+        } else {
+            p27HighAt_.reset();
+        }
+    }
+    if (pins.twelveVolts != last_->twelveVolts) {
+        onVppChange(last_->twelveVolts);
+        if (pins.twelveVolts) {
+            p27BeforeVpp_.reset();
+            if (p27HighAt_) p27BeforeVpp_ = now - *p27HighAt_;
+        }
+    }
+    if (pins.address != last_->address) addressChangedAt_ = now;
+    if (pins.lines != last_->lines) linesChangedAt_ = now;
     if (DecodeMode(pins) != DecodeMode(*last_) || pins.address != last_->address) {
-        outputChangedAt_ = clock_.now();
+        outputChangedAt_ = now;
     }
     last_ = pins;
+}
+
+// Address and data are held for 48 periods after a code byte's PROG rises.
+void VirtualChip::checkHold(const ChipPins& pins) {
+    if (!codePulseEnd_) return;
+    const Clock::Duration since = clock_.now() - *codePulseEnd_;
+    if (since >= timing_.setupTime()) {
+        codePulseEnd_.reset();
+        return;
+    }
+    const auto byte = [this] { return Hex(last_->address, 3); };
+    if (pins.address != last_->address && !addressHoldBroken_) {
+        addressHoldBroken_ = true;
+        fault("address or data held too briefly", "address of code byte " + byte() + " held only " +
+                                                      micros(since) + " after PROG went high" +
+                                                      needed());
+    }
+    if (pins.lines != last_->lines && !dataHoldBroken_) {
+        dataHoldBroken_ = true;
+        fault("address or data held too briefly", "data of code byte " + byte() + " held only " +
+                                                      micros(since) + " after PROG went high" +
+                                                      needed());
+    }
+}
+
+// What must have stood still for 48 periods when PROG falls.
+void VirtualChip::checkSetup(const ChipPins& pins) {
+    const Clock::Duration now = clock_.now();
+    const Clock::Duration setup = timing_.setupTime();
+    if (pulseMode_ == Operation::ProgramCode) {
+        const std::string byte = Hex(pins.address, 3);
+        if (now - addressChangedAt_ < setup) {
+            fault("address or data set up too briefly",
+                  "address of code byte " + byte + " set up only " +
+                      micros(now - addressChangedAt_) + " before PROG went low" + needed());
+        }
+        if (now - linesChangedAt_ < setup) {
+            fault("address or data set up too briefly",
+                  "data of code byte " + byte + " set up only " + micros(now - linesChangedAt_) +
+                      " before PROG went low" + needed());
+        }
+    }
+    if (pins.twelveVolts && vppChangedAt_) {
+        if (!p27BeforeVpp_) {
+            fault("programming voltage before P2.7",
+                  "programming voltage switched on while P2.7 was low");
+        } else if (*p27BeforeVpp_ < setup) {
+            fault("programming voltage before P2.7", "programming voltage switched on only " +
+                                                         micros(*p27BeforeVpp_) +
+                                                         " after P2.7 went high" + needed());
+        }
+        p27BeforeVpp_ = setup;  // judged once each time it comes on
+    }
 }
 
 void VirtualChip::onVppChange(bool wasTwelveVolts) {
@@ -126,6 +209,10 @@ void VirtualChip::progFell(const ChipPins& pins, bool fromDriver) {
                                                             micros(now - *vppChangedAt_) +
                                                             " before PROG went low (10 us needed)");
         pulseRejected_ = true;
+    }
+    if (programs(pulseMode_) && !fromDriver && state_.kind != ChipKind::Empty &&
+        state_.kind != ChipKind::Foreign) {
+        checkSetup(pins);
     }
 }
 
@@ -221,7 +308,10 @@ void VirtualChip::programCodeByte(const ChipPins& pins, Clock::Duration width) {
     }
     state_.code[address] &= value;
     lastWritten_ = pulseData_;
-    writeCycleEnd_ = clock_.now() + kTiming.writeCycle;
+    writingAddress_ = address;
+    writeCycleEnd_ = clock_.now() + timing_.writeCycle;
+    codePulseEnd_ = clock_.now();
+    addressHoldBroken_ = dataHoldBroken_ = false;
     ++programPulses_;
 }
 
@@ -263,18 +353,27 @@ void VirtualChip::eraseChip(Clock::Duration width, bool twelveVolts) {
     ++erasePulses_;
 }
 
-void VirtualChip::beforeRead(const ChipPins& pins) {
-    if (!output(pins)) return;
+std::optional<std::uint8_t> VirtualChip::beforeRead(const ChipPins& pins) {
+    // xorshift: the undefined bits of this read.
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 17;
+    noise_ ^= noise_ << 5;
+    if (!output(pins)) return std::nullopt;
     const Clock::Duration now = clock_.now();
-    if (writeCycleEnd_ && now < *writeCycleEnd_) {
-        fault("read during the write cycle", "read of " + Hex(pins.address, 3) +
-                                                 " during the write cycle (" +
-                                                 micros(*writeCycleEnd_ - now) + " left)");
-    } else if (now - outputChangedAt_ < kTiming.readAccess) {
+    const bool polling = DecodeMode(pins) == Operation::ReadCode && pins.address == writingAddress_;
+    if (writeCycleEnd_ && now < *writeCycleEnd_ && !polling) {
+        fault("read during the write cycle",
+              "read of " + Hex(pins.address, 3) + " in " + ModeName(DecodeMode(pins)) +
+                  " during the write cycle of " + Hex(writingAddress_, 3) + " (" +
+                  micros(*writeCycleEnd_ - now) + " left)");
+    }
+    if (now - outputChangedAt_ < timing_.setupTime()) {
         fault("read before the data was valid",
               "read of " + Hex(pins.address, 3) + " only " + micros(now - outputChangedAt_) +
-                  " after address or enable changed (data not yet valid)");
+                  " after address or enable changed (data not yet valid, " + needed().substr(2));
+        return noise();
     }
+    return std::nullopt;
 }
 
 }  // namespace lpt51::sim

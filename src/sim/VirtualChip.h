@@ -69,6 +69,20 @@ class FaultLog {
     std::vector<Fault> faults_;
 };
 
+// What the datasheet leaves to the part and to the adapter: the crystal on
+// the adapter and how long this part's write cycle lasts.
+struct ChipTimingModel {
+    double oscMHz = 12.0;                                          // 3 to 24 MHz while programming
+    Clock::Duration writeCycle = std::chrono::microseconds(1500);  // at most 2 ms
+
+    // 48 oscillator periods: every setup, hold and access time around PROG
+    // and the reads.
+    Clock::Duration setupTime() const {
+        return Clock::Duration(static_cast<Clock::Duration::rep>(
+            chip::kAt89c51.timing.setupPeriods * 1000.0 / oscMHz + 0.999));
+    }
+};
+
 // The chip's programming pins as the adapter drives them, and who drives
 // P0, for anything that shows the chip's side of the bus.
 struct ChipPins {
@@ -108,16 +122,25 @@ std::string Hex(unsigned value, int digits = 2);
 //   the pulse itself stands.
 // - An empty socket and a foreign chip take no pulse and log nothing: the
 //   host cannot tell, except from what it reads back.
-// - A read less than 4 us (48 periods at 12 MHz) after the address, mode or
-//   output enable changed logs a fault.
-// - During the 2 ms write cycle that follows a code-byte pulse, a read of the
-//   code memory returns the byte being written with bit 7 inverted (the
-//   chip's data polling) and logs a fault.
+// - A read less than 48 oscillator periods after the address, mode or output
+//   enable changed logs a fault and reads undefined data (bits that change
+//   from read to read).
+// - During the write cycle that follows a code-byte pulse (its length set in
+//   ChipTimingModel), a read of that byte in the read-code mode returns bit 7
+//   of the byte being written inverted and bits 0 to 6 undefined: the chip's
+//   data polling. A read of anything else then logs a fault.
+// - A code-byte pulse with the address or the data set up less than 48
+//   periods before PROG falls, or either changed less than 48 periods after
+//   it rises, and a programming pulse with 12 V switched on less than 48
+//   periods after P2.7 went high (or while it was low), log a fault; the
+//   pulse still programs.
 // - The voltage on EA/VPP is only judged when a PROG pulse is given: the
 //   high latch passes through arbitrary values while it follows undriven lines.
 class VirtualChip {
   public:
-    VirtualChip(const Clock& clock, ChipState state, FaultLog& log);
+    VirtualChip(const Clock& clock, ChipState state, FaultLog& log, ChipTimingModel timing = {});
+
+    const ChipTimingModel& timing() const { return timing_; }
 
     const ChipState& state() const { return state_; }
     ChipState& state() { return state_; }
@@ -131,8 +154,9 @@ class VirtualChip {
     void progFell(const ChipPins& pins, bool fromDriver);
     // PROG went high; the pins as they were while it was low.
     void progRose(const ChipPins& pins);
-    // The host reads the lines.
-    void beforeRead(const ChipPins& pins);
+    // The host reads the lines. Returns what the chip drives in place of its
+    // output when that is not valid yet (read too early), else nothing.
+    std::optional<std::uint8_t> beforeRead(const ChipPins& pins);
 
     std::size_t programPulses() const { return programPulses_; }
     std::size_t erasePulses() const { return erasePulses_; }
@@ -151,8 +175,13 @@ class VirtualChip {
     void fault(const char* kind, std::string what) { log_.add(kind, std::move(what)); }
     void stretchedPulse(Clock::Duration width, const std::string& what, std::uint16_t address,
                         int lockBit);
+    void checkHold(const ChipPins& pins);
+    void checkSetup(const ChipPins& pins);
+    std::string needed() const;  // "(16.0 us needed at 3 MHz)"
+    std::uint8_t noise() const { return static_cast<std::uint8_t>(noise_ >> 24); }
 
     const Clock& clock_;
+    ChipTimingModel timing_;
     ChipState state_;
     FaultLog& log_;
     std::size_t programPulses_ = 0;
@@ -176,9 +205,21 @@ class VirtualChip {
     // The self-timed write cycle after a code byte.
     std::optional<Clock::Duration> writeCycleEnd_;
     std::uint8_t lastWritten_ = 0xFF;
+    std::uint16_t writingAddress_ = 0;
 
     // When the chip's output last changed its address, mode or enable.
     Clock::Duration outputChangedAt_{0};
+    // For the setup and hold times around PROG.
+    Clock::Duration addressChangedAt_{0};
+    Clock::Duration linesChangedAt_{0};
+    std::optional<Clock::Duration> p27HighAt_;  // none while P2.7 is low
+    // How long P2.7 had been high when 12 V came on; none: it was low.
+    std::optional<Clock::Duration> p27BeforeVpp_;
+    std::optional<Clock::Duration> codePulseEnd_;  // the hold times still run
+    bool addressHoldBroken_ = false;
+    bool dataHoldBroken_ = false;
+    // Undefined bits: a new value for every read.
+    std::uint32_t noise_ = 0x9E3779B9u;
 };
 
 }  // namespace lpt51::sim

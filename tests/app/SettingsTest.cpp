@@ -60,6 +60,28 @@ TEST_F(WindowTest, DefaultSetInOneRunIsTheSelectionOfTheNext) {
     EXPECT_EQ(next.Def12->text().toStdString(), "&Set no default processor");
 }
 
+TEST_F(WindowTest, DatasheetTimingIsKeptAcrossRunsAndNamedByInfo) {
+    Form1& w = start(Kind::PullUps);
+    EXPECT_FALSE(w.Datasheet1->isChecked());
+    w.Datasheet1->trigger();
+    EXPECT_TRUE(exists("datasheet_timing.dat"));
+    EXPECT_EQ(w.state.Timing, &chip::kDatasheetTiming);
+
+    Form1& next = start(Kind::PullUps);
+    EXPECT_TRUE(next.Datasheet1->isChecked());
+    EXPECT_EQ(next.state.Timing, &chip::kDatasheetTiming);
+    next.Info2->trigger();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_NE(dialogs.messages.back().find("\r\rChip timing: datasheet: every wait from the chip's "
+                                           "datasheet limits"),
+              std::string::npos)
+        << dialogs.messages.back();
+
+    next.Datasheet1->trigger();
+    EXPECT_FALSE(exists("datasheet_timing.dat"));
+    EXPECT_EQ(next.state.Timing, &chip::kStandardTiming);
+}
+
 TEST_F(WindowTest, BidiSwitchOffAndOnKeepsVerifyOffAndItsMarkerInStep) {
     Form1& w = start(Kind::PullUps);
     w.AT89C515V1->trigger();
@@ -100,6 +122,8 @@ TEST_F(WindowTest, InfoNamesClockAndPortMode) {
     EXPECT_EQ(
         dialogs.messages[0].rfind("Your CPU speed is: 2993 MHz.\r\rLPT mode is Bidirectional.\r\r"
                                   "Port in use: test port.\r\r"
+                                  "Chip timing: standard: the program's own waits, far above the "
+                                  "chip's limits.\r\r"
                                   "One delay unit lasts 10.0 us (29930 turns of the busy wait).\r\r"
                                   "lpt51 version " LPT51_VERSION ".\r\r",
                                   0),

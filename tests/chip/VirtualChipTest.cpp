@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ChipTestSupport.h"
@@ -43,8 +44,9 @@ std::string Faults(const sim::VirtualAdapter& a) {
 }
 
 struct VirtualChip {
-    VirtualChip(ChipKind kind, PortKind port, std::uint8_t fill = 0x00)
-        : adapter(clock, port, Filled(kind, fill)) {
+    VirtualChip(ChipKind kind, PortKind port, std::uint8_t fill = 0x00,
+                sim::ChipTimingModel timing = {})
+        : adapter(clock, port, Filled(kind, fill), timing) {
         state.BidiMode = port == PortKind::OutputOnly ? 0 : 1;
     }
     static sim::ChipState Filled(ChipKind kind, std::uint8_t fill) {
@@ -61,41 +63,186 @@ struct VirtualChip {
     ChipContext ctx{bus, prompts, state};
 };
 
-TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariants) {
-    for (const auto& [kind, caption] :
-         {std::pair{ChipKind::Part12V, kDevice12V}, std::pair{ChipKind::Part5V, kDevice5V}}) {
-        SCOPED_TRACE(caption);
-        VirtualChip v(kind, PortKind::Bidirectional);
+// Both timings, at the slowest, the default and the fastest crystal the chip
+// may have while programming: every operation without a fault.
+TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariantsTimingsAndCrystals) {
+    for (const BusTiming* timing : {&kStandardTiming, &kDatasheetTiming}) {
+        for (const double mhz : {3.0, 12.0, 24.0}) {
+            for (const auto& [kind, caption] : {std::pair{ChipKind::Part12V, kDevice12V},
+                                                std::pair{ChipKind::Part5V, kDevice5V}}) {
+                SCOPED_TRACE(std::string(caption) + " " + timing->name + " " + std::to_string(mhz) +
+                             " MHz");
+                VirtualChip v(kind, PortKind::Bidirectional, 0x00, {mhz});
+                v.state.Timing = timing;
 
-        ASSERT_TRUE(ClearChip(v.ctx, caption));
-        EXPECT_EQ(Faults(v.adapter), "");
-        EXPECT_EQ(v.prompts.texts(), std::vector<std::string>{kChipIsClear})
-            << "signature matched: no question";
-        EXPECT_EQ(v.state.ChipType, caption);
+                ASSERT_TRUE(ClearChip(v.ctx, caption));
+                EXPECT_EQ(Faults(v.adapter), "");
+                EXPECT_EQ(v.prompts.texts(), std::vector<std::string>{kChipIsClear})
+                    << "signature matched: no question";
+                EXPECT_EQ(v.state.ChipType, caption);
 
-        const WriteResult w = WriteImage(v.ctx, caption, ScanImage(kImage), nullptr);
+                const WriteResult w = WriteImage(v.ctx, caption, ScanImage(kImage), nullptr);
+                EXPECT_TRUE(w.completed);
+                EXPECT_EQ(w.failure, std::nullopt);
+                EXPECT_EQ(w.bytesProgrammed, 12u);
+                EXPECT_EQ(Faults(v.adapter), "");
+
+                const auto bytes = ReadChipBytes(v.ctx, nullptr);
+                EXPECT_EQ(Faults(v.adapter), "");
+                EXPECT_TRUE(bytes == ImageBytes()) << "unnamed cells read 0xFF";
+
+                const image::Lines text = ReadChip(v.ctx, nullptr);
+                EXPECT_EQ(text[15], ":1000F000FFFFFFFFFFFFFFFFFFFFFFFF02A5005A0B");
+                EXPECT_EQ(text[15].size(), 43u);
+
+                v.prompts.log.clear();
+                const VerifyResult r = VerifyImage(v.ctx, ScanImage(kImage), nullptr);
+                EXPECT_TRUE(v.prompts.log.empty());
+                EXPECT_EQ(VerifyFinalMessage(r, v.state),
+                          std::optional<std::string>(kFileCheckSuccessful));
+                EXPECT_EQ(Faults(v.adapter), "");
+
+                // The read-out text itself programs and verifies as an image.
+                v.prompts.log.clear();
+                EXPECT_TRUE(VerifyImage(v.ctx, ScanImage(text), nullptr).reachedEnd);
+                EXPECT_TRUE(v.prompts.log.empty());
+
+                EXPECT_TRUE(LockChip(v.ctx, caption, {true, true, true}));
+                EXPECT_EQ(v.adapter.chip().lockBits, (std::array<bool, 3>{true, true, true}));
+                EXPECT_EQ(Faults(v.adapter), "");
+            }
+        }
+    }
+}
+
+// Polling ends each byte with its cycle: a write takes the model's cycle
+// per byte and little more, whatever length the cycle has. Without the
+// model's polling the write would pulse into a running cycle.
+TEST(VirtualChipDataPolling, EachByteEndsWithItsWriteCycle) {
+    for (const int cycleUs : {200, 1500, 2000}) {
+        VirtualChip v(ChipKind::Part12V, PortKind::Bidirectional, 0xFF,
+                      {3.0, std::chrono::microseconds(cycleUs)});
+        v.state.Timing = &kDatasheetTiming;
+        const auto start = v.clock.now();
+        const WriteResult w = WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr);
+        const auto perByte = (v.clock.now() - start) / 12;
         EXPECT_TRUE(w.completed);
-        EXPECT_EQ(w.bytesProgrammed, 12u);
         EXPECT_EQ(Faults(v.adapter), "");
+        EXPECT_TRUE(v.adapter.chip().code == ImageBytes());
+        EXPECT_GE(perByte, std::chrono::microseconds(cycleUs));
+        EXPECT_LE(perByte, std::chrono::microseconds(cycleUs + 120)) << cycleUs;
+    }
+}
 
-        const auto bytes = ReadChipBytes(v.ctx, nullptr);
-        EXPECT_EQ(Faults(v.adapter), "");
-        EXPECT_TRUE(bytes == ImageBytes()) << "unnamed cells read 0xFF";
+// A byte that reads wrong after its cycle stops the write there; a chip
+// that never ends a cycle is asked about its voltage and its lock bits.
+TEST(VirtualChipDataPolling, AWrongByteOrACycleThatNeverEndsStopsTheWrite) {
+    sim::ChipState weak = sim::ChipState::erased(ChipKind::Part12V);
+    weak.weakCells = {0x0FD};
+    weak.stuckMask = 0x02;
+    VirtualChip v(ChipKind::Part12V, PortKind::Bidirectional, 0xFF);
+    v.adapter.chip() = weak;
+    v.state.Timing = &kDatasheetTiming;
+    WriteResult w = WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr);
+    EXPECT_FALSE(w.completed);
+    EXPECT_EQ(w.bytesProgrammed, 1u);
+    EXPECT_EQ(WriteFinalMessage(w, v.state),
+              std::optional<std::string>("Write stopped at code byte 00FD: it reads A7 instead "
+                                         "of A5. The chip may be partly programmed: erase it "
+                                         "and write again."));
 
-        const image::Lines text = ReadChip(v.ctx, nullptr);
-        EXPECT_EQ(text[15], ":1000F000FFFFFFFFFFFFFFFFFFFFFFFF02A5005A0B");
-        EXPECT_EQ(text[15].size(), 43u);
+    VirtualChip locked(ChipKind::Part12V, PortKind::Bidirectional, 0xFF);
+    locked.adapter.chip().lockBits[0] = true;
+    locked.state.Timing = &kDatasheetTiming;
+    const auto start = locked.clock.now();
+    w = WriteImage(locked.ctx, kDevice12V, ScanImage(kImage), nullptr);
+    EXPECT_EQ(w.bytesProgrammed, 0u);
+    EXPECT_EQ(w.failure,
+              "the chip did not finish writing byte 00FC: is the programming "
+              "voltage on, and is the chip locked?");
+    // Given up 1.5 times the datasheet's 2 ms after the pulse, not sooner.
+    EXPECT_GE(locked.clock.now() - start, std::chrono::microseconds(3000));
+    EXPECT_LE(locked.clock.now() - start, std::chrono::microseconds(3200));
+}
 
-        v.prompts.log.clear();
-        const VerifyResult r = VerifyImage(v.ctx, ScanImage(kImage), nullptr);
-        EXPECT_TRUE(v.prompts.log.empty());
-        EXPECT_EQ(VerifyFinalMessage(r, v.state), std::optional<std::string>(kFileCheckSuccessful));
-        EXPECT_EQ(Faults(v.adapter), "");
-
-        // The read-out text itself programs and verifies as an image.
-        v.prompts.log.clear();
-        EXPECT_TRUE(VerifyImage(v.ctx, ScanImage(text), nullptr).reachedEnd);
-        EXPECT_TRUE(v.prompts.log.empty());
+// Each wait of the datasheet timing, shortened below the limit it keeps, on
+// the slowest crystal: the virtual chip reports it (or the write its end).
+TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
+    using std::chrono::microseconds;
+    enum class Op { Write, WriteOutputOnly, ReadOut, Verify, Signature, Erase };
+    struct Limit {
+        const char* limit;
+        void (*shorten)(BusTiming&);
+        Op op;
+        const char* report;
+    };
+    const Limit limits[] = {
+        {"tDVGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "data of code byte 0FC set up only 8.0 us before PROG went low"},
+        {"tAVGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "address of code byte 0FC set up only 8.0 us"},
+        {"tSHGL", [](BusTiming& t) { t.write.setup = BusWait::Exact(microseconds(5), ""); },
+         Op::Write, "programming voltage set up only 5.0 us before PROG went low"},
+        {"tEHSH", [](BusTiming& t) { t.write.settle = {}; }, Op::Write,
+         "programming voltage switched on only"},
+        {"tGLGH", [](BusTiming& t) { t.write.pulse = {}; }, Op::Write, "PROG pulse of 0.0 us"},
+        {"tGHDX", [](BusTiming& t) { t.write.pollHold = BusWait::Exact(microseconds(8), ""); },
+         Op::Write, "data of code byte 0FC held only 8.0 us after PROG went high"},
+        {"tELQV polling",
+         [](BusTiming& t) { t.write.pollAccess = BusWait::Exact(microseconds(8), ""); }, Op::Write,
+         "only 8.0 us after address or enable changed"},
+        {"tWC polling", [](BusTiming& t) { t.write.pollTimeout = microseconds(1000); }, Op::Write,
+         "the chip did not finish writing byte 00FC"},
+        {"tWC", [](BusTiming& t) { t.write.cycle = BusWait::Exact(microseconds(1000), ""); },
+         Op::WriteOutputOnly, "PROG pulse during the write cycle"},
+        {"tAVQV read-out",
+         [](BusTiming& t) { t.readOut.access = BusWait::Exact(microseconds(8), ""); }, Op::ReadOut,
+         "only 8.0 us after address or enable changed"},
+        {"tAVQV verify",
+         [](BusTiming& t) { t.verify.access = BusWait::Exact(microseconds(8), ""); }, Op::Verify,
+         "only 8.0 us after address or enable changed"},
+        {"tAVQV signature",
+         [](BusTiming& t) { t.signature.access = BusWait::Exact(microseconds(8), ""); },
+         Op::Signature, "only 8.0 us after address or enable changed"},
+        {"tEHSH erase", [](BusTiming& t) { t.erase.settle = {}; }, Op::Erase,
+         "programming voltage switched on only"},
+        {"tSHGL erase", [](BusTiming& t) { t.erase.setup = BusWait::Exact(microseconds(5), ""); },
+         Op::Erase, "programming voltage set up only"},
+        {"erase pulse", [](BusTiming& t) { t.erase.pulse = BusWait::Sleep(9); }, Op::Erase,
+         "erase pulse of 9000.0 us"},
+    };
+    for (const Limit& l : limits) {
+        SCOPED_TRACE(l.limit);
+        BusTiming timing = kDatasheetTiming;
+        l.shorten(timing);
+        VirtualChip v(ChipKind::Part12V,
+                      l.op == Op::WriteOutputOnly ? PortKind::OutputOnly : PortKind::Bidirectional,
+                      0xFF, {3.0});
+        if (l.op == Op::ReadOut || l.op == Op::Verify) v.adapter.chip().code = ImageBytes();
+        v.state.Timing = &timing;
+        std::string said;
+        switch (l.op) {
+            case Op::Write:
+                SignatureCommand(v.ctx);  // P2.7 rises just before the write
+                [[fallthrough]];
+            case Op::WriteOutputOnly:
+                said =
+                    WriteImage(v.ctx, kDevice12V, ScanImage(kImage), nullptr).failure.value_or("");
+                break;
+            case Op::ReadOut:
+                ReadChipBytes(v.ctx, nullptr);
+                break;
+            case Op::Verify:
+                VerifyImage(v.ctx, ScanImage(kImage), nullptr);
+                break;
+            case Op::Signature:
+                SignatureCommand(v.ctx);
+                break;
+            case Op::Erase:
+                ClearChip(v.ctx, kDevice12V);
+                break;
+        }
+        EXPECT_THAT(Faults(v.adapter) + said, ::testing::HasSubstr(l.report));
     }
 }
 

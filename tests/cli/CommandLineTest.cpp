@@ -165,6 +165,12 @@ TEST_F(CommandLineTest, InfoNamesPortModeAndBackend) {
     EXPECT_THAT(r.out, HasSubstr("Port mode: Bidirectional"));
     EXPECT_THAT(r.out, HasSubstr("virtual adapter"));
     EXPECT_THAT(r.out, HasSubstr("Files: " + image::AppDirOfExecutable() + "\n"));
+    EXPECT_THAT(r.out, HasSubstr("Chip timing: standard (the program's own waits"));
+    r = run({"--timing", "datasheet", "info"});
+    EXPECT_THAT(r.out, HasSubstr("Chip timing: datasheet (every wait from the chip's datasheet limits"));
+    r = run({"--timing", "fast", "info"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_THAT(r.err, HasSubstr("--timing: unknown timing 'fast' (use standard or datasheet)"));
     r = run({"info"}, "12v", "spp");
     EXPECT_THAT(r.out, HasSubstr("Port mode: SPP (Normal)"));
     // No pull-ups: warned about, then treated as bidirectional.
@@ -432,6 +438,7 @@ class CountingOnlyClock final : public Clock {
         now_ += std::chrono::nanoseconds(iterations * 6000ull / kDelayUnit);
     }
     void sleepMs(unsigned ms) override { now_ += std::chrono::milliseconds(ms); }
+    void busyWaitFor(Duration d) override { now_ += d; }
     Duration now() const override { return now_; }
     static constexpr std::uint32_t kDelayUnit = 20960;
 

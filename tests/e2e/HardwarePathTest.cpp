@@ -279,6 +279,28 @@ TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
     EXPECT_EQ(chip(a.chip).code, ImageCode());
 }
 
+// The datasheet timing through the real library: every byte polled for the
+// end of its write cycle, the reads at the chip's access time.
+TEST_P(HardwarePathOperations, DatasheetTimingWritesReadsAndVerifiesWithoutFault) {
+    const Access& a = GetParam();
+    machine = a.machine;
+    const std::string image = path("image.hex");
+    const std::vector<std::string> timing{"--port", a.port, "--timing", "datasheet"};
+    const auto with = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), timing.begin(), timing.end());
+        return run(args);
+    };
+
+    ASSERT_EQ(with({"--device", a.device, "write", image}), 0) << err();
+    EXPECT_EQ(chip(a.chip).code, ImageCode());
+    EXPECT_EQ(with({"verify", image}), 0) << out() << err();
+    ASSERT_EQ(with({"read", path("back.hex")}), 0) << err();
+    EXPECT_EQ(CodeFromReadOut(ReadAll(path("back.hex"))), ImageCode());
+    ASSERT_EQ(with({"--device", a.device, "cwv", image}), 0) << err();
+    EXPECT_THAT(out(), HasSubstr("Erased, written and verified."));
+    EXPECT_EQ(chip(a.chip).code, ImageCode());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     , HardwarePathOperations,
     ::testing::Values(

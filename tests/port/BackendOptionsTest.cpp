@@ -30,6 +30,12 @@ TEST(ApplyBackendOption, EachOptionSetsItsOwnFieldAndTheDefaults) {
     EXPECT_EQ(options.trace, "run.vcd");
     EXPECT_EQ(ApplyBackendOption("--sim-timing", "real", options), std::nullopt);
     EXPECT_FALSE(options.virtualTiming);
+    EXPECT_EQ(defaults.simOscMHz, 12.0);
+    EXPECT_EQ(defaults.simWriteCycleUs, 1500u);
+    EXPECT_EQ(ApplyBackendOption("--sim-osc", "11.0592", options), std::nullopt);
+    EXPECT_EQ(ApplyBackendOption("--sim-write-cycle", "2000", options), std::nullopt);
+    EXPECT_EQ(options.simOscMHz, 11.0592);
+    EXPECT_EQ(options.simWriteCycleUs, 2000u);
 }
 
 TEST(ApplyBackendOption, EveryWordOfEveryChoice) {
@@ -78,6 +84,15 @@ TEST(ApplyBackendOption, BadValuesAreRefusedAndLeaveTheOptionsAsTheyWere) {
               "--sim-timing: unknown timing 'fast' (use virtual or real)");
     EXPECT_EQ(refusal("--sim-timing", ""), "--sim-timing: unknown timing '' (use virtual or real)");
     EXPECT_EQ(refusal("--trace", ""), "--trace: missing file name");
+    for (const char* bad : {"2.9", "24.5", "12MHz", "", "-5", "nan"}) {
+        EXPECT_EQ(refusal("--sim-osc", bad),
+                  std::string("--sim-osc: '") + bad + "' is not a crystal of 3 to 24 MHz");
+    }
+    for (const char* bad : {"0", "2001", "1.5", "x"}) {
+        EXPECT_EQ(refusal("--sim-write-cycle", bad),
+                  std::string("--sim-write-cycle: '") + bad +
+                      "' is not a write cycle of 1 to 2000 us (the datasheet's longest is 2 ms)");
+    }
     // A bad port gives the port name's own reason.
     for (const char* bad : {"", "0x", "0xZZ", "0x10000", "0x0", "sim:", "par port"}) {
         const std::string error = refusal("--port", bad);

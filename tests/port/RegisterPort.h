@@ -43,6 +43,9 @@ class NotingClock final : public Clock {
     void sleepMs(unsigned ms) override {
         waits.push_back({recorder_.log().size(), "S" + std::to_string(ms), 0});
     }
+    void busyWaitFor(Duration d) override {
+        waits.push_back({recorder_.log().size(), "W" + std::to_string(d.count() / 1000), 0});
+    }
     Duration now() const override { return Duration{0}; }
 
     // "WD 5A, D1, RC 07, WC 06, ..."

@@ -18,8 +18,10 @@ struct Rig {
     VirtualAdapter adapter;
     Bus bus{adapter, clock, 1};
 
-    Rig(PortKind port, ChipState chip) : adapter(clock, port, std::move(chip)) {}
-    Rig(PortKind port, ChipKind kind) : Rig(port, ChipState::erased(kind)) {}
+    Rig(PortKind port, ChipState chip, ChipTimingModel timing = {})
+        : adapter(clock, port, std::move(chip), timing) {}
+    Rig(PortKind port, ChipKind kind, ChipTimingModel timing = {})
+        : Rig(port, ChipState::erased(kind), timing) {}
 
     static std::uint8_t programMode(bool twelveVolts, std::uint8_t mode5V) {
         return twelveVolts ? static_cast<std::uint8_t>(mode5V & 0x7F) : mode5V;
