@@ -144,10 +144,10 @@ class Form1 final : public QMainWindow {
     void refreshRecentFiles();
     // One chip command from its start to its end, through the session:
     // real-time priority while it runs, the virtual chip saved after it, and
-    // then, after the command's own message, the stretched pulses and what
-    // became of them, what went wrong in saving it and the faults the virtual
-    // adapter noticed. A command that runs others (Clear-Write-Verify) has
-    // them once, around all of them.
+    // then the pulses that ran long, what went wrong in saving it and the
+    // faults the virtual adapter noticed, after the command's own message. A
+    // command that runs others (Clear-Write-Verify) has the pulses and
+    // faults once, around all of them.
     void runChipCommand(sim::ChipUse use,
                         const std::function<session::Outcome(chip::ChipContext&)>& command);
     // The read-out's work inside its chip command.

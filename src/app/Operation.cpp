@@ -14,8 +14,8 @@ constexpr std::size_t kFaultsShown = 20;
 void Form1::runChipCommand(sim::ChipUse use,
                            const std::function<session::Outcome(chip::ChipContext&)>& command) {
     const session::OperationResult result = session_.run(prompts_, use, command);
-    // Shown on every port: on hardware nothing else would tell that a pulse
-    // ran long.
+    // In the same words as the command line, on every port: nothing else
+    // would tell that a pulse ran long on hardware.
     if (const std::string pulses = result.pulses.text(); !pulses.empty())
         prompts_.showMessage(pulses);
     for (const std::string& message : result.messages) prompts_.showMessage(message);

@@ -65,8 +65,12 @@ OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
             if (const sim::VirtualAdapter* adapter = backend_->virtualAdapter())
                 faults.emplace(*adapter);
         }
-        chip::ChipContext ctx{*bus_, prompts, state_, &result.pulses};
+        // A step run inside another notes its pulses with the outer one's,
+        // which judges the adapter's faults by them and reports them once.
+        if (nesting.outermost()) pulseLog_ = &result.pulses;
+        chip::ChipContext ctx{*bus_, prompts, state_, pulseLog_};
         result.outcome = operation(ctx);
+        if (nesting.outermost()) pulseLog_ = nullptr;
     }
     if (nesting.outermost()) {
         if (auto error = backend_->endOperation()) result.messages.push_back(*error);

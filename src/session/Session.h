@@ -74,7 +74,8 @@ struct OperationResult {
     std::string faultSummary;
     // Every programming pulse the program measured past the chip's limit,
     // and what became of it; its text() is shown after the operation's own
-    // messages, on hardware as on the virtual adapter.
+    // messages, on hardware as on the virtual adapter. Those of an operation
+    // run inside another are the outer one's.
     chip::PulseChecks pulses;
     // Faults of the virtual adapter that were such a pulse, measured by the
     // program and mended: not among `faults`, since the chip holds what it
@@ -155,6 +156,8 @@ class Session {
     // Without a port nothing is probed: taken as bidirectional.
     std::uint8_t probe_ = 0xFF;
     int depth_ = 0;
+    // The outermost running operation's pulse checks.
+    chip::PulseChecks* pulseLog_ = nullptr;
 };
 
 }  // namespace lpt51::session

@@ -17,17 +17,21 @@ namespace {
 
 using namespace lpt51::chip;
 using namespace std::chrono_literals;
+using lpt51::testing::StallingClock;
 using sim::OverlongPulse;
 using sim::PortKind;
 
-using test::StallingClock;
-
 struct StalledChip {
     StalledChip(PortKind port, OverlongPulse overlong, std::set<unsigned> stalled)
-        : adapter(clock, port, test::StalledBackend::Chip(overlong)) {
-        clock.stalled = std::move(stalled);
+        : adapter(clock, port, Chip(overlong)) {
+        clock.stall(std::move(stalled));
         clock.progLow = [this] { return (adapter.readControl() & control_bits::kProgLow) != 0; };
         state.BidiMode = port == PortKind::OutputOnly ? 0 : 1;
+    }
+    static sim::ChipState Chip(OverlongPulse overlong) {
+        sim::ChipState s = sim::ChipState::erased(sim::ChipKind::Part12V);
+        s.overlongPulses = overlong;
+        return s;
     }
     // Every fault the model saw, each a stretched pulse that the program
     // measured too: none went unnoticed.
