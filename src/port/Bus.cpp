@@ -24,7 +24,8 @@ std::uint8_t Bus::GetData() {
 }
 
 void Bus::BusDelay(std::uint32_t k) {
-    // 32-bit product, as the calibration assumes; the clock treats 0 as no wait.
+    // The wait lasts k units by the clock; the iteration count (a 32-bit
+    // product, as the calibration assumes) is only kept for the trace.
     clock_.busyWait(DelayCounter_, k * delayUnit_, k);
 }
 
