@@ -25,8 +25,8 @@ void Session::open() {
     delayUnit_ = DelayUnitFromMHz(mhz_);
     report("clock " + std::to_string(mhz_) + " MHz (" + (nominal_ ? "nominal" : "measured") +
            "), delay unit " + std::to_string(delayUnit_));
-    // A clock this slow is no clock the program can trust to time the
-    // port with, as the system's rules say. Nothing is opened.
+    // A clock measured below 1 MHz gives no delay unit to derive the bus
+    // timing from: nothing is opened.
     if (delayUnit_ == 0) {
         refusal_ = PortRefusal::SlowClock;
         return;
