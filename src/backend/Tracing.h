@@ -75,6 +75,7 @@ class TracingClock final : public Clock {
     void busyWaitFor(Duration d) override;
     Duration now() const override { return inner_.now(); }
     bool realTime() const override { return inner_.realTime(); }
+    void betweenSteps() override { inner_.betweenSteps(); }
 
   private:
     Clock& inner_;

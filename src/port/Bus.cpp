@@ -24,6 +24,11 @@ std::uint8_t Bus::GetData() {
 }
 
 void Bus::BusDelay(std::uint32_t k) {
+    clock_.betweenSteps();
+    Spin(k);
+}
+
+void Bus::Spin(std::uint32_t k) {
     // The wait lasts k units by the clock; the iteration count (a 32-bit
     // product, as the calibration assumes) is only kept for the trace.
     clock_.busyWait(DelayCounter_, k * delayUnit_, k);
@@ -31,21 +36,25 @@ void Bus::BusDelay(std::uint32_t k) {
 
 Clock::Duration Bus::TimedPulse(std::uint8_t start, std::uint32_t k) {
     const std::uint8_t kept = port_.readControl() & control::kKeepBits;
+    clock_.betweenSteps();
     const auto from = clock_.now();
     port_.writeControl(static_cast<std::uint8_t>(kept | start));
-    BusDelay(k);
+    // Nothing may change the thread's scheduling while PROG is low.
+    Spin(k);
     SetControl(control::kRest);
     return clock_.now() - from;
 }
 
 void Bus::Sleep(unsigned ms) {
+    clock_.betweenSteps();
     clock_.sleepMs(ms);
 }
 
 void Bus::Wait(const BusWait& w) {
-    if (w.units != 0) BusDelay(w.units);
+    clock_.betweenSteps();
+    if (w.units != 0) Spin(w.units);
     if (w.exact.count() != 0) clock_.busyWaitFor(w.exact);
-    if (w.sleepMs != 0) Sleep(w.sleepMs);
+    if (w.sleepMs != 0) clock_.sleepMs(w.sleepMs);
 }
 
 void Bus::Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d) {

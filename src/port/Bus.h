@@ -50,6 +50,8 @@ class Bus {
     Clock::Duration TimedPulse(std::uint8_t start, std::uint32_t k);
 
   private:
+    // The busy wait of BusDelay, which a pulse runs without a step boundary.
+    void Spin(std::uint32_t k);
     // The lines to `value`, the latch's strobe bit cleared and set again.
     void Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d);
 

@@ -1,5 +1,7 @@
 #include "port/Clock.h"
 
+#include "port/RealTime.h"
+
 #include <sys/prctl.h>
 
 #include <thread>
@@ -47,6 +49,10 @@ void RealClock::busyWaitFor(Duration d) {
     while (now < until) now = steadyNow_();
     busySpent_ += now - start;
     busyAsked_ += d;
+}
+
+void RealClock::betweenSteps() {
+    RealTimeSection::BetweenSteps();
 }
 
 Clock::Duration RealClock::now() const {

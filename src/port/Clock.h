@@ -35,6 +35,11 @@ class Clock {
     // Whether the waits take real time, so that another task could stretch
     // them: asked instead of the clock's type, since a clock may be wrapped.
     virtual bool realTime() const { return false; }
+
+    // The bus is between two steps and no programming pulse is running:
+    // where a real clock's thread may change how it is scheduled
+    // (RealTimeSection). Virtual time has nothing to do here.
+    virtual void betweenSteps() {}
 };
 
 // Busy waits on the CPU and sleeps in the operating system.
@@ -57,6 +62,7 @@ class RealClock final : public Clock {
     void busyWaitFor(Duration d) override;
     Duration now() const override;
     bool realTime() const override { return true; }
+    void betweenSteps() override;
 
     // What the waits add up to so far: the time actually spent in busy
     // waits, and the sleeps asked for. Together they are the floor an

@@ -4,13 +4,37 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace lpt51 {
 
-RealTimeSection::RealTimeSection(const Clock& clock) {
+namespace {
+
+// The section whose thread this is, while one is scheduled.
+thread_local RealTimeSection* current = nullptr;
+
+long ReadNumber(const char* path) {
+    std::ifstream in(path);
+    long value = 0;
+    return in >> value ? value : 0;
+}
+
+}  // namespace
+
+std::optional<RealTimeBudget> KernelRealTimeBudget() {
+    const long runtime = ReadNumber("/proc/sys/kernel/sched_rt_runtime_us");
+    const long period = ReadNumber("/proc/sys/kernel/sched_rt_period_us");
+    if (runtime < 0 || period <= 0 || runtime >= period) return std::nullopt;
+    return RealTimeBudget{std::chrono::microseconds(runtime), std::chrono::microseconds(period)};
+}
+
+RealTimeSection::RealTimeSection(const Clock& clock, std::optional<RealTimeBudget> budget)
+    : clock_(clock) {
     if (!clock.realTime()) return;
+    if (current != nullptr) return;
     if (pthread_getschedparam(pthread_self(), &savedPolicy_, &savedParam_) != 0) return;
     if (savedPolicy_ == SCHED_FIFO) return;
     // A limit on real-time CPU time (as rtkit sets) would kill the program
@@ -21,11 +45,23 @@ RealTimeSection::RealTimeSection(const Clock& clock) {
     } else {
         // Halfway up: level with the kernel's threaded interrupt handlers,
         // below its watchdog and migration threads.
-        sched_param raised{};
-        raised.sched_priority =
+        raised_.sched_priority =
             (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
-        scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised);
+        scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised_);
         scheduled_ = scheduleError_ == 0;
+    }
+    if (scheduled_) {
+        fifo_ = true;
+        since_ = clock_.now();
+        if (budget) {
+            // A tenth of the period to spare (half the budget, if that is
+            // less), for the steps between two looks at the clock. Each
+            // period then holds no more than the span at SCHED_FIFO,
+            // wherever the kernel's periods begin.
+            fifoSpan_ = std::max(budget->runtime - budget->period / 10, budget->runtime / 2);
+            restSpan_ = budget->period - *fifoSpan_;
+        }
+        current = this;
     }
     // Pages are locked as they are touched, not all at once: mapped but
     // untouched space (a sanitizer's shadow, thread stacks) stays untouched.
@@ -39,7 +75,28 @@ RealTimeSection::RealTimeSection(const Clock& clock) {
 RealTimeSection::~RealTimeSection() {
     // The program locks no memory of its own otherwise, so all of it goes.
     if (locked_) munlockall();
-    if (scheduled_) pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_);
+    if (scheduled_) {
+        pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_);
+        current = nullptr;
+    }
+}
+
+void RealTimeSection::BetweenSteps() {
+    if (current != nullptr) current->share();
+}
+
+void RealTimeSection::share() {
+    if (!fifoSpan_) return;
+    const Clock::Duration now = clock_.now();
+    if (now - since_ < (fifo_ ? *fifoSpan_ : restSpan_)) return;
+    // Refused only if the limits changed since: then stay as it is.
+    if (setFifo(!fifo_)) fifo_ = !fifo_;
+    since_ = now;
+}
+
+bool RealTimeSection::setFifo(bool on) {
+    return on ? pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised_) == 0
+              : pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_) == 0;
 }
 
 std::optional<std::string> RealTimeRefusal() {

@@ -9,15 +9,33 @@
 
 namespace lpt51 {
 
+// The kernel lets real-time tasks run for `runtime` of every `period`
+// (sched_rt_runtime_us of sched_rt_period_us: 950 ms of 1 s by default), and
+// stops one that spins past it until the period ends: tens of milliseconds,
+// wherever the task is, in the middle of a pulse as readily as not.
+struct RealTimeBudget {
+    Clock::Duration runtime;
+    Clock::Duration period;
+};
+
+// The kernel's budget, or nothing when it sets none (-1) or cannot be read.
+std::optional<RealTimeBudget> KernelRealTimeBudget();
+
 // While it lives, the calling thread runs at real-time priority (SCHED_FIFO)
 // and the process's memory is locked, where the system permits: no other
 // task pre-empts a pulse and no page fault stretches one. Both are undone
 // when it ends. On a clock that does not run in real time it does nothing,
 // and inside a thread that already runs at SCHED_FIFO (an outer section)
 // it leaves everything to that one.
+//
+// Under a budget the thread leaves SCHED_FIFO for a share of every period at
+// a point the bus chooses, between two steps (Clock::betweenSteps), and takes
+// it again once that share is over, so that the kernel never has to stop it.
+// On an idle processor it runs on unhindered all the while.
 class RealTimeSection {
   public:
-    explicit RealTimeSection(const Clock& clock);
+    explicit RealTimeSection(const Clock& clock,
+                             std::optional<RealTimeBudget> budget = KernelRealTimeBudget());
     ~RealTimeSection();
     RealTimeSection(const RealTimeSection&) = delete;
     RealTimeSection& operator=(const RealTimeSection&) = delete;
@@ -31,13 +49,27 @@ class RealTimeSection {
     int scheduleError() const { return scheduleError_; }
     int lockError() const { return lockError_; }
 
+    // Leaves or takes SCHED_FIFO again, as the budget says, for the
+    // section on the calling thread; without one it does nothing.
+    static void BetweenSteps();
+
   private:
+    void share();
+    bool setFifo(bool on);
+
+    const Clock& clock_;
+    // At SCHED_FIFO for this long, then the rest of the period without it.
+    std::optional<Clock::Duration> fifoSpan_;
+    Clock::Duration restSpan_{0};
+    bool fifo_ = false;
+    Clock::Duration since_{0};
     bool scheduled_ = false;
     bool locked_ = false;
     int scheduleError_ = 0;
     int lockError_ = 0;
     int savedPolicy_ = SCHED_OTHER;
     sched_param savedParam_{};
+    sched_param raised_{};
 };
 
 // Why operations cannot run unpre-empted on this system, and the remedy;

@@ -22,8 +22,7 @@ class Nesting {
 };
 
 // A stretched pulse the model saw on a code byte or lock bit that the
-// program measured as stretched too and mended. One the program did not
-// measure stays a fault: its own timing would have missed it on hardware.
+// program measured as stretched too and mended.
 bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
     if (fault.kind != sim::kStretchedPulseKind) return false;
     for (const chip::StretchedPulse& p : pulses.pulses) {
@@ -36,6 +35,14 @@ bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
 }
 
 }  // namespace
+
+std::vector<sim::Fault> UnexplainedFaults(const std::vector<sim::Fault>& faults,
+                                          const chip::PulseChecks& pulses) {
+    std::vector<sim::Fault> unexplained;
+    for (const sim::Fault& f : faults)
+        if (!Mended(f, pulses)) unexplained.push_back(f);
+    return unexplained;
+}
 
 OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
@@ -76,13 +83,9 @@ OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
         if (auto error = backend_->endOperation()) result.messages.push_back(*error);
     }
     if (faults && faults->count() > 0) {
-        std::vector<sim::Fault> unexplained;
-        for (const sim::Fault& f : faults->faults()) {
-            if (Mended(f, result.pulses))
-                ++result.mendedFaults;
-            else
-                unexplained.push_back(f);
-        }
+        const std::vector<sim::Fault> unexplained =
+            UnexplainedFaults(faults->faults(), result.pulses);
+        result.mendedFaults = faults->count() - unexplained.size();
         if (!unexplained.empty()) {
             result.faults = faults->lines(unexplained);
             result.faultSummary = sim::FaultReport::summary(unexplained.size());

@@ -90,6 +90,12 @@ struct OperationResult {
     }
 };
 
+// The virtual adapter's faults that real hardware may not have survived:
+// all but the stretched pulses the program measured itself and mended. One
+// it did not measure stays, since its own timing would miss it on hardware.
+std::vector<sim::Fault> UnexplainedFaults(const std::vector<sim::Fault>& faults,
+                                          const chip::PulseChecks& pulses);
+
 // One programming session: the port, its bus and clock, the programmer's
 // state, and the operations run on them. Both front ends present one; none
 // of them touches the port or the clock other than through it.

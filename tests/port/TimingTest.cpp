@@ -39,6 +39,41 @@ TEST(BusDelay, CountsUnitsTimesDelayUnitIn32Bits) {
     EXPECT_EQ(clock.waits[3].text, "D20");
 }
 
+// Virtual time that notes the control register at every step boundary and
+// every busy wait the bus hands it.
+class BoundaryClock final : public Clock {
+  public:
+    explicit BoundaryClock(const RegisterPort& port) : port_(port) {}
+    void busyWait(volatile std::uint32_t& counter, std::uint32_t, std::uint32_t) override {
+        counter = 0;
+        waitsAt.push_back(port_.control);
+    }
+    void sleepMs(unsigned) override {}
+    void busyWaitFor(Duration) override {}
+    Duration now() const override { return Duration{0}; }
+    void betweenSteps() override { boundariesAt.push_back(port_.control); }
+
+    std::vector<std::uint8_t> waitsAt, boundariesAt;
+
+  private:
+    const RegisterPort& port_;
+};
+
+TEST(BusDelay, SchedulingMayChangeAtEveryWaitButNeverWhilePROGIsLow) {
+    RegisterPort registers;
+    BoundaryClock clock(registers);
+    Bus bus(registers, clock, 1);
+    bus.BusDelay(1);
+    bus.Wait(BusWait::Units(2, 1));
+    bus.Sleep(1);
+    EXPECT_EQ(clock.boundariesAt.size(), 3u);
+    clock.boundariesAt.clear();
+    bus.TimedPulse(control::kPulse, 5);
+    ASSERT_EQ(clock.waitsAt.size(), 3u);
+    EXPECT_NE(clock.waitsAt.back() & control::kProgLow, 0);
+    for (const std::uint8_t c : clock.boundariesAt) EXPECT_EQ(c & control::kProgLow, 0);
+}
+
 TEST(RealClock, BusyWaitEndsWithTheCounterAtZero) {
     RealClock clock;
     volatile std::uint32_t counter = 12345;
@@ -224,6 +259,52 @@ TEST(RealTimeSection, UndoesWhateverItWasGranted) {
     const VirtualClock virtualClock;
     const RealTimeSection none(virtualClock);
     EXPECT_FALSE(none.scheduled() || none.locked() || none.scheduleError() || none.lockError());
+}
+
+// A steady clock the test moves by hand.
+std::chrono::steady_clock::time_point handNow{};
+std::chrono::steady_clock::time_point HandMoved() {
+    return handNow;
+}
+
+int Policy() {
+    int policy = 0;
+    sched_param param{};
+    pthread_getschedparam(pthread_self(), &policy, &param);
+    return policy;
+}
+
+TEST(RealTimeSection, LeavesFifoForAShareOfEveryPeriodSoTheKernelNeverStopsIt) {
+    // The kernel's default: 950 ms in every second. The section keeps 100 ms
+    // to spare, then lets the rest of the second go by at normal priority.
+    handNow = {};
+    const RealClock clock(&HandMoved);
+    const int before = Policy();
+    {
+        const RealTimeSection section(clock, RealTimeBudget{950ms, 1s});
+        if (!section.scheduled()) GTEST_SKIP() << "real-time scheduling refused here";
+        const auto at = [](std::chrono::milliseconds t) {
+            handNow = std::chrono::steady_clock::time_point{} + t;
+            RealTimeSection::BetweenSteps();
+            return Policy();
+        };
+        EXPECT_EQ(at(849ms), SCHED_FIFO);
+        EXPECT_EQ(at(850ms), before);
+        EXPECT_EQ(at(999ms), before);
+        EXPECT_EQ(at(1000ms), SCHED_FIFO);
+        EXPECT_EQ(at(1849ms), SCHED_FIFO);
+        EXPECT_EQ(at(1851ms), before);
+        // An inner section, even while the outer one is out of FIFO, is not
+        // the one that decides.
+        const RealTimeSection inner(clock, RealTimeBudget{950ms, 1s});
+        EXPECT_FALSE(inner.scheduled());
+        EXPECT_EQ(Policy(), before);
+        EXPECT_EQ(at(1900ms), before);
+        EXPECT_EQ(at(2860ms), SCHED_FIFO);
+    }
+    EXPECT_EQ(Policy(), before);
+    RealTimeSection::BetweenSteps();  // no section: nothing to change
+    EXPECT_EQ(Policy(), before);
 }
 
 }  // namespace
