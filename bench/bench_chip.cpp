@@ -66,6 +66,9 @@ class SilentDialogs final : public app::Dialogs {
 struct Measured {
     double seconds = 0;
     double floor = 0;
+    // How much longer the busy waits took than asked: the host holding the
+    // process (or the whole machine) up in the middle of one.
+    double held = 0;
     // The adapter's faults, as the session judges them: those that are a
     // pulse the program measured and mended are counted apart.
     std::size_t faults = 0;
@@ -80,6 +83,7 @@ Measured Measure(const RealClock& clock, const sim::VirtualAdapter& adapter,
                  chip::PulseChecks* pulses, F&& f) {
     const auto busy = clock.busyAsked();
     const auto asked = clock.sleepAsked();
+    const auto spent = clock.busySpent();
     const std::size_t faults = adapter.faults().size();
     if (pulses) pulses->pulses.clear();
     const auto t0 = std::chrono::steady_clock::now();
@@ -87,6 +91,7 @@ Measured Measure(const RealClock& clock, const sim::VirtualAdapter& adapter,
     Measured m;
     m.seconds = Seconds(std::chrono::steady_clock::now() - t0).count();
     m.floor = Seconds(clock.busyAsked() - busy + clock.sleepAsked() - asked).count();
+    m.held = Seconds(clock.busySpent() - spent - (clock.busyAsked() - busy)).count();
     const std::vector<sim::Fault> seen(adapter.faults().begin() + faults, adapter.faults().end());
     if (!pulses) {
         m.faults = seen.size();
@@ -164,7 +169,8 @@ TimingRun CommandLineRun(const char* title, std::uint32_t delayUnit, const image
     run.read = Measure(clock, adapter, &pulses, [&] { back = chip::ReadChip(ctx, nullptr); });
 
     chip::VerifyResult v;
-    run.verify = Measure(clock, adapter, &pulses, [&] { v = chip::VerifyImage(ctx, scan, nullptr); });
+    run.verify =
+        Measure(clock, adapter, &pulses, [&] { v = chip::VerifyImage(ctx, scan, nullptr); });
 
     bool cwvOk = false;
     run.cwv = Measure(clock, adapter, &pulses, [&] {
@@ -186,8 +192,8 @@ TimingRun CommandLineRun(const char* title, std::uint32_t delayUnit, const image
     std::size_t faults = 0;
     for (const Measured* m : {&run.erase, &run.write, &run.read, &run.verify, &run.cwv})
         faults += m->faults;
-    run.ok = w.completed && back == image && v.reachedEnd && v.mismatches == 0 && cwvOk &&
-             faults == 0;
+    run.ok =
+        w.completed && back == image && v.reachedEnd && v.mismatches == 0 && cwvOk && faults == 0;
     return run;
 }
 
@@ -203,8 +209,8 @@ void ReportSideBySide(const std::array<TimingRun, 3>& runs) {
                 std::printf(" | %8.3f s  x%.3f floor  %3zu faults %zu mended", x.seconds,
                             x.seconds / x.floor, x.faults, x.mended);
             } else {
-                std::printf(" | %8.3f s               %3zu faults %zu mended", x.seconds,
-                            x.faults, x.mended);
+                std::printf(" | %8.3f s               %3zu faults %zu mended", x.seconds, x.faults,
+                            x.mended);
             }
         }
         std::printf("\n");
@@ -216,7 +222,8 @@ void ReportSideBySide(const std::array<TimingRun, 3>& runs) {
     row("cwv", &TimingRun::cwv);
 }
 
-// What the datasheet timing must achieve against the standard one.
+// What the standard timing must achieve against its floor, and the
+// datasheet timing against the standard one.
 bool Judge(const std::array<TimingRun, 3>& runs) {
     bool ok = true;
     const auto check = [&](bool pass, const std::string& what) {
@@ -224,6 +231,14 @@ bool Judge(const std::array<TimingRun, 3>& runs) {
         ok = ok && pass;
     };
     char text[160];
+    for (const auto& [what, m] :
+         {std::pair{"write", &runs[0].write}, std::pair{"read-out", &runs[0].read},
+          std::pair{"verify", &runs[0].verify}}) {
+        std::snprintf(text, sizeof text,
+                      "%s: %s %.4f of its floor (at most 1.01); the host held its waits up %.0f ms",
+                      runs[0].title, what, m->seconds / m->floor, m->held * 1000);
+        check(m->seconds <= 1.01 * m->floor, text);
+    }
     for (std::size_t i = 1; i < runs.size(); ++i) {
         const TimingRun& d = runs[i];
         std::snprintf(text, sizeof text, "%s: no faults", d.title);
@@ -315,6 +330,11 @@ int main(int argc, char** argv) {
         const RealTimeSection realTime(clock);
         std::printf("real-time priority %s, memory %s\n", realTime.scheduled() ? "yes" : "refused",
                     realTime.locked() ? "locked" : "not locked");
+        sim::VirtualAdapter adapter(clock, sim::PortKind::Bidirectional,
+                                    sim::ChipState::erased(sim::ChipKind::Part12V));
+        Bus bus(adapter, clock, delayUnit);
+        std::printf("delay unit %u, %.2f us by the clock\n", delayUnit,
+                    MeasureDelayUnitNs(bus) / 1000.0);
     }
     const std::array<TimingRun, 3> runs{
         CommandLineRun("standard, 12 MHz", delayUnit, image, chip::kStandardTiming, 12.0),

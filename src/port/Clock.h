@@ -64,11 +64,11 @@ class RealClock final : public Clock {
     bool realTime() const override { return true; }
     void betweenSteps() override;
 
-    // What the waits add up to so far: the time actually spent in busy
-    // waits, and the sleeps asked for. Together they are the floor an
-    // operation's time is measured against.
+    // What the waits add up to so far: the time the busy waits took, the
+    // busy waits asked for (10 us a unit, and the exact ones) and the sleeps
+    // asked for. The last two are the floor an operation's time is measured
+    // against; what the first has over the second, the host held them up.
     Duration busySpent() const { return busySpent_; }
-    // The busy waits asked for: 10 us a unit, and the exact ones.
     Duration busyAsked() const { return busyAsked_; }
     Duration sleepAsked() const { return sleepAsked_; }
 
