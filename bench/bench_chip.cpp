@@ -294,11 +294,10 @@ bool WindowRun(std::uint32_t delayUnit, const image::Lines& image) {
     // not forgive; the adapter's count above has both.
     bool faulted = false;
     for (const std::string& m : dialogs.messages) {
-        if (m.find("programming pulse") == std::string::npos &&
-            m.find("irtual adapter noticed") == std::string::npos)
-            continue;
-        faulted = faulted || m.find("irtual adapter noticed") != std::string::npos;
-        std::printf("  window: %s\n", m.c_str());
+        const bool fault = m.find("irtual adapter noticed") != std::string::npos;
+        if (fault || m.find("programming pulse") != std::string::npos)
+            std::printf("  window: %s\n", m.c_str());
+        faulted = faulted || fault;
     }
     const bool ok =
         !faulted && adapter.chip().code[0x123] == static_cast<std::uint8_t>(0x123 * 13 + 7);
