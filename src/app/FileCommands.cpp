@@ -53,6 +53,16 @@ void Form1::DisaClick() {
         return;
     }
     const image::RunResult run = image::RunAndWait(program, {image::kTempBase}, context_.appDir);
+    if (!run.started) {
+        context_.dialogs->showMessage("Cannot start the disassembler " + program + ": " +
+                                      run.startError + ".");
+        return;
+    }
+    if (!run.exited) {
+        context_.dialogs->showMessage("The disassembler " + program + " was ended by signal " +
+                                      std::to_string(run.signal) + "; no listing was made.");
+        return;
+    }
     image::Lines lines;
     if (std::optional<std::string> error = image::LoadLines(listingFile, lines)) {
         // The disassembler's own account (the line and column it stopped

@@ -3,28 +3,15 @@
 #include <filesystem>
 
 #include "app/MainWindow.h"
-#include "app/OperationProgress.h"
 #include "app/ViewText.h"
+#include "app/WindowView.h"
 #include "chip/At89c51.h"
-#include "chip/Cwv.h"
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"
 #include "chip/ReadOut.h"
-#include "chip/Signature.h"
-#include "chip/Verify.h"
-#include "chip/Write.h"
 #include "image/TextFile.h"
 
 namespace lpt51::app {
-namespace {
-
-using session::Outcome;
-
-constexpr const char* kPartlyProgrammed =
-    "The port is at rest; the chip may be partly programmed: erase it and write it again.";
-constexpr const char* kNotChanged = "The port is at rest; the chip was not changed.";
-
-}  // namespace
 
 void Form1::reloadView(const image::Lines& before) {
     if (currentImageFile.empty()) {
@@ -41,34 +28,56 @@ void Form1::reloadView(const image::Lines& before) {
     SetViewLines(*RichEdit1, lines);
 }
 
-bool Form1::runOperation(OperationProgress& progress, const std::function<void()>& operation) {
-    stopped_ = false;
-    byteLoopRunning_ = true;
-    try {
-        // A signal that came before the first byte leaves the chip alone.
-        if (signalled_ != 0) throw OperationStopped{signalled_};
-        operation();
-    } catch (const OperationStopped&) {
-        // Stopped between two bytes: nothing is half-latched, and the port
-        // goes to rest as at the end of a finished operation.
-        session_.bus()->ReleaseBus();
-        stopped_ = true;
-    }
-    byteLoopRunning_ = false;
-    progress.close();
-    return !stopped_;
+session::OperationResult Form1::runOperation(
+    const image::Lines& lines,
+    const std::function<session::OperationResult(WindowView&)>& operation) {
+    WindowView view(
+        this, *RichEdit1, session_.clock(), [this] { return signalled_; },
+        [this, &lines](session::Step step, bool starting, bool finished) {
+            aroundStep(step, starting, finished, lines);
+        });
+    activeView_ = &view;
+    session::OperationResult result = operation(view);
+    activeView_ = nullptr;
+    return result;
 }
 
-void Form1::reportStop(const OperationProgress& progress, const std::string& chipState) {
-    std::string text = progress.operation().toStdString() + " stopped ";
-    if (progress.done() == 0) {
-        text += "before the first byte.\r";
-        text += kNotChanged;
-    } else {
-        text += "after " + std::to_string(progress.done()) + " of " +
-                std::to_string(progress.total()) + " bytes.\r" + chipState;
+void Form1::aroundStep(session::Step step, bool starting, bool finished,
+                       const image::Lines& lines) {
+    switch (step) {
+        case session::Step::Write:
+            if (starting) {
+                write->setText(QString::fromLatin1(chip::kWritingCaption));
+                write->setEnabled(false);
+                return;
+            }
+            reloadView(lines);
+            write->setText(QString::fromLatin1(chip::kWriteCaption));
+            write->setEnabled(true);
+            if (state.BidiMode == 1 && finished) {
+                Ve->setEnabled(true);
+                verify->setEnabled(true);
+            }
+            return;
+        case session::Step::Verify:
+            if (starting) {
+                verify->setText(QString::fromLatin1(chip::kCheckingCaption));
+                verify->setEnabled(false);
+                return;
+            }
+            reloadView(lines);
+            verify->setEnabled(true);
+            verify->setText(QString::fromLatin1(chip::kVerifyCaption));
+            return;
+        case session::Step::ReadOut:
+            if (starting)
+                readOutStarting();
+            else if (!finished)
+                readOutStopped();
+            return;
+        default:
+            return;
     }
-    prompts_.showMessage(text);
 }
 
 void Form1::signalArrived(int sig) {
@@ -77,7 +86,7 @@ void Form1::signalArrived(int sig) {
     // the handler: it is answered No, a file dialog cancelled.
     closeModalDialogs();
     // A running operation stops at its next byte; its handler ends the program.
-    if (!byteLoopRunning_) endIfSignalled();
+    if (activeView_ == nullptr || !activeView_->walking()) endIfSignalled();
 }
 
 void Form1::closeModalDialogs() {
@@ -102,35 +111,9 @@ void Form1::writeClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
     const chip::ScannedImage image = chip::ScanImage(lines);
-    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Write)) {
-        prompts_.showMessage(*refusal);
-        return;
-    }
-    const std::string caption = cpu->text().toStdString();
-    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
-        if (!chip::RunDeviceCheck(ctx, caption)) return Outcome::Failed;
-        write->setText(QString::fromLatin1(chip::kWritingCaption));
-        write->setEnabled(false);
-        OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
-                                   QString::fromLatin1(chip::kWriteCaption),
-                                   [this] { return signalled_; });
-        chip::WriteResult result;
-        const bool finished = runOperation(
-            progress, [&] { result = chip::WriteImage(ctx, caption, image, &progress); });
-        reloadView(lines);
-        write->setText(QString::fromLatin1(chip::kWriteCaption));
-        if (!finished) {
-            reportStop(progress, kPartlyProgrammed);
-        } else if (std::optional<std::string> message = chip::WriteFinalMessage(result, state)) {
-            prompts_.showMessage(*message);
-        }
-        write->setEnabled(true);
-        if (state.BidiMode == 1 && result.completed) {
-            Ve->setEnabled(true);
-            verify->setEnabled(true);
-        }
-        return !finished ? Outcome::Stopped : session::Judged(result.completed);
-    });
+    present(runOperation(lines, [&](WindowView& view) {
+        return session::Write(session_, prompts_, view, device(), image);
+    }));
     endIfSignalled();
 }
 
@@ -140,50 +123,26 @@ void Form1::verifyClick() {
     // changes: the view keeps its text and its kind.
     const image::Lines lines = ViewLines(*RichEdit1);
     const chip::ScannedImage image = chip::ScanImage(lines);
-    if (std::optional<std::string> refusal = chip::RefusalText(image, chip::ImageUse::Verify)) {
-        prompts_.showMessage(*refusal);
-        return;
-    }
-    runChipCommand(sim::ChipUse::Reads, [&](chip::ChipContext& ctx) {
-        verify->setText(QString::fromLatin1(chip::kCheckingCaption));
-        verify->setEnabled(false);
-        OperationProgress progress(this, *RichEdit1, ctx.bus.clock(),
-                                   QString::fromLatin1(chip::kVerifyCaption),
-                                   [this] { return signalled_; });
-        chip::VerifyResult result;
-        const bool finished =
-            runOperation(progress, [&] { result = chip::VerifyImage(ctx, image, &progress); });
-        reloadView(lines);
-        if (!finished) {
-            reportStop(progress, kNotChanged);
-        } else if (std::optional<std::string> message = chip::VerifyFinalMessage(result, state)) {
-            prompts_.showMessage(*message);
-        }
-        const bool same = finished && result.mismatches == 0 && state.VerifyFailed == 0;
-        state.VerifyFailed = 0;
-        verify->setEnabled(true);
-        verify->setText(QString::fromLatin1(chip::kVerifyCaption));
-        return !finished ? Outcome::Stopped : session::Judged(same);
-    });
+    present(runOperation(
+        lines, [&](WindowView& view) { return session::Verify(session_, prompts_, view, image); }));
     endIfSignalled();
 }
 
 void Form1::readClick() {
     if (!portReady()) return;
-    runChipCommand(sim::ChipUse::Reads, [this](chip::ChipContext& ctx) { return readOut(ctx); });
+    session::OperationResult result = runOperation(
+        {}, [&](WindowView& view) { return session::ReadOut(session_, prompts_, view); });
+    if (result.endedIn == session::Step::ReadOut && !result.messages.empty())
+        result.messages.front() += " The view shows what it showed before.";
+    present(result);
+    if (result.outcome == session::Outcome::Done) readOutFinished(result.readOut.bytes);
     endIfSignalled();
 }
 
-session::Outcome Form1::readOut(chip::ChipContext& ctx) {
-    // What a stopped read-out puts back.
-    const QString titleBefore = caption_;
-    const QString listingTitleBefore = listingFile_;
-    const bool listingBefore = listingShown_;
-    const QString sizeBefore = Label4->text();
-    const QString statusBefore = StaticText2->text();
-    const QPalette statusPaletteBefore = StaticText2->palette();
-    const image::Lines viewBefore = ViewLines(*RichEdit1);
-
+void Form1::readOutStarting() {
+    beforeReadOut_ =
+        ViewBefore{caption_,      listingFile_,           Label4->text(),       StaticText2->text(),
+                   listingShown_, StaticText2->palette(), ViewLines(*RichEdit1)};
     // The chip's image is no file of the user's until it is saved.
     listingShown_ = false;
     setCaption(QString());
@@ -194,24 +153,22 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     StaticText2->setText(QStringLiteral(" IntelHex File"));
     RichEdit1->clear();
     read->setEnabled(false);
+}
 
-    OperationProgress progress(this, *RichEdit1, ctx.bus.clock(), QStringLiteral("Read Chip"),
-                               [this] { return signalled_; });
-    image::Lines lines;
-    if (!runOperation(progress, [&] { lines = chip::ReadChip(ctx, &progress); })) {
-        caption_ = titleBefore;
-        listingFile_ = listingTitleBefore;
-        listingShown_ = listingBefore;
-        showTitle();
-        Label4->setText(sizeBefore);
-        StaticText2->setText(statusBefore);
-        StaticText2->setPalette(statusPaletteBefore);
-        SetViewLines(*RichEdit1, viewBefore);
-        read->setEnabled(true);
-        reportStop(progress, std::string(kNotChanged) + " The view shows what it showed before.");
-        return Outcome::Stopped;
-    }
+void Form1::readOutStopped() {
+    const ViewBefore& before = *beforeReadOut_;
+    caption_ = before.title;
+    listingFile_ = before.listingTitle;
+    listingShown_ = before.listing;
+    showTitle();
+    Label4->setText(before.size);
+    StaticText2->setText(before.status);
+    StaticText2->setPalette(before.statusPalette);
+    SetViewLines(*RichEdit1, before.lines);
+    read->setEnabled(true);
+}
 
+void Form1::readOutFinished(const chip::CodeBytes& bytes) {
     read->setEnabled(true);
     Save1->setEnabled(true);
     save->setEnabled(true);
@@ -223,32 +180,20 @@ session::Outcome Form1::readOut(chip::ChipContext& ctx) {
     std::error_code ignored;  // a missing listing is no error
     std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
     const std::string tempHex = context_.appDir + "temxyzbg.hex";
-    if (std::optional<std::string> error = image::SaveLines(tempHex, lines)) {
+    if (std::optional<std::string> error = image::SaveLines(tempHex, chip::ReadOutLines(bytes))) {
         prompts_.showMessage(*error);
-        return Outcome::Failed;
+        return;
     }
     currentImageFile = tempHex;
-    return Outcome::Done;
 }
 
 void Form1::CwvClick() {
     if (!portReady()) return;
-    const std::string caption = cpu->text().toStdString();
-    const chip::ScannedImage image = chip::ScanImage(ViewLines(*RichEdit1));
-    runChipCommand(sim::ChipUse::Changes, [&](chip::ChipContext& ctx) {
-        // A stopped write or verify, or a signal after the erase, ends the
-        // sequence there: no verify of a half-written chip, no "Task complete !".
-        auto step = [this](void (Form1::*handler)()) {
-            return [this, handler] {
-                stopped_ = false;
-                (this->*handler)();
-                return stopped_ || signalled_ != 0 ? chip::CwvStep::Stop : chip::CwvStep::Continue;
-            };
-        };
-        const chip::CwvSteps steps{step(&Form1::clearClick), step(&Form1::writeClick),
-                                   step(&Form1::verifyClick)};
-        return session::Judged(chip::RunClearWriteVerify(ctx, caption, image, steps));
-    });
+    const image::Lines lines = ViewLines(*RichEdit1);
+    const chip::ScannedImage image = chip::ScanImage(lines);
+    present(runOperation(lines, [&](WindowView& view) {
+        return session::ClearWriteVerify(session_, prompts_, view, device(), image);
+    }));
     endIfSignalled();
 }
 

@@ -19,11 +19,12 @@
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 
 namespace lpt51::app {
 
-class OperationProgress;
+class WindowView;
 
 // What the window is built on; tests replace each part.
 struct WindowContext {
@@ -142,16 +143,26 @@ class Form1 final : public QMainWindow {
   private:
     // Open Recent lists the files remembered in the program's directory.
     void refreshRecentFiles();
-    // One chip command from its start to its end, through the session:
-    // real-time priority while it runs, the virtual chip saved after it, and
-    // then the pulses that ran long, what went wrong in saving it and the
-    // faults the virtual adapter noticed, after the command's own message. A
-    // command that runs others (Clear-Write-Verify) has the pulses and
-    // faults once, around all of them.
-    void runChipCommand(sim::ChipUse use,
-                        const std::function<session::Outcome(chip::ChipContext&)>& command);
-    // The read-out's work inside its chip command.
-    session::Outcome readOut(chip::ChipContext& ctx);
+    // Runs one of the session's operations with the window's view of it:
+    // a progress dialog for each step that walks bytes, and aroundStep()'s
+    // work before and after each step. `lines` is the text the command
+    // started from.
+    session::OperationResult runOperation(
+        const image::Lines& lines,
+        const std::function<session::OperationResult(WindowView&)>& operation);
+    // What an operation gave back, once the chip has been saved: its own
+    // messages, then the pulses that ran long, lpt51's messages and the
+    // faults the virtual adapter noticed, each in a box.
+    void present(const session::OperationResult& result);
+    // The captions, enabled states and view around a step.
+    void aroundStep(session::Step step, bool starting, bool finished, const image::Lines& lines);
+    // The read-out's view work: the view cleared as it starts, put back when
+    // it stops, and the image kept as the current file when it ends.
+    void readOutStarting();
+    void readOutStopped();
+    void readOutFinished(const chip::CodeBytes& bytes);
+    // The selected device, as the `cpu` caption shows it.
+    std::string device() const { return cpu->text().toStdString(); }
     // Selects a device: the caption and ChipType.
     void selectDevice(const char* type);
     void buildControls();
@@ -166,13 +177,10 @@ class Form1 final : public QMainWindow {
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal() const;
     void refreshAppDir();
+    // Says so when a setting's marker file could not be made or removed.
+    void keepSetting(const std::optional<std::string>& failure);
     // After write and verify: the current image file, or `before` without one.
     void reloadView(const image::Lines& before);
-    // Runs `operation` under `progress`; false when Cancel or a signal stopped
-    // it, with the port put at rest.
-    bool runOperation(OperationProgress& progress, const std::function<void()>& operation);
-    // What the user is told after a stop; `chipState` says what the chip may hold.
-    void reportStop(const OperationProgress& progress, const std::string& chipState);
     // Closes the open message boxes and file dialogs as if cancelled.
     void closeModalDialogs();
     // Once a signal has arrived: the Exit command, from the event loop.
@@ -184,13 +192,20 @@ class Form1 final : public QMainWindow {
     bool listingShown_ = false;
     void showTitle();
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
-    // A write, verify or read-out is between its bytes and can be stopped.
-    bool byteLoopRunning_ = false;
+    // The operation running, if any: between two of its bytes a signal
+    // stops it instead of ending the program at once.
+    WindowView* activeView_ = nullptr;
+    // What a stopped read-out puts back.
+    struct ViewBefore {
+        QString title, listingTitle, size, status;
+        bool listing = false;
+        QPalette statusPalette;
+        image::Lines lines;
+    };
+    std::optional<ViewBefore> beforeReadOut_;
     int signalled_ = 0;
     // What the chip commands say and ask: the window's boxes until a signal ends the program.
     EndingPrompts prompts_{*context_.dialogs, signalled_};
-    // The last write, verify or read-out was stopped: Clear-Write-Verify goes no further.
-    bool stopped_ = false;
     bool exitQueued_ = false;
 };
 

@@ -11,14 +11,14 @@ constexpr std::size_t kFaultsShown = 20;
 
 }  // namespace
 
-void Form1::runChipCommand(sim::ChipUse use,
-                           const std::function<session::Outcome(chip::ChipContext&)>& command) {
-    const session::OperationResult result = session_.run(prompts_, use, command);
+void Form1::present(const session::OperationResult& result) {
+    for (const std::string& message : result.said) prompts_.showMessage(message);
     // In the same words as the command line, on every port: nothing else
     // would tell that a pulse ran long on hardware.
     if (const std::string pulses = result.pulses.text(); !pulses.empty())
         prompts_.showMessage(pulses);
     for (const std::string& message : result.messages) prompts_.showMessage(message);
+    for (const std::string& note : result.notes) prompts_.showMessage(note);
     if (result.faults.empty()) return;
     std::string text;
     for (std::size_t i = 0; i < result.faults.size() && i < kFaultsShown; ++i)

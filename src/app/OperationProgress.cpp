@@ -83,12 +83,10 @@ void OperationProgress::bytesDone(std::size_t done, std::size_t total) {
     }
     // Cancel is looked for after every byte, whether or not anything was redrawn.
     QCoreApplication::processEvents();
-    stopIfAsked();
 }
 
-void OperationProgress::stopIfAsked() {
-    if (dialog_.wasCanceled()) throw OperationStopped{0};
-    if (const int sig = signalled_ ? signalled_() : 0) throw OperationStopped{sig};
+bool OperationProgress::stopRequested() const {
+    return dialog_.wasCanceled() || (signalled_ && signalled_() != 0);
 }
 
 void OperationProgress::close() {

@@ -11,13 +11,6 @@
 
 namespace lpt51::app {
 
-// Thrown out of a chip operation, between two bytes, when the user has
-// pressed Cancel or a termination signal has arrived. The handler catches
-// it and puts the port at rest; signal is 0 for Cancel.
-struct OperationStopped {
-    int signal = 0;
-};
-
 // "Write Chip\n1024 of 4096 bytes (25 %)\nElapsed 0:05, about 0:15 left";
 // "Write Chip\nStarting ..." before the total is known.
 QString ProgressLabel(const QString& operation, std::size_t done, std::size_t total,
@@ -27,8 +20,8 @@ QString ProgressLabel(const QString& operation, std::size_t done, std::size_t to
 // over the window with the operation's name, the bytes done, the time spent
 // and left, and Cancel; the view shrinks by a line per record done and grows
 // by a line per record read. Between bytes it lets the event loop run (the
-// dialog keeps input away from the window) and then stops the operation by
-// throwing OperationStopped when Cancel was pressed or `signalled` says so.
+// dialog keeps input away from the window); the operation asks stopRequested()
+// before the next byte.
 class OperationProgress final : public chip::ProgressObserver {
   public:
     OperationProgress(QWidget* window, QPlainTextEdit& view, const Clock& clock,
@@ -37,6 +30,8 @@ class OperationProgress final : public chip::ProgressObserver {
     void recordFinished(std::size_t lineIndex) override;
     void bytesDone(std::size_t done, std::size_t total) override;
     void lineAppended(const std::string& line) override;
+    // Cancel was pressed, or `signalled` says a termination signal arrived.
+    bool stopRequested() const;
 
     const QString& operation() const { return operation_; }
     std::size_t done() const { return done_; }
@@ -45,8 +40,6 @@ class OperationProgress final : public chip::ProgressObserver {
     void close();
 
   private:
-    void stopIfAsked();
-
     QPlainTextEdit& view_;
     const Clock& clock_;
     QString operation_;

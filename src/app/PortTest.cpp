@@ -1,13 +1,20 @@
 #include "app/MainWindow.h"
 #include "app/ResistorAdvice.h"
+#include "app/WindowView.h"
 
 namespace lpt51::app {
 
 void Form1::Test1Click() {
     if (!portReady()) return;
-    session_.bus()->SetControl(control::kInput);
-    const std::string text = context_.dialogs->inputBox(
-        "Test", "Now measure current and write value to the line in mA!", "");
+    std::string text;
+    const session::OperationResult result = runOperation({}, [&](WindowView& view) {
+        return session::PortTest(session_, prompts_, view, [&] {
+            text = context_.dialogs->inputBox(
+                "Test", "Now measure current and write value to the line in mA!", "");
+        });
+    });
+    present(result);
+    if (result.outcome != session::Outcome::Done) return;
     const QString separator = context_.locale.decimalPoint();
     const char decimal = separator.size() == 1 ? separator.at(0).toLatin1() : '.';
     const std::optional<long double> current = ParseReading(text, decimal);
@@ -18,7 +25,6 @@ void Form1::Test1Click() {
             prompts_.showMessage(message);
         }
     }
-    session_.bus()->SetControlOut(control::kRest);
 }
 
 }  // namespace lpt51::app

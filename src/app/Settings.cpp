@@ -10,6 +10,10 @@
 
 namespace lpt51::app {
 
+void Form1::keepSetting(const std::optional<std::string>& failure) {
+    if (failure) prompts_.showMessage(*failure);
+}
+
 void Form1::AT89C5112V1Click() {
     AT89C5112V1->setChecked(true);
     selectDevice(chip::kDevice12V);
@@ -25,13 +29,13 @@ void Form1::Def12Click() {
         AT89C5112V1->setChecked(true);
         selectDevice(chip::kDevice12V);
         Def12->setText(QStringLiteral("&Set no default processor"));
-        CreateMarker(context_.appDir, kDefault12VMarker);
+        keepSetting(CreateMarker(context_.appDir, kDefault12VMarker));
     } else if (Def12->text() == QStringLiteral("&Set no default processor")) {
         AT89C5112V1->setChecked(false);
         AT89C515V1->setChecked(false);
         selectDevice(chip::kNoSelect);
         Def12->setText(QStringLiteral("&Set AT89C51-12V as def."));
-        DeleteMarker(context_.appDir, kDefault12VMarker);
+        keepSetting(DeleteMarker(context_.appDir, kDefault12VMarker));
     }
 }
 
@@ -39,20 +43,20 @@ void Form1::Datasheet1Click() {
     const bool on = Datasheet1->isChecked();
     session_.setTiming(on ? chip::TimingKind::Datasheet : chip::TimingKind::Standard);
     if (on) {
-        CreateMarker(context_.appDir, kDatasheetTimingMarker);
+        keepSetting(CreateMarker(context_.appDir, kDatasheetTimingMarker));
     } else {
-        DeleteMarker(context_.appDir, kDatasheetTimingMarker);
+        keepSetting(DeleteMarker(context_.appDir, kDatasheetTimingMarker));
     }
 }
 
 void Form1::Disabled1Click() {
     if (Disabled1->text() == QStringLiteral("&Disabled Bidi.")) {
-        CreateMarker(context_.appDir, kBidiOffMarker);
+        keepSetting(CreateMarker(context_.appDir, kBidiOffMarker));
         bidiOff();
         Disabled1->setText(QStringLiteral("&Enabled Bidi."));
     } else {
         if (MarkerExists(context_.appDir, kBidiOffMarker)) {
-            DeleteMarker(context_.appDir, kBidiOffMarker);
+            keepSetting(DeleteMarker(context_.appDir, kBidiOffMarker));
         }
         Disabled1->setText(QStringLiteral("&Disabled Bidi."));
         state.BidiMode = 1;

@@ -74,6 +74,7 @@ LockResult LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelecti
     if (!RunDeviceCheck(ctx, cpuCaption)) return result;
     result.deviceChecked = true;
     const bool any = bits.l1 || bits.l2 || bits.l3;
+    result.anyBit = any;
     if (!any) ctx.prompts.showMessage(kNoLockBitSelect);
     const Variant variant = CaptionVariant(cpuCaption);
     PulseChecks& checks = result.pulses;

@@ -23,8 +23,11 @@ struct LockResult {
     // was shown instead of "Lock Bit ... burn successful.".
     std::optional<std::string> failure;
 
-    // As LockChip's result always was: whether the device check passed.
-    operator bool() const { return deviceChecked; }
+    bool anyBit = false;  // a bit was chosen
+
+    // Every chosen bit got a pulse of normal length. A lock whose pulses ran
+    // long may not have taken, and nothing else would notice it on hardware.
+    bool locked() const { return deviceChecked && anyBit && !failure; }
 };
 
 // The whole Lock Chip command: device check, "No Lock Bit Select" when none is

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "chip/At89c51.h"
@@ -38,6 +39,11 @@ struct ChipContext {
     // Where every write and lock also notes its stretched pulses, when set:
     // the session collects them across the steps of one operation.
     PulseChecks* pulseLog = nullptr;
+    // Asked between two bytes of a write, verify or read-out: true ends the
+    // walk there, the bus released as at its end.
+    std::function<bool()> stopRequested = {};
+
+    bool stopAsked() const { return stopRequested && stopRequested(); }
 };
 
 // Steps the chip address by one byte: the carry out of AddrLow goes into

@@ -21,41 +21,58 @@ std::uint8_t ReadCodeByte(ChipContext& ctx) {
 }
 
 template <typename PerRecord>
-void ReadAll(ChipContext& ctx, ProgressObserver* observer, PerRecord perRecord) {
+bool ReadAll(ChipContext& ctx, ProgressObserver* observer, PerRecord perRecord) {
     ctx.state.AddrLow = 0;
     ctx.state.AddrHigh = 0;
     std::uint8_t record[kRecordBytes];
     for (std::size_t r = 0; r < kRecords; ++r) {
+        if (ctx.stopAsked()) return false;
         for (std::size_t k = 0; k < kRecordBytes; ++k) record[k] = ReadCodeByte(ctx);
         perRecord(static_cast<unsigned>(r * kRecordBytes), record);
         if (observer) observer->bytesDone((r + 1) * kRecordBytes, kCodeSize);
     }
+    return true;
 }
 
 }  // namespace
 
 image::Lines ReadChip(ChipContext& ctx, ProgressObserver* observer) {
-    image::Lines lines;
-    lines.reserve(kRecords + 1);
-    ReadAll(ctx, observer, [&](unsigned address, const std::uint8_t* bytes) {
-        lines.push_back(
-            image::RecordLine(static_cast<std::uint16_t>(address),
-                              std::span<const std::uint8_t, kRecordBytes>(bytes, kRecordBytes)));
-        if (observer) observer->lineAppended(lines.back());
-    });
-    lines.emplace_back(image::kEndRecordLine);
-    if (observer) observer->lineAppended(lines.back());
-    ctx.bus.ReleaseBus();
+    const ChipReadOut out = ReadWholeChip(ctx, observer);
+    image::Lines lines = ReadOutLines(out.bytes);
+    if (out.stopped) lines.resize(out.bytesRead / kRecordBytes);
     return lines;
 }
 
-CodeBytes ReadChipBytes(ChipContext& ctx, ProgressObserver* observer) {
-    CodeBytes out{};
-    ReadAll(ctx, observer, [&](unsigned address, const std::uint8_t* bytes) {
-        for (std::size_t k = 0; k < kRecordBytes; ++k) out[address + k] = bytes[k];
+ChipReadOut ReadWholeChip(ChipContext& ctx, ProgressObserver* observer) {
+    ChipReadOut out;
+    out.stopped = !ReadAll(ctx, observer, [&](unsigned address, const std::uint8_t* bytes) {
+        for (std::size_t k = 0; k < kRecordBytes; ++k) out.bytes[address + k] = bytes[k];
+        out.bytesRead = address + kRecordBytes;
+        if (observer) {
+            observer->lineAppended(image::RecordLine(
+                static_cast<std::uint16_t>(address),
+                std::span<const std::uint8_t, kRecordBytes>(bytes, kRecordBytes)));
+        }
     });
+    if (observer && !out.stopped) observer->lineAppended(image::kEndRecordLine);
     ctx.bus.ReleaseBus();
     return out;
+}
+
+CodeBytes ReadChipBytes(ChipContext& ctx, ProgressObserver* observer) {
+    return ReadWholeChip(ctx, observer).bytes;
+}
+
+image::Lines ReadOutLines(const CodeBytes& bytes) {
+    image::Lines lines;
+    lines.reserve(kRecords + 1);
+    for (std::size_t r = 0; r < kRecords; ++r) {
+        lines.push_back(image::RecordLine(static_cast<std::uint16_t>(r * kRecordBytes),
+                                          std::span<const std::uint8_t, kRecordBytes>(
+                                              bytes.data() + r * kRecordBytes, kRecordBytes)));
+    }
+    lines.emplace_back(image::kEndRecordLine);
+    return lines;
 }
 
 }  // namespace lpt51::chip

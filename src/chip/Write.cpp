@@ -121,6 +121,11 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
             bus.SetControl(control::kRest);
             bus.Wait(w.record);
             for (const std::uint8_t b : rec.bytes) {
+                if (ctx.stopAsked()) {
+                    result.stopped = true;
+                    bus.ReleaseBus();
+                    return result;
+                }
                 const Programmed p = ProgramByte(bus, st, program.control, modeBits, b);
                 if (Stretched(p.width)) {
                     StretchedPulse pulse;

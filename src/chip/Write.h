@@ -25,6 +25,8 @@ struct WriteResult {
     // cycle read wrong or its cycle did not end. Says where, what was read
     // and that the chip may be partly programmed.
     std::optional<std::string> failure;
+    // The walk was asked to stop between two bytes (completed is false).
+    bool stopped = false;
 };
 
 // Programs the image. Runs NO device check: the handler does, in this order:

@@ -14,20 +14,19 @@
 #include "chip/ReadOut.h"
 #include "chip/Signature.h"
 #include "cli/Arguments.h"
-#include "cli/ChipSteps.h"
 #include "cli/CommandRun.h"
+#include "cli/Differences.h"
 #include "cli/ImageOperand.h"
 #include "cli/InfoText.h"
 #include "cli/PortList.h"
 #include "file/ReplaceFile.h"
 #include "file/Stream.h"
-#include "port/RecordingPort.h"
+#include "session/Operations.h"
 
 namespace lpt51::cli {
 
 namespace {
 
-using session::Judged;
 using session::Outcome;
 
 int Info(CommandRun& r) {
@@ -39,135 +38,106 @@ int Info(CommandRun& r) {
         return r.reportOpened();
     }
     if (const int e = r.reportOpened(); e != kExitDone) return e;
-    return r.operate(
-        [&](chip::ChipContext&) {
-            const session::Facts f = r.session.facts();
-            PrintProgramFacts(r.out, f);
-            PrintPortFacts(r.out, f);
-            return Outcome::Done;
-        },
-        session::Priority::Normal);
-}
-
-// Judged by the bytes, not by ChipType: after a Yes to the questions the
-// window takes any chip whose third byte is FF for a 12 V part.
-bool KnownSignature(const std::vector<std::uint8_t>& bytes) {
-    const chip::ChipDescriptor& c = chip::kAt89c51;
-    return bytes.size() == 3 && bytes[0] == c.manufacturer && bytes[1] == c.device &&
-           (bytes[2] == c.signature(chip::Variant::Volts12) ||
-            bytes[2] == c.signature(chip::Variant::Volts5));
+    // Run as an operation: the virtual chip's state file is read for it.
+    return r.operate([&] {
+        return r.session.run(
+            r.prompts, sim::ChipUse::Reads,
+            [&](chip::ChipContext&) {
+                const session::Facts f = r.session.facts();
+                PrintProgramFacts(r.out, f);
+                PrintPortFacts(r.out, f);
+                return Outcome::Done;
+            },
+            session::Priority::Normal);
+    });
 }
 
 int Signature(CommandRun& r) {
     if (const int e = r.openPort(); e != kExitDone) return e;
-    if (r.refuseOutputOnly("Reading the signature")) return kExitPort;
-    return r.operate([&](chip::ChipContext& ctx) {
-        // The bytes are taken from the port traffic itself, so the command
-        // line sends exactly what the window sends.
-        RecordingPort tap(*r.session.backend()->port());
-        Bus bus(tap, ctx.bus.clock(), ctx.bus.delayUnit());
-        chip::ChipContext tapped{bus, ctx.prompts, ctx.state};
-        const std::string type = chip::SignatureCommand(tapped);
-        std::vector<std::uint8_t> bytes;
-        for (const auto& a : tap.log()) {
-            if (a.kind == PortAccess::Kind::ReadData) bytes.push_back(a.value);
-        }
+    return r.operate([&] {
+        session::OperationResult result = session::ReadSignature(r.session, r.prompts, r.view());
+        if (result.signature.empty()) return result;
         std::string shown;
-        bool allFF = !bytes.empty(), all00 = !bytes.empty();
-        for (auto b : bytes) {
+        for (const std::uint8_t b : result.signature)
             shown += (shown.empty() ? "" : " ") + chip::Hex2(b);
-            allFF = allFF && b == 0xFF;
-            all00 = all00 && b == 0x00;
-        }
-        const bool known = KnownSignature(bytes);
         if (r.options.verbose) r.err << "lpt51: signature bytes " << shown << '\n';
         r.out << "Signature: " << shown << '\n';
+        const std::string& type = result.chipType;
         r.out << "Device: " << (type == chip::kChipNone ? std::string("none") : type)
-              << (known || type == chip::kChipNone
+              << (result.outcome == Outcome::Done || type == chip::kChipNone
                       ? ""
                       : " (taken so after Yes; not an AT89C51 signature)")
               << '\n';
-        if (known) return Outcome::Done;
-        if (allFF || all00) {
-            r.err << "lpt51: no chip answers (bytes " << shown
-                  << "): the socket is empty, the chip has no power, or the adapter is not "
-                     "connected.\n";
-        } else {
-            r.err << "lpt51: the chip in the socket is of another kind (signature " << shown
-                  << "), not an AT89C51.\n";
-        }
-        return Outcome::Failed;
+        return result;
     });
 }
 
 int Erase(CommandRun& r) {
     if (const int e = r.openPort(); e != kExitDone) return e;
     return r.operate(
-        [&](chip::ChipContext& ctx) { return Judged(chip::ClearChip(ctx, r.options.device)); });
+        [&] { return session::Erase(r.session, r.prompts, r.view(), r.options.device); });
 }
 
 int Lock(CommandRun& r) {
     if (const int e = r.openPort(); e != kExitDone) return e;
-    return r.operate([&](chip::ChipContext& ctx) {
-        return Judged(chip::LockChip(ctx, r.options.device, r.options.lockBits));
+    return r.operate([&] {
+        return session::Lock(r.session, r.prompts, r.view(), r.options.device, r.options.lockBits);
     });
 }
 
 int Write(CommandRun& r) {
     if (!r.takeImage()) return kExitFailed;
     if (const int e = r.openPort(); e != kExitDone) return e;
-    return r.operate([&](chip::ChipContext& ctx) {
-        std::optional<std::string> message;
-        if (!WriteStep(r, ctx, &message)) return Outcome::Failed;
-        // "File was burn !" only once the chip is known to hold the file.
-        bool ok = true;
-        if (!r.options.noVerify && ctx.state.BidiMode == 0) {
-            r.err << "lpt51: not verified: output-only port\n";
-        } else if (!r.options.noVerify) {
-            ok = ReadBackStep(r, ctx);
-        }
-        if (ok && message) ctx.prompts.showMessage(*message);
-        return Judged(ok);
+    return r.operate([&] {
+        return session::Write(r.session, r.prompts, r.view(), r.options.device, r.image,
+                              {.readBack = !r.options.noVerify});
     });
 }
 
 int Verify(CommandRun& r) {
     if (!r.takeImage()) return kExitFailed;
     if (const int e = r.openPort(); e != kExitDone) return e;
-    if (r.refuseOutputOnly("Verify")) return kExitPort;
-    return r.operate([&](chip::ChipContext& ctx) { return Judged(VerifyStep(r, ctx)); });
+    return r.operate([&] {
+        session::OperationResult result = session::Verify(r.session, r.prompts, r.view(), r.image);
+        const auto& differences = r.view().differences();
+        if (!differences.empty()) ReportDifferences(r.out, differences, differences.size());
+        return result;
+    });
+}
+
+// One line on standard output for scripts that read it.
+const char* CwvSummary(const session::OperationResult& result, bool readable) {
+    using Kind = session::ChipHolds::Kind;
+    if (result.succeeded()) {
+        return readable ? "Erased, written and verified."
+                        : "Erased and written (this port cannot read the chip back).";
+    }
+    switch (result.holds.kind) {
+        case Kind::Unchanged:
+            return "Nothing was done.";
+        case Kind::Erased:
+            return "The chip was erased but not programmed.";
+        case Kind::Partly:
+        case Kind::Unknown:
+            return "The chip was erased and only partly programmed.";
+        case Kind::Written:
+        case Kind::AsFile:
+            break;
+    }
+    return "Written, but the chip differs from the file.";
 }
 
 int Cwv(CommandRun& r) {
     if (!r.takeImage()) return kExitFailed;
     if (const int e = r.openPort(); e != kExitDone) return e;
-    return r.operate([&](chip::ChipContext& ctx) {
-        bool erased = false, written = false, verified = false;
-        const auto step = [](bool go) {
-            return go ? chip::CwvStep::Continue : chip::CwvStep::Stop;
-        };
-        const chip::CwvSteps steps{
-            [&] { return step(erased = chip::ClearChip(ctx, r.options.device)); },
-            [&] { return step(written = WriteStep(r, ctx)); },
-            // A difference is reported, and the sequence ends as it would anyway.
-            [&] {
-                verified = VerifyStep(r, ctx);
-                return chip::CwvStep::Continue;
-            }};
-        const bool ran = chip::RunClearWriteVerify(ctx, r.options.device, r.image, steps);
-        const bool readable = ctx.state.BidiMode == 1;
-        const bool ok = ran && erased && written && (!readable || verified);
-        if (ok) {
-            r.out << (readable ? "Erased, written and verified.\n"
-                               : "Erased and written (this port cannot read the chip back).\n");
-        } else if (!erased) {
-            r.out << "Nothing was done.\n";
-        } else if (!written) {
-            r.out << "The chip was erased but not programmed.\n";
-        } else {
-            r.out << "Written, but the chip differs from the file.\n";
-        }
-        return Judged(ok);
+    return r.operate([&] {
+        session::OperationResult result =
+            session::ClearWriteVerify(r.session, r.prompts, r.view(), r.options.device, r.image);
+        const auto& differences = r.view().differences();
+        if (!differences.empty()) ReportDifferences(r.out, differences, differences.size());
+        if (result.outcome != Outcome::Stopped)
+            r.out << CwvSummary(result, r.session.bidirectional()) << '\n';
+        return result;
     });
 }
 
@@ -200,21 +170,24 @@ int Read(CommandRun& r) {
         return kExitFailed;
     }
     if (const int e = r.openPort(); e != kExitDone) return e;
-    if (r.refuseOutputOnly("Reading the chip")) return kExitPort;
-    return r.operate([&](chip::ChipContext& ctx) {
-        if (auto e = SaveReadOut(file, r.options.format, ReadWholeChip(r, ctx), r.out)) {
-            r.err << "lpt51: " << *e << '\n';
-            return Outcome::Failed;
+    return r.operate([&] {
+        session::OperationResult result = session::ReadOut(r.session, r.prompts, r.view());
+        if (result.outcome != Outcome::Done) return result;
+        if (auto e = SaveReadOut(file, r.options.format, result.readOut.bytes, r.out)) {
+            result.outcome = Outcome::Failed;
+            result.messages.push_back(*e);
         }
-        return Outcome::Done;
+        return result;
     });
 }
 
 int Blank(CommandRun& r) {
     if (const int e = r.openPort(); e != kExitDone) return e;
-    if (r.refuseOutputOnly("The blank check")) return kExitPort;
-    return r.operate(
-        [&](chip::ChipContext& ctx) { return Judged(ReportBlank(ReadWholeChip(r, ctx), r.out)); });
+    return r.operate([&] {
+        session::OperationResult result = session::BlankCheck(r.session, r.prompts, r.view());
+        if (result.readOut.bytesRead == chip::kCodeSize) ReportBlank(result.readOut.bytes, r.out);
+        return result;
+    });
 }
 
 // As Open checks the file, and the chip's own refusals after the code size;
@@ -245,8 +218,8 @@ constexpr Command kCommands[] = {
      false, Verify},
     {"read", "FILE", "read the whole chip into an Intel HEX file", nullptr, nullptr, false, Read},
     {"lock", "BITS", "program lock bits, e.g. 1 or 1,2,3", nullptr, nullptr, true, Lock},
-    {"cwv", "FILE", "erase, write and verify in one go", "Clear-Write-Verify", kProgrammed, true,
-     Cwv},
+    {"cwv", "FILE", "erase, write and verify in one go", "Clear-Write-Verify",
+     "The chip was not erased.", true, Cwv},
     {"ports", nullptr, "list the parallel ports found, and whether this user may open them",
      nullptr, nullptr, false, Ports},
     {"check", "FILE", "check an Intel HEX file as Open does (no port needed)", "Write",

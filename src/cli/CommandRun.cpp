@@ -11,6 +11,7 @@
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "image/AppFiles.h"
+#include "session/Operations.h"
 #include "session/WritableFiles.h"
 
 namespace lpt51::cli {
@@ -62,6 +63,7 @@ bool CommandRun::readImage() {
 bool CommandRun::scanImage() {
     image = chip::ScanImage(lines);
     if (!image.problem) return true;
+    // In the words the window uses for the same refusal.
     err << "lpt51: " << OperandName(options.operands[0]) << ": "
         << TerminalText(
                chip::RefusalText(*image.problem, command().operation, command().nothingDone))
@@ -102,78 +104,59 @@ int CommandRun::reportOpened() {
     return kExitDone;
 }
 
-bool CommandRun::refuseOutputOnly(const char* what) {
-    if (session.state().BidiMode == 1) return false;
-    err << "lpt51: " << what
-        << " needs a bidirectional port, and this port only drives its data lines (SPP "
-           "(Normal)); it cannot read the chip. Set the port to bidirectional/PS2/EPP mode "
-           "in the BIOS.\n";
-    return true;
-}
-
 ProgressStyle CommandRun::style() const {
     if (options.quiet) return ProgressStyle::Quiet;
     return (&err == &std::cerr && ::isatty(STDERR_FILENO)) ? ProgressStyle::Bar
                                                            : ProgressStyle::Line;
 }
 
-int CommandRun::operate(const std::function<session::Outcome(chip::ChipContext&)>& operation,
-                        session::Priority priority) {
+TerminalView& CommandRun::view() {
+    if (!view_) view_.emplace(err, style(), session.backend()->clock(), prompts);
+    return *view_;
+}
+
+int CommandRun::operate(const std::function<session::OperationResult()>& operation) {
     const InterruptGuard guard;
-    int signal = 0;
     const auto started = std::chrono::steady_clock::now();
     if (options.verbose) err << "lpt51: " << command().name << " started\n";
-    const session::OperationResult result = session.run(
-        prompts, command().changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads,
-        [&](chip::ChipContext& ctx) {
-            try {
-                return operation(ctx);
-            } catch (const Interrupted& i) {
-                prompts.setVerifying(false);
-                ctx.bus.ReleaseBus();
-                signal = i.signal;
-                return session::Outcome::Stopped;
-            }
-        },
-        priority);
-    if (result.outcome == session::Outcome::Stopped) {
-        for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
-        err << "\nlpt51: interrupted. The port is at rest; the chip may be partly "
-            << (command().changesChip ? "programmed: erase and write it again."
-                                      : "read (it was not changed).")
-            << '\n';
-        ClearInterruptFlag();
-        return SignalExitCode(signal);
-    }
+    const session::OperationResult result = operation();
     if (result.refused) {
-        // Nothing was done: another lpt51 has the chip, or its state file is
-        // damaged, and no port was worked.
+        // Nothing was done: another lpt51 has the chip, or its state file
+        // cannot be used, and no port was worked.
         for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
-        using Kind = sim::ChipStateRefusal::Kind;
-        const Kind kind = result.refused->kind;
-        return kind == Kind::InUse || kind == Kind::Unreadable ? kExitPort : kExitFailed;
+        return kExitPort;
+    }
+    if (result.needsBidirectional) {
+        for (const std::string& m : result.said) err << "lpt51: " << TerminalText(m) << '\n';
+        return kExitPort;
     }
     if (options.verbose) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
         err << "lpt51: " << command().name << " ended after " << took.count() << " s\n";
     }
-    const int code = PresentResult(err, result);
-    // Erase and lock are not broken off halfway: a pulse cut short would
-    // leave the chip in a worse state than one that has finished.
+    const int code = PresentResult(prompts, err, result);
+    // A stop comes between two bytes; erase and lock are not broken off
+    // halfway, since a pulse cut short would leave the chip worse off than
+    // one that has finished.
     if (const int sig = PendingSignal()) {
-        err << "lpt51: interrupted after the operation had finished; the port is at rest.\n";
+        err << (result.outcome == session::Outcome::Stopped
+                    ? "lpt51: interrupted.\n"
+                    : "lpt51: interrupted after the operation had finished; the port is at "
+                      "rest.\n");
         ClearInterruptFlag();
         return SignalExitCode(sig);
     }
     return code;
 }
 
-int PresentResult(std::ostream& err, const session::OperationResult& result) {
+int PresentResult(Prompts& prompts, std::ostream& err, const session::OperationResult& result) {
+    for (const std::string& m : result.said) prompts.showMessage(m);
     // Said on every port and under --quiet: on hardware nothing else would
     // tell that a pulse ran long.
     if (const std::string pulses = result.pulses.text(); !pulses.empty())
         err << "lpt51: " << pulses << '\n';
-    for (const std::string& m : result.messages) err << "lpt51: " << m << '\n';
+    for (const std::string& m : result.messages) err << "lpt51: " << TerminalText(m) << '\n';
+    for (const std::string& m : result.notes) err << "lpt51: " << m << '\n';
     for (const std::string& line : result.faults) err << "lpt51: virtual adapter " << line << '\n';
     if (!result.faults.empty()) err << "lpt51: " << result.faultSummary << '\n';
     return result.succeeded() ? kExitDone : kExitFailed;

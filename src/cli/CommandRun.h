@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 #include "cli/ProgressBar.h"
+#include "cli/TerminalView.h"
 #include "image/HexField.h"
 #include "session/Session.h"
 
@@ -35,14 +37,14 @@ class CommandRun {
     int checkFiles();
     // What openPort() says after the session was opened.
     int reportOpened();
-    // True, after saying why, when the port cannot read the chip.
-    bool refuseOutputOnly(const char* what);
-    // Runs one operation on the open port and turns what the session gives
-    // back into the exit code: its messages and the virtual adapter's faults
-    // on err, Ctrl-C and SIGTERM as an interrupt with the port at rest.
-    int operate(const std::function<session::Outcome(chip::ChipContext&)>& operation,
-                session::Priority priority = session::Priority::RealTime);
+    // Runs one of the session's operations with Ctrl-C, SIGTERM and SIGHUP
+    // asking it to stop between two bytes, and turns what it gives back
+    // into the exit code: its messages and the virtual adapter's faults on
+    // err, a stop as an interrupt.
+    int operate(const std::function<session::OperationResult()>& operation);
     ProgressStyle style() const;
+    // What the operations show while they run.
+    TerminalView& view();
 
     const Options& options;
     std::ostream& out;
@@ -52,11 +54,14 @@ class CommandRun {
     image::Lines lines;        // after readImage()
     long codeSize = 0;         // as Open counts it, after readImage()
     chip::ScannedImage image;  // after scanImage(): what the operations walk
+
+  private:
+    std::optional<TerminalView> view_;
 };
 
-// Prints what the session gave back after an operation (its messages, the
-// faults with the summary) and returns the exit code of an operation that
-// was not interrupted.
-int PresentResult(std::ostream& err, const session::OperationResult& result);
+// Prints what the session gave back after an operation (its own texts, the
+// pulses that ran long, lpt51's messages, the faults with the summary) and
+// returns the exit code of an operation that was not interrupted.
+int PresentResult(Prompts& prompts, std::ostream& err, const session::OperationResult& result);
 
 }  // namespace lpt51::cli

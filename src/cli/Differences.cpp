@@ -4,7 +4,8 @@
 
 namespace lpt51::cli {
 
-void ReportDifferences(std::ostream& out, const std::vector<Difference>& d, std::size_t total) {
+void ReportDifferences(std::ostream& out, const std::vector<chip::ByteDifference>& d,
+                       std::size_t total) {
     constexpr std::size_t kShown = 10;
     bool notErased = false;
     for (std::size_t i = 0; i < d.size(); ++i) {

@@ -4,13 +4,13 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/ProgressBar.h"
+#include "chip/Verify.h"
 
 namespace lpt51::cli {
 
 // After a verify: the first differing bytes, how many differ in all, and
 // whether the chip looks as if it had not been erased before the write.
-void ReportDifferences(std::ostream& out, const std::vector<Difference>& differences,
+void ReportDifferences(std::ostream& out, const std::vector<chip::ByteDifference>& differences,
                        std::size_t total);
 
 }  // namespace lpt51::cli

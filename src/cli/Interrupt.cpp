@@ -41,8 +41,4 @@ void ClearInterruptFlag() {
     gSignal = 0;
 }
 
-void ThrowIfInterrupted() {
-    if (const int sig = gSignal) throw Interrupted{sig};
-}
-
 }  // namespace lpt51::cli

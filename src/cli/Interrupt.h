@@ -4,13 +4,6 @@
 
 namespace lpt51::cli {
 
-// Thrown out of a chip operation (from its progress observer, between bytes)
-// once Ctrl-C, SIGTERM or SIGHUP has arrived, so that the caller can put the port at
-// rest before the program ends.
-struct Interrupted {
-    int signal = 0;
-};
-
 // SIGINT, SIGTERM and SIGHUP set a flag instead of ending the program while installed;
 // the previous handlers come back on destruction.
 class InterruptGuard {
@@ -25,9 +18,6 @@ class InterruptGuard {
 int PendingSignal();
 
 void ClearInterruptFlag();
-
-// Throws Interrupted when a signal is pending.
-void ThrowIfInterrupted();
 
 // The exit status for a run the signal `sig` ended: 128 + sig, as a shell
 // reports a process the signal killed.

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "cli/Interrupt.h"
-
 namespace lpt51::cli {
 
 namespace {
@@ -41,28 +39,15 @@ std::string ProgressBar::timeTaken() const {
     return Seconds(seconds()) + (clock_.realTime() ? "" : kVirtual);
 }
 
-void ProgressBar::recordFinished(std::size_t) {
-    ThrowIfInterrupted();
-}
-
 void ProgressBar::bytesDone(std::size_t done, std::size_t total) {
     done_ = done;
     total_ = total;
-    ThrowIfInterrupted();
     if (style_ != ProgressStyle::Bar) return;
     const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
     if (percent != shownPercent_) {
         shownPercent_ = percent;
         draw();
     }
-}
-
-void ProgressBar::mismatch(std::uint16_t address, std::uint8_t onChip, std::uint8_t inFile) {
-    differences_.push_back({address, onChip, inFile});
-}
-
-void ProgressBar::lineAppended(const std::string&) {
-    ThrowIfInterrupted();
 }
 
 void ProgressBar::draw() {

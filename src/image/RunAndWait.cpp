@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace lpt51::image {
 
@@ -21,19 +22,25 @@ RunResult RunAndWait(const std::string& program, const std::vector<std::string>&
 
     // A close-on-exec pipe tells the parent whether chdir or exec failed in
     // the child: it stays silent exactly when the program was started.
+    const auto notStarted = [&result](int err) {
+        result.startError = std::strerror(err);
+        return result;
+    };
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return result;
+    if (::pipe2(report, O_CLOEXEC) != 0) return notStarted(errno);
     int errors[2];
     if (::pipe2(errors, O_CLOEXEC) != 0) {
+        const int err = errno;
         ::close(report[0]);
         ::close(report[1]);
-        return result;
+        return notStarted(err);
     }
 
     const pid_t pid = ::fork();
     if (pid < 0) {
+        const int err = errno;
         for (int fd : {report[0], report[1], errors[0], errors[1]}) ::close(fd);
-        return result;
+        return notStarted(err);
     }
     if (pid == 0) {
         ::close(report[0]);
@@ -69,9 +76,9 @@ RunResult RunAndWait(const std::string& program, const std::vector<std::string>&
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return result;
+        if (errno != EINTR) return notStarted(errno);
     }
-    if (n > 0) return result;  // chdir or exec failed: not started
+    if (n > 0) return notStarted(childErr);  // chdir or exec failed
 
     result.started = true;
     if (WIFEXITED(status)) {

@@ -342,7 +342,18 @@ void Ieee1284Port::writeControl(std::uint8_t value) {
     // the port no longer drives.
     const auto held = static_cast<std::uint8_t>(value | kP27High);
     if (!directionKnown_ || ((held ^ shadow_) & kLines) != 0) writeLines(held);
-    library_.dataDir(port_, toInput ? 1 : 0);
+    errno = 0;
+    if (const int error = library_.dataDir(port_, toInput ? 1 : 0);
+        error != E1284_OK && !failure_) {
+        // The port may now drive lines the chip drives too: the operation must end.
+        const int savedErrno = errno;
+        failure_ = std::string("Turning the data lines of ") + name_ + " to " +
+                   (toInput ? "input" : "output") + " failed: " +
+                   (error == E1284_NOTAVAIL ? "the port cannot change its data direction"
+                                            : "the system refused") +
+                   (savedErrno != 0 ? std::string(" (") + std::strerror(savedErrno) + ")" : "") +
+                   ". Set the port to bidirectional (PS/2) mode in the firmware set-up.";
+    }
     if ((value & kP27High) == 0) writeLines(value);
     directionKnown_ = true;
     shadow_ = value;

@@ -68,6 +68,8 @@ class Ieee1284Port final : public Port {
     void writeData(std::uint8_t value) override;
     std::uint8_t readControl() override;
     void writeControl(std::uint8_t value) override;
+    std::optional<std::string> failure() const override { return failure_; }
+    void clearFailure() override { failure_.reset(); }
 
     // "parallel port parport0 at 0x378 (/dev/parport0, ppdev)" or
     // "parallel port 0x378 (direct I/O)".
@@ -117,6 +119,7 @@ class Ieee1284Port final : public Port {
     // lines may be unreliable, and it cannot read the data direction at all.
     std::uint8_t shadow_ = 0;
     bool directionKnown_ = false;
+    std::optional<std::string> failure_;
 };
 
 }  // namespace lpt51

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace lpt51 {
 
@@ -11,10 +13,13 @@ namespace lpt51 {
 // inversion of some control lines is absorbed by the adapter's wiring).
 // Control bit 5 is the data direction: set, the port stops driving the data
 // lines. Every backend (hardware, virtual adapter, recorder) implements exactly
-// these four operations; a backend never fails an access: a port that cannot be
-// used is refused when it is opened, not in the middle of a sequence.
+// these four operations. A port that cannot be used is refused when it is
+// opened. An access that still fails on the way (the kernel refuses to turn
+// the data lines round) is not thrown out of the middle of a bus step: the
+// port notes it, and failure() reports it between two bytes, where the
+// operation ends with the port at rest.
 class Port {
-public:
+  public:
     virtual ~Port() = default;
 
     // Reads the data register: the line levels on a bidirectional port whose
@@ -25,6 +30,12 @@ public:
     // Reads the control register as the software last set it, bit 5 included.
     virtual std::uint8_t readControl() = 0;
     virtual void writeControl(std::uint8_t value) = 0;
+
+    // The first access that failed since the port was opened, naming the
+    // action, the port and the system's reason; empty while none has.
+    [[nodiscard]] virtual std::optional<std::string> failure() const { return std::nullopt; }
+    // Forgets it: each operation starts afresh.
+    virtual void clearFailure() {}
 };
 
 }  // namespace lpt51

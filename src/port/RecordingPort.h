@@ -29,6 +29,8 @@ class ObservedPort : public Port {
     void writeData(std::uint8_t value) override;
     std::uint8_t readControl() override;
     void writeControl(std::uint8_t value) override;
+    std::optional<std::string> failure() const override { return inner_.failure(); }
+    void clearFailure() override { inner_.clearFailure(); }
 
   protected:
     virtual void seen(const PortAccess& access) = 0;

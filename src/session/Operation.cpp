@@ -1,6 +1,7 @@
 #include <optional>
 
 #include "port/RealTime.h"
+#include "session/Operations.h"
 #include "session/Session.h"
 #include "sim/FaultReport.h"
 
@@ -34,6 +35,22 @@ bool Mended(const sim::Fault& fault, const chip::PulseChecks& pulses) {
     return false;
 }
 
+// Asks at once, keeps what is said for the result: the front end shows it
+// once the operation has ended and the chip has been saved, so a box left on
+// screen never holds the virtual chip's lock or its state.
+class KeptMessages final : public Prompts {
+  public:
+    KeptMessages(Prompts& asker, std::vector<std::string>& said) : asker_(asker), said_(said) {}
+    void showMessage(const std::string& text) override { said_.push_back(text); }
+    Answer ask(QuestionKind kind, const std::string& text) override {
+        return asker_.ask(kind, text);
+    }
+
+  private:
+    Prompts& asker_;
+    std::vector<std::string>& said_;
+};
+
 }  // namespace
 
 std::vector<sim::Fault> UnexplainedFaults(const std::vector<sim::Fault>& faults,
@@ -46,7 +63,15 @@ std::vector<sim::Fault> UnexplainedFaults(const std::vector<sim::Fault>& faults,
 
 OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
-                             Priority priority) {
+                             Priority priority, OperationView* view) {
+    return run(
+        prompts, use,
+        [&operation](chip::ChipContext& ctx, OperationResult&) { return operation(ctx); }, priority,
+        view);
+}
+
+OperationResult Session::run(Prompts& prompts, sim::ChipUse use, const DetailedOperation& operation,
+                             Priority priority, OperationView* view) {
     OperationResult result;
     if (!ready()) {
         // The front ends ask ready() first; this only keeps a slip from
@@ -75,9 +100,21 @@ OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
         // A step run inside another notes its pulses with the outer one's,
         // which judges the adapter's faults by them and reports them once.
         if (nesting.outermost()) pulseLog_ = &result.pulses;
-        chip::ChipContext ctx{*bus_, prompts, state_, pulseLog_};
-        result.outcome = operation(ctx);
+        KeptMessages kept(prompts, result.said);
+        Port& port = *backend_->port();
+        if (nesting.outermost()) port.clearFailure();
+        chip::ChipContext ctx{*bus_, kept, state_, pulseLog_, [&port, view] {
+                                  return port.failure() || (view && view->stopRequested());
+                              }};
+        result.outcome = operation(ctx, result);
         if (nesting.outermost()) pulseLog_ = nullptr;
+        if (const std::optional<std::string> failure = port.failure()) {
+            // Put at rest once more: the bus's last steps went through the
+            // port that refused.
+            bus_->ReleaseBus();
+            result.outcome = Outcome::Failed;
+            result.messages.push_back(*failure + " The port is at rest.");
+        }
     }
     if (nesting.outermost()) {
         if (auto error = backend_->endOperation()) result.messages.push_back(*error);

@@ -9,6 +9,8 @@
 
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
+#include "chip/ReadOut.h"
+#include "chip/Verify.h"
 #include "port/Bus.h"
 #include "session/Facts.h"
 
@@ -61,11 +63,64 @@ inline Outcome Judged(bool done) {
 // section it would find everything granted already.
 enum class Priority { RealTime, Normal };
 
+// The steps an operation walks, each named as the window names it.
+enum class Step { Signature, Erase, Write, ReadBack, Verify, ReadOut, Lock, PortTest };
+
+// "Write Chip", "Verify Chip", ...
+const char* StepName(Step step);
+
+// What the chip holds once an operation has ended, as far as the program
+// has seen it.
+struct ChipHolds {
+    enum class Kind {
+        Unchanged,  // nothing that changes the chip reached it
+        Erased,     // the erase pulse ran
+        Written,    // every byte of the image was programmed; nothing read back
+        AsFile,     // every byte of the image was read back as the file
+        Partly,     // programming ended early; see asFile
+        Unknown,    // programming ended early where nothing can be read back
+    };
+    Kind kind = Kind::Unchanged;
+    // Partly: the image's first `asFile` bytes were read back as the file
+    // (the last of them at `lastAddress`), of `imageBytes`.
+    std::size_t asFile = 0;
+    std::size_t imageBytes = 0;
+    std::uint16_t lastAddress = 0;
+    // Erased or Written before this operation programmed it further (the
+    // steps of Clear-Write-Verify).
+    bool erasedFirst = false;
+
+    // "the chip was not changed.", "the chip holds the file's first 100 of
+    // 321 bytes (to 0063, read back); erase it and write it again.", ...
+    std::string text() const;
+};
+
 // Everything one operation gives back.
 struct OperationResult {
     Outcome outcome = Outcome::Done;
-    // What went wrong around it: saving the virtual chip.
+    // The operation's own texts, in the order it said them: the system's
+    // messages ("File was burn !", a refusal), each for a box of its own.
+    std::vector<std::string> said;
+    // lpt51's account of what went wrong: a stop and what the chip holds
+    // after it, a read-back that differs, saving the virtual chip, a port
+    // access the system refused. Each one fails the operation.
     std::vector<std::string> messages;
+    // lpt51's remarks that do not fail it ("not verified: output-only port").
+    std::vector<std::string> notes;
+    ChipHolds holds;
+    // The step a stop or failure ended, with its bytes done of its total.
+    std::optional<Step> endedIn;
+    std::size_t stepDone = 0;
+    std::size_t stepTotal = 0;
+    // What the operation read: the device the signature names (a device
+    // string of chip/Devices.h) and the bytes it returned; a read-out's
+    // bytes; a verify's or read-back's differences.
+    std::string chipType;
+    std::vector<std::uint8_t> signature;
+    chip::ChipReadOut readOut;
+    std::vector<chip::ByteDifference> differences;
+    // Refused before the port was touched: this port cannot read the chip.
+    bool needsBidirectional = false;
     // On the virtual adapter, what it noticed while the operation ran
     // ("at 12.345 ms: ..."), and the summary line; empty on hardware. Real
     // hardware may have failed where these stand, so they turn a success
@@ -89,6 +144,8 @@ struct OperationResult {
         return outcome == Outcome::Done && messages.empty() && faults.empty();
     }
 };
+
+class OperationView;
 
 // The virtual adapter's faults that real hardware may not have survived:
 // all but the stretched pulses the program measured itself and mended. One
@@ -130,19 +187,33 @@ class Session {
     const Backend* backend() const { return backend_; }
     // Null unless ready().
     Bus* bus() { return bus_.get(); }
+    // The clock the port's waits run on; only when ready().
+    const Clock& clock() { return backend_->clock(); }
     chip::ProgrammerState& state() { return state_; }
     // The waits every operation from now on uses.
     void setTiming(chip::TimingKind timing) { state_.Timing = &chip::kAt89c51.busTiming(timing); }
     chip::TimingKind timing() const { return state_.Timing->kind; }
+    // The port reads the chip: the probe found it so, and the user has not
+    // switched the mode off.
+    bool bidirectional() const { return state_.BidiMode == 1; }
 
     // Runs `operation` (only when ready()) with real-time priority, the
     // virtual adapter's faults collected, and its chip locked and read from
     // its state file before it and saved after it when `use` says it may
     // change it. An operation run inside another (a step of
     // Clear-Write-Verify) leaves all of that to the outer one.
+    // The operation's messages are kept in the result's `said`, in order,
+    // and shown by the front end only once the chip has been saved; its
+    // questions are asked at once. It is asked to stop between two bytes
+    // when `view` says so or an access to the port has failed; the latter
+    // fails it with the port's own account.
     OperationResult run(Prompts& prompts, sim::ChipUse use,
                         const std::function<Outcome(chip::ChipContext&)>& operation,
-                        Priority priority = Priority::RealTime);
+                        Priority priority = Priority::RealTime, OperationView* view = nullptr);
+    // The same, for an operation that gives more than its outcome.
+    using DetailedOperation = std::function<Outcome(chip::ChipContext&, OperationResult&)>;
+    OperationResult run(Prompts& prompts, sim::ChipUse use, const DetailedOperation& operation,
+                        Priority priority = Priority::RealTime, OperationView* view = nullptr);
 
     // Everything Info says, measured now.
     Facts facts();

@@ -20,7 +20,7 @@ TEST_F(Lock, BitsOneAndTwoPulseDrivenBitThreeWithLinesAsInputs) {
         restart();
         lines.control = 0x07;
         const bool v12 = dev == kDevice12V;
-        EXPECT_TRUE(LockChip(ctx, dev, {true, true, true}));
+        EXPECT_TRUE(LockChip(ctx, dev, {true, true, true}).locked());
         Expect e;
         DrivenLockBit(e, v12 ? 0x70 : 0xF0);
         DrivenLockBit(e, v12 ? 0x40 : 0xC0);
@@ -41,13 +41,13 @@ TEST_F(Lock, MessageNamesTheChosenBits) {
 
 TEST_F(Lock, NoBitChosenSendsOnlyReleaseBusAndOneMessage) {
     state.BidiMode = 0;
-    EXPECT_TRUE(LockChip(ctx, kDevice12V, {}));
+    EXPECT_FALSE(LockChip(ctx, kDevice12V, {}).locked());
     EXPECT_EQ(transcript(), Expect().releaseBus().text());
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{kNoLockBitSelect});
 }
 
 TEST_F(Lock, RefusedDeviceCheckSendsNothing) {
-    EXPECT_FALSE(LockChip(ctx, kNoSelect, {true, true, true}));
+    EXPECT_FALSE(LockChip(ctx, kNoSelect, {true, true, true}).locked());
     EXPECT_TRUE(recorder.log().empty());
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{kSelectProcessor});
 }

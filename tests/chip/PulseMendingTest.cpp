@@ -144,7 +144,7 @@ TEST(PulseMending, AStretchedLockBitPulseIsGivenAgain) {
     StalledChip v(PortKind::Bidirectional, OverlongPulse::ProgramsNothing, {1});
     const LockResult r = LockChip(v.ctx, kDevice12V, {true, true, false});
     v.expectOnlyMeasuredStretches();
-    ASSERT_TRUE(r);
+    ASSERT_TRUE(r.locked());
     ASSERT_EQ(r.pulses.pulses.size(), 1u);
     EXPECT_EQ(r.pulses.pulses[0].lockBit, 2);
     EXPECT_EQ(r.pulses.pulses[0].outcome, PulseOutcome::ProgrammedAgain);

@@ -107,7 +107,7 @@ TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariantsTimingsAndCrystals)
                 EXPECT_TRUE(VerifyImage(v.ctx, ScanImage(text), nullptr).reachedEnd);
                 EXPECT_TRUE(v.prompts.log.empty());
 
-                EXPECT_TRUE(LockChip(v.ctx, caption, {true, true, true}));
+                EXPECT_TRUE(LockChip(v.ctx, caption, {true, true, true}).locked());
                 EXPECT_EQ(v.adapter.chip().lockBits, (std::array<bool, 3>{true, true, true}));
                 EXPECT_EQ(Faults(v.adapter), "");
             }
@@ -281,7 +281,7 @@ TEST(VirtualChipPorts, OutputOnlyPortErasesAndWrites) {
 
 TEST(VirtualChipLock, LockBitsAreSetAndAnEraseClearsThem) {
     VirtualChip v(ChipKind::Part12V, PortKind::Bidirectional);
-    ASSERT_TRUE(LockChip(v.ctx, kDevice12V, {true, true, true}));
+    ASSERT_TRUE(LockChip(v.ctx, kDevice12V, {true, true, true}).locked());
     EXPECT_EQ(Faults(v.adapter), "");
     EXPECT_EQ(v.adapter.chip().lockBits, (std::array<bool, 3>{true, true, true}));
     ASSERT_TRUE(ClearChip(v.ctx, kDevice12V));

@@ -396,7 +396,7 @@ TEST_F(CommandLineTest, OutputOnlyPortRefusesEverythingThatReads) {
     // Writing needs no read-back, and says there was none.
     const Outcome w = run({"--device", "12v", "write", image()}, "12v", "spp");
     EXPECT_EQ(w.code, kExitDone) << w.err;
-    EXPECT_THAT(w.err, HasSubstr("lpt51: not verified: output-only port\nFile was burn !\n"));
+    EXPECT_THAT(w.err, HasSubstr("File was burn !\nlpt51: not verified: output-only port\n"));
 }
 
 TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
@@ -463,7 +463,7 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
             return session::Judged(chip::ClearChip(ctx, chip::kDevice12V));
         });
     EXPECT_EQ(result.outcome, session::Outcome::Done);
-    EXPECT_EQ(PresentResult(err, result), kExitFailed);
+    EXPECT_EQ(PresentResult(prompts, err, result), kExitFailed);
     EXPECT_EQ(err.str(),
               "Chip is clear\n"
               "lpt51: virtual adapter at 10.918 ms: programming voltage held only 6.0 us after "
@@ -471,7 +471,7 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
               "lpt51: the virtual adapter noticed 1 fault: real hardware may not have done what "
               "the messages above say\n");
     // Without faults (or on hardware) a success stays one.
-    EXPECT_EQ(PresentResult(err, session::OperationResult{}), kExitDone);
+    EXPECT_EQ(PresentResult(prompts, err, session::OperationResult{}), kExitDone);
 }
 
 // The adapter's fault for a stretched pulse that the program measured and
