@@ -157,6 +157,28 @@ TEST_F(D51Program, RandomFullImageAssemblesBackToTheSameBytes) {
     RoundTrip("full");
 }
 
+// The window shows d51's listing of the file that Write programs: both read
+// it through the same code, so a segment base of 0010 puts the code at 0100
+// for both.
+TEST_F(D51Program, ListsTheCodeWhereLpt51ProgramsIt) {
+    const fs::path lpt51 = d51_.parent_path() / "lpt51";
+    if (!fs::exists(lpt51)) GTEST_SKIP() << "no lpt51 beside " << d51_;
+    // 0100: LJMP 0103  0103: SJMP 0103
+    WriteAll(dir_ / "seg.hex", ":020000020010EC\n:0500000002010380FE77\n:00000001FF\n");
+    ASSERT_EQ(RunD51("seg"), 0) << Err();
+    const std::string listing = ReadAll(dir_ / "seg.d51");
+    EXPECT_NE(listing.find("; 0100: 02 01 03"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("L0103:  SJMP  L0103"), std::string::npos) << listing;
+
+    const std::string lpt51Run =
+        "'" + lpt51.string() + "' --port sim:chip.state --sim-timing virtual --device 12v ";
+    ASSERT_EQ(Run(lpt51Run + "cwv seg.hex"), 0) << Err();
+    ASSERT_EQ(Run(lpt51Run + "--quiet read back.bin"), 0) << Err();
+    std::string expected(kCodeSize, '\xFF');
+    expected.replace(0x100, 5, "\x02\x01\x03\x80\xFE");
+    EXPECT_TRUE(ReadAll(dir_ / "back.bin") == expected);
+}
+
 TEST_F(D51Program, BadOrMissingHexFailsWithoutAListing) {
     EXPECT_NE(RunD51("absent"), 0);
     EXPECT_NE(Err().find("absent.hex"), std::string::npos) << Err();
