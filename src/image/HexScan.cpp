@@ -202,8 +202,8 @@ ScannedImage ScanImage(const Lines& lines) {
             default:
                 return refuse(At(i, kTypePos + 1,
                                  "record type " + Hex2(type) +
-                                     " is not an Intel HEX record type (00 to 05): this file "
-                                     "is not for an 8-bit chip, or is damaged"));
+                                     " is not an Intel HEX record type (00 to 05): the file "
+                                     "is damaged, or is not Intel HEX"));
         }
         if (count == 0) {
             out.warnings.push_back(At(i, 0,

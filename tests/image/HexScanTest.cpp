@@ -26,8 +26,8 @@ TEST(HexScan, RefusesWhatCannotBeProgrammedAsTheFileSaysNamingTheLine) {
         {{":01000000\t1EE", kEnd},
          "line 1, column 10: a tab where a hexadecimal digit is expected"},
         {{":0100000611E8", kEnd},
-         "line 1, column 8: record type 06 is not an Intel HEX record type (00 to 05): this file "
-         "is not for an 8-bit chip, or is damaged"},
+         "line 1, column 8: record type 06 is not an Intel HEX record type (00 to 05): the file is "
+         "damaged, or is not Intel HEX"},
         {{":0100000011EE", ":01000001AA54"},
          "line 2, column 2: the end record (type 01) has a byte count of 01; it must be 00"},
         // Another image's records below the end record would be lost.
