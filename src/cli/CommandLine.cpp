@@ -190,12 +190,18 @@ int Blank(CommandRun& r) {
     });
 }
 
-// As Open checks the file, and the chip's own refusals after the code size;
-// no port needed.
+// As Open checks the file, then as Write would: the code size when Open
+// accepts it, then the write's refusal or the records it passes over; no port
+// needed.
 int Check(CommandRun& r) {
     if (!r.readImage()) return kExitFailed;
     r.out << "Code size: " << r.codeSize << " bytes\n";
-    return r.scanImage() ? kExitDone : kExitFailed;
+    const bool writable = r.scanImage();
+    for (const chip::ImageProblem& warning : r.image.warnings) {
+        r.err << "lpt51: " << OperandName(r.options.operands[0])
+              << ": warning: " << image::ProblemText(warning) << '\n';
+    }
+    return writable ? kExitDone : kExitFailed;
 }
 
 int Ports(CommandRun& r) {
@@ -222,8 +228,10 @@ constexpr Command kCommands[] = {
      "The chip was not erased.", true, Cwv},
     {"ports", nullptr, "list the parallel ports found, and whether this user may open them",
      nullptr, nullptr, false, Ports},
-    {"check", "FILE", "check an Intel HEX file as Open does (no port needed)", "Write",
-     "Nothing can be programmed.", false, Check},
+    {"check", "FILE",
+     "check an Intel HEX file as Open does and as Write would, without programming (no port "
+     "needed)",
+     "Write", "Nothing can be programmed.", false, Check},
 };
 
 }  // namespace

@@ -12,9 +12,10 @@ struct OpenCheckResult {
     bool ok = false;
     long codeSize = 0;
     std::string message;  // the window's own text when !ok
-    // What the command line adds to a refusal of the walk: where, and for a
+    // What the command line adds to a refusal: where, what is wrong when the
+    // window's text does not show it ("line 2 is blank: ..."), and for a
     // checksum what was found and expected ("line 3: checksum 00, expected
-    // F1"); empty for the size refusal.
+    // F1: ..."); for the size refusal, how many bytes the records hold.
     std::string where;
 };
 

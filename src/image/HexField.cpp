@@ -1,5 +1,7 @@
 #include "image/HexField.h"
 
+#include <algorithm>
+
 namespace lpt51::image {
 namespace {
 
@@ -13,10 +15,14 @@ int DigitValue(char c) {
 }  // namespace
 
 Lines SplitLines(std::string_view text) {
+    // A CR that is not part of a CRLF ends a line only in a text that has no
+    // LF at all: in a text with LF line ends a stray CR stays in its line, so
+    // that a doubled CR before LF adds no blank line.
+    const char lineEnd = text.find('\n') == std::string_view::npos ? '\r' : '\n';
     Lines lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find(lineEnd, start);
         const bool last = end == std::string_view::npos;
         if (last) end = text.size();
         std::string_view line = text.substr(start, end - start);
@@ -42,8 +48,17 @@ std::string FieldText(std::string_view line, std::size_t pos) {
 }
 
 bool IsEndRecord(std::string_view line) {
-    return line.size() >= 5 && line.substr(kCountPos, 2) == "00" &&
-           line.substr(kAddrHighPos, 2) == "00";
+    return line.size() >= kTypePos + 2 && line.substr(kCountPos, 2) == "00" &&
+           line.substr(kTypePos, 2) == "01";
+}
+
+bool IsBlankLine(std::string_view line) {
+    return std::all_of(line.begin(), line.end(),
+                       [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
+}
+
+bool StartsWithByteOrderMark(std::string_view line) {
+    return line.substr(0, kByteOrderMark.size()) == kByteOrderMark;
 }
 
 }  // namespace lpt51::image

@@ -4,38 +4,54 @@
 #include <limits>
 
 #include "chip/At89c51.h"
+#include "image/CharText.h"
 
 namespace lpt51::image {
 namespace {
 
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+std::string Hex2(unsigned value) {
+    return {kDigits[(value >> 4) & 0x0F], kDigits[value & 0x0F]};
+}
+
 // The characters the view would hand back for a two-character selection at
 // `pos` of line `index`: a selection past the line's end runs on into the line
-// break and the following text, which is why a short line quotes them.
+// break and the following text, which is why a short line quotes them. A
+// character beyond ASCII is given as its code point, once however many of its
+// bytes the selection takes, so that the message never holds a broken or
+// invisible character.
 std::string ViewFieldText(const Lines& lines, std::size_t index, std::size_t pos) {
     std::string text;
+    std::size_t taken = 0;
     std::size_t i = index;
     std::size_t p = pos;
-    while (text.size() < 2 && i < lines.size()) {
+    std::size_t lastStart = std::string::npos;  // of the last character beyond ASCII
+    while (taken < 2 && i < lines.size()) {
         const std::string& line = lines[i];
         if (p < line.size()) {
-            text += line[p];
+            if (static_cast<unsigned char>(line[p]) < 0x80) {
+                text += line[p];
+            } else if (const CharacterAt c = FindCharacter(line, p); c.start != lastStart) {
+                text += PrintableCharacter(line, p);
+                lastStart = c.start;
+            }
+            ++taken;
             ++p;
             continue;
         }
         if (i + 1 >= lines.size()) break;  // the text ends without a break
         if (p == line.size()) {
             text += '\n';
+            ++taken;
             ++p;
             continue;
         }
         p -= line.size() + 1;
         ++i;
+        lastStart = std::string::npos;
     }
     return text;
-}
-
-bool IsBlank(const std::string& line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 struct LineCheck {
@@ -43,6 +59,7 @@ struct LineCheck {
     bool checksumMismatch = false;
     std::uint8_t foundSum = 0;
     std::uint8_t expectedSum = 0;
+    std::size_t pos = 0;  // of the field that failed
     std::string message;
 };
 
@@ -57,6 +74,7 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
         const auto v = ReadField(line, pos);
         if (!v) {
             check.ok = false;
+            check.pos = pos;
             check.message =
                 std::string(kIllegalCharMessage) + ViewFieldText(lines, index, pos) + " ! ";
             return false;
@@ -77,7 +95,7 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
     // Only data records carry code; the extended and start address records
     // that many tools write carry addresses, and counting them would push a
     // full image over the chip's size.
-    if (type == 0x00) codeSize += count;
+    if (type == kDataRecord) codeSize += count;
     for (std::size_t k = 0; k < count; ++k) {
         std::uint8_t v = 0;
         if (!read(kDataPos + 2 * k, v)) return check;
@@ -95,6 +113,76 @@ LineCheck CheckLine(const Lines& lines, std::size_t index, std::int64_t& codeSiz
     return check;
 }
 
+std::string FieldName(std::size_t pos, std::string_view line) {
+    switch (pos) {
+        case kCountPos:
+            return "the byte count";
+        case kAddrHighPos:
+        case kAddrLowPos:
+            return "the address";
+        case kTypePos:
+            return "the record type";
+        default:
+            break;
+    }
+    const auto count = ReadField(line, kCountPos);
+    const std::size_t k = (pos - kDataPos) / 2;
+    if (count && k == *count) return "the checksum";
+    return "data byte " + std::to_string(k + 1);
+}
+
+bool Printable(char c) {
+    return c >= 0x20 && c < 0x7F;
+}
+
+// The command line's words for a refused line: the window's message quotes
+// the field as the view selects it, which for a short or blank line is the
+// next line's text, and for a byte-order mark nothing a reader would know.
+std::string Detail(const Lines& lines, std::size_t index, const LineCheck& check) {
+    const std::string where = "line " + std::to_string(index + 1);
+    if (index >= lines.size()) {
+        if (lines.empty()) return "the file is empty: it holds no records and no end record";
+        return where +
+               " (after the last line): the file ends after its one record without an end "
+               "record: add :00000001FF as its last line";
+    }
+    const std::string& line = lines[index];
+    if (check.checksumMismatch) {
+        return where + ": checksum " + Hex2(check.foundSum) + ", expected " +
+               Hex2(check.expectedSum) +
+               ": the record was changed after it was written; build the file again, or "
+               "correct the checksum if the change was meant";
+    }
+    if (index == 0 && StartsWithByteOrderMark(line)) {
+        return where +
+               " begins with a byte-order mark (U+FEFF), which Intel HEX does not allow: save "
+               "the file as plain ASCII text without it";
+    }
+    if (IsBlankLine(line)) {
+        return where + " is blank: records follow one another, one a line: delete the blank line";
+    }
+    const std::size_t pos = check.pos;
+    const std::string have = FieldText(line, pos);  // what the line has of the field
+    std::size_t bad = 0;
+    while (bad < have.size() && ReadField(std::string{have[bad], '0'}, 0)) ++bad;
+    if (bad == have.size()) {
+        // Every character up to the end of the line is a digit: it ends too soon.
+        const auto count = ReadField(line, kCountPos);
+        std::string what = where + " ends after " + std::to_string(line.size()) +
+                           " characters, in " + FieldName(pos, line);
+        if (count) {
+            what += ", but its byte count " + Hex2(*count) + " needs " +
+                    std::to_string(kDataPos + 2 + 2 * std::size_t{*count});
+        }
+        return what + ": the record is cut short; build the file again";
+    }
+    if (have.size() == 2 && Printable(have[0]) && Printable(have[1]))
+        return where;  // the window's message shows the field as it is
+    return where + ", column " + std::to_string(pos + bad + 1) + ": " +
+           CharacterName(line, pos + bad) + " in " + FieldName(pos, line) +
+           ", where a hexadecimal digit is expected";
+}
+
 }  // namespace
 
 OpenResult ValidateImage(const Lines& lines) {
@@ -105,8 +193,11 @@ OpenResult ValidateImage(const Lines& lines) {
             std::min<std::int64_t>(codeSize, std::numeric_limits<std::int32_t>::max()));
         result.outcome = outcome;
         if (outcome == OpenResult::Outcome::Accepted &&
-            codeSize > static_cast<std::int64_t>(chip::kCodeSize))
+            codeSize > static_cast<std::int64_t>(chip::kCodeSize)) {
             result.outcome = OpenResult::Outcome::TooLarge;
+            result.detail = "its data records hold " + std::to_string(result.codeSize) +
+                            " bytes, and the chip holds " + std::to_string(chip::kCodeSize);
+        }
         return result;
     };
     auto reject = [&](const LineCheck& check, std::size_t line) {
@@ -115,6 +206,7 @@ OpenResult ValidateImage(const Lines& lines) {
         result.foundSum = check.foundSum;
         result.expectedSum = check.expectedSum;
         result.errorLine = line;
+        result.detail = Detail(lines, line, check);
         return finish(OpenResult::Outcome::Rejected);
     };
 
@@ -136,7 +228,7 @@ OpenResult ValidateImage(const Lines& lines) {
             // validated and counted like the others; a blank trailing line is
             // not a record and stays unexamined.
             const std::string& last = lines[index];
-            if (!IsEndRecord(last) && !IsBlank(last)) {
+            if (!IsEndRecord(last) && !IsBlankLine(last)) {
                 const LineCheck tail = CheckLine(lines, index, codeSize);
                 if (!tail.ok) return reject(tail, index);
             }

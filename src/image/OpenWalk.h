@@ -28,10 +28,18 @@ struct OpenResult {
     // With checksumMismatch: the sum the line holds and the one its fields need.
     std::uint8_t foundSum = 0;
     std::uint8_t expectedSum = 0;
+    // What the command line says after the window's message: where, what is
+    // wrong when the message does not show it plainly (a blank line, a
+    // byte-order mark, a line cut short, a character that does not print),
+    // and what to do; for TooLarge, how many bytes the records hold. Never
+    // raw bytes beyond ASCII.
+    std::string detail;
 };
 
 // Open's validation walk over the lines of a loaded file. Stops at the first
-// error or at an end record; linear in the size of the text.
+// error or at an end record (type 01); a data record without bytes is
+// validated like any other and the walk goes on past it. Linear in the size
+// of the text.
 OpenResult ValidateImage(const Lines& lines);
 
 }  // namespace lpt51::image

@@ -61,16 +61,26 @@ TEST(OpenWalk, ReadsLowerCaseDigitsAndAnyStartCodeAndType) {
     EXPECT_EQ(ValidateImage({":020000040000FB", kEnd}).outcome, Outcome::Rejected);
 }
 
-TEST(OpenWalk, EndRecordFormsStopTheWalk) {
-    // Count and address high "00" end the walk whatever follows on the line
-    // or below it.
-    EXPECT_EQ(ValidateImage({":00001200EE", "garbage"}).outcome, Outcome::Accepted);
-    EXPECT_EQ(ValidateImage({":0000zzzzzz", "garbage", kEnd}).outcome, Outcome::Accepted);
-    // Count zero with a non-zero address high byte is an ordinary record.
-    const OpenResult r = ValidateImage({":00010000FF", kEnd});
-    EXPECT_EQ(r.outcome, Outcome::Accepted);
-    EXPECT_EQ(r.codeSize, 0);
-    EXPECT_EQ(ValidateImage({":00010000FE", kEnd}).outcome, Outcome::Rejected);
+TEST(OpenWalk, OnlyATypeOneRecordEndsTheWalk) {
+    // Count "00" and type "01" end the walk whatever the address, the checksum
+    // or the lines below.
+    EXPECT_EQ(ValidateImage({":00000001FF", "garbage"}).outcome, Outcome::Accepted);
+    EXPECT_EQ(ValidateImage({":00FFFF01zz", "garbage"}).outcome, Outcome::Accepted);
+    // A data record without bytes is no end record, at address 0000 or
+    // elsewhere, at the top or between records: it is validated, and the walk
+    // counts every record below it.
+    for (const Lines& lines : {Lines{kRecord100, ":00001000F0", kRecord120, kEnd},
+                               Lines{":0000000000", kRecord100, kRecord120, kEnd},
+                               Lines{kRecord100, ":00010000FF", kRecord120, kEnd}}) {
+        const OpenResult r = ValidateImage(lines);
+        EXPECT_EQ(r.outcome, Outcome::Accepted) << lines[1];
+        EXPECT_EQ(r.codeSize, 32) << lines[1];
+    }
+    const OpenResult sum = ValidateImage({kRecord100, ":00001000F1", kEnd});
+    EXPECT_TRUE(sum.checksumMismatch);
+    EXPECT_EQ(sum.errorLine, 1u);
+    // Nor is a count "00" line of a type that does not read as hexadecimal.
+    EXPECT_EQ(ValidateImage({":0000zzzzzz", "garbage", kEnd}).message, Illegal("zz"));
 }
 
 TEST(OpenWalk, IllegalCharacterMessagesQuoteTheField) {
@@ -99,6 +109,9 @@ TEST(OpenWalk, ChecksumMismatchIsReportedOnce) {
     EXPECT_EQ(r.message, "File is corrupt   !!! \rControl sum is incorrect .");
     EXPECT_TRUE(r.checksumMismatch);
     EXPECT_EQ(r.errorLine, 1u);
+    EXPECT_EQ(r.detail,
+              "line 2: checksum 58, expected 57: the record was changed after it was written; "
+              "build the file again, or correct the checksum if the change was meant");
 }
 
 TEST(OpenWalk, ChecksumUsesOnlyTheLowByteOfALargeSum) {
@@ -106,23 +119,67 @@ TEST(OpenWalk, ChecksumUsesOnlyTheLowByteOfALargeSum) {
 }
 
 TEST(OpenWalk, BlankLinesAndEmptyViews) {
-    // A blank line's count field takes the start of the next line.
+    // A blank line's count field takes the start of the next line; the
+    // command line's words say what the quote does not.
     OpenResult r = ValidateImage({kRecord100, "", kRecord120, kEnd});
     EXPECT_EQ(r.outcome, Outcome::Rejected);
     EXPECT_EQ(r.message, Illegal(":1"));
     EXPECT_EQ(r.errorLine, 1u);
+    EXPECT_EQ(r.detail,
+              "line 2 is blank: records follow one another, one a line: delete the blank line");
 
     // A single record walks on into nothing: the field is empty.
     r = ValidateImage({kRecord100});
     EXPECT_EQ(r.outcome, Outcome::Rejected);
     EXPECT_EQ(r.message, Illegal(""));
+    EXPECT_EQ(r.detail,
+              "line 2 (after the last line): the file ends after its one record without an end "
+              "record: add :00000001FF as its last line");
 
     r = ValidateImage({});
     EXPECT_EQ(r.message, Illegal(""));
+    EXPECT_EQ(r.detail, "the file is empty: it holds no records and no end record");
 
     // A blank line after the records is no record and stays unexamined.
     EXPECT_EQ(ValidateImage({kRecord100, kEnd, ""}).outcome, Outcome::Accepted);
     EXPECT_EQ(ValidateImage({kRecord100, ""}).outcome, Outcome::Accepted);
+}
+
+// The window quotes the field as the view selects it; on a terminal that
+// quote must never hold raw bytes beyond ASCII, and the command line's words
+// name what is wrong where the quote does not show it.
+TEST(OpenWalk, RefusalsNameWhatTheQuoteDoesNotShow) {
+    OpenResult r = ValidateImage({"\xEF\xBB\xBF" + kRecord100, kEnd});
+    EXPECT_EQ(r.message, Illegal("U+FEFF"));
+    EXPECT_EQ(r.detail,
+              "line 1 begins with a byte-order mark (U+FEFF), which Intel HEX does not allow: "
+              "save the file as plain ASCII text without it");
+
+    // A character beyond ASCII is one code point however many bytes the
+    // field takes of it; a byte that is not UTF-8 is shown by its value.
+    r = ValidateImage({":10\xC3\xA9", kEnd});
+    EXPECT_EQ(r.message, Illegal("U+00E9"));
+    EXPECT_EQ(r.detail,
+              "line 1, column 4: the character U+00E9 in the address, where a hexadecimal digit "
+              "is expected");
+    r = ValidateImage({":1\xE9", kEnd});
+    EXPECT_EQ(r.message, Illegal("1\\xE9"));
+    EXPECT_EQ(r.detail,
+              "line 1, column 3: the byte 0xE9, which is not UTF-8 in the byte count, where a "
+              "hexadecimal digit is expected");
+    r = ValidateImage({kRecord100.substr(0, 12) + "\t" + kRecord100.substr(13), kEnd});
+    EXPECT_EQ(r.detail,
+              "line 1, column 13: a tab in data byte 2, where a hexadecimal digit is expected");
+
+    // A line cut short: the quote is the next line's start.
+    r = ValidateImage({kRecord100.substr(0, 19), kEnd});
+    EXPECT_EQ(r.message, Illegal("\n:"));
+    EXPECT_EQ(r.detail,
+              "line 1 ends after 19 characters, in data byte 6, but its byte count 10 needs 43: "
+              "the record is cut short; build the file again");
+
+    // A field the message shows as it is needs only its line.
+    EXPECT_EQ(ValidateImage({":1G", kEnd}).detail, "line 1");
 }
 
 TEST(OpenWalk, LastRecordWithoutEndRecordIsCheckedAndCounted) {
@@ -153,6 +210,7 @@ TEST(OpenWalk, SizeLimitIsTheSumOfByteCounts) {
     EXPECT_EQ(r.outcome, Outcome::TooLarge);
     EXPECT_EQ(r.codeSize, 4097);
     EXPECT_TRUE(r.message.empty());
+    EXPECT_EQ(r.detail, "its data records hold 4097 bytes, and the chip holds 4096");
 
     // Addresses are not examined: repeated records count again.
     Lines repeated(300, Record(16, 0));

@@ -41,11 +41,12 @@ class TextFileTest : public ::testing::Test {
     fs::path dir_;
 };
 
-TEST_F(TextFileTest, LineBreaksLfAndCrlfReadAlike) {
+TEST_F(TextFileTest, LineBreaksLfCrlfAndCrReadAlike) {
     Write("lf.hex", ":a\n:b\n");
     Write("crlf.hex", ":a\r\n:b\r\n");
     Write("nofinal.hex", ":a\r\n:b");
-    for (const char* name : {"lf.hex", "crlf.hex", "nofinal.hex"}) {
+    Write("cr.hex", ":a\r:b\r");  // as srec_cat -line-termination=cr writes
+    for (const char* name : {"lf.hex", "crlf.hex", "nofinal.hex", "cr.hex"}) {
         Lines lines;
         ASSERT_FALSE(LoadLines(Path(name), lines).has_value()) << name;
         EXPECT_EQ(lines, (Lines{":a", ":b"})) << name;

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "image/HexField.h"
 
 namespace lpt51::d51 {
 
@@ -27,14 +30,18 @@ struct Image {
 
 struct LoadResult {
     bool ok = false;
-    std::string error;  // what is wrong and on which line; empty when ok
+    // Why the text was refused, one line per sentence, as lpt51 words it;
+    // empty when ok.
+    std::vector<std::string> error;
+    std::vector<std::string> warnings;  // records passed over, each with its line
     Image image;
 };
 
-// Intel HEX text: data (00) and end (01) records; extended address records
-// (02, 04) only with a zero base, start records (03, 05) are ignored. Every
-// checksum is checked. A missing end record is accepted, as the programmer's
-// own loader accepts it; text after the end record is ignored.
+// Intel HEX text read as lpt51 reads it, so that the listing shows what
+// Write programs: the Open command's validation walk (fields, checksums, the
+// size limit), then the write's scan (addresses with their extended base,
+// overlapping records, the end record and what follows it).
+LoadResult ReadHex(const image::Lines& lines);
 LoadResult ParseHex(std::string_view text);
 
 }  // namespace lpt51::d51

@@ -7,13 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include "Image.h"
 #include "Listing.h"
+#include "image/TextFile.h"
 
 namespace {
 
@@ -60,20 +59,17 @@ int main(int argc, char** argv) {
     const std::string hexName = name + ".hex";
     const std::string listName = name + ".d51";
 
-    std::ifstream in(hexName, std::ios::binary);
-    if (!in) {
-        std::cerr << "d51: " << hexName << ": cannot open: " << std::strerror(errno) << "\n";
+    lpt51::image::Lines lines;
+    if (auto problem = lpt51::image::LoadLines(hexName, lines)) {
+        std::cerr << "d51: " << *problem << "\n";
         return 1;
     }
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        std::cerr << "d51: " << hexName << ": read error\n";
-        return 1;
-    }
-    auto loaded = lpt51::d51::ParseHex(buf.str());
+    const auto loaded = lpt51::d51::ReadHex(lines);
+    for (const std::string& warning : loaded.warnings)
+        std::cerr << "d51: " << hexName << ": warning: " << warning << "\n";
     if (!loaded.ok) {
-        std::cerr << "d51: " << hexName << ": " << loaded.error << "\n";
+        for (const std::string& line : loaded.error)
+            std::cerr << "d51: " << hexName << ": " << line << "\n";
         return 1;
     }
     std::string error;
