@@ -11,6 +11,7 @@
 #include "cli/Interrupt.h"
 #include "cli/OpenCheck.h"
 #include "image/AppFiles.h"
+#include "image/HexScan.h"
 #include "session/Operations.h"
 #include "session/WritableFiles.h"
 
@@ -62,6 +63,10 @@ bool CommandRun::readImage() {
 
 bool CommandRun::scanImage() {
     image = chip::ScanImage(lines);
+    for (const chip::ImageProblem& warning : image.warnings) {
+        err << "lpt51: " << OperandName(options.operands[0])
+            << ": warning: " << image::ProblemText(warning) << '\n';
+    }
     if (!image.problem) return true;
     // In the words the window uses for the same refusal.
     err << "lpt51: " << OperandName(options.operands[0]) << ": "
