@@ -69,6 +69,10 @@ class Form1 final : public QMainWindow {
 
     // The session the window presents: the port, its clock and what Info says.
     session::Session& session() { return session_; }
+    // What an operation gave back, once the chip has been saved: its own
+    // messages, then the pulses that ran long, lpt51's messages and the
+    // faults the virtual adapter noticed, each in a box.
+    void present(const session::OperationResult& result);
 
     // Start-up: clock measurement, then the port opened and probed, marker
     // files, port at rest.
@@ -150,10 +154,6 @@ class Form1 final : public QMainWindow {
     session::OperationResult runOperation(
         const image::Lines& lines,
         const std::function<session::OperationResult(WindowView&)>& operation);
-    // What an operation gave back, once the chip has been saved: its own
-    // messages, then the pulses that ran long, lpt51's messages and the
-    // faults the virtual adapter noticed, each in a box.
-    void present(const session::OperationResult& result);
     // The captions, enabled states and view around a step.
     void aroundStep(session::Step step, bool starting, bool finished, const image::Lines& lines);
     // The read-out's view work: the view cleared as it starts, put back when

@@ -4,13 +4,6 @@
 
 namespace lpt51::app {
 
-namespace {
-
-// More would not fit on the screen; the command line lists them all.
-constexpr std::size_t kFaultsShown = 20;
-
-}  // namespace
-
 void Form1::present(const session::OperationResult& result) {
     for (const std::string& message : result.said) prompts_.showMessage(message);
     // In the same words as the command line, on every port: nothing else
@@ -19,15 +12,11 @@ void Form1::present(const session::OperationResult& result) {
         prompts_.showMessage(pulses);
     for (const std::string& message : result.messages) prompts_.showMessage(message);
     for (const std::string& note : result.notes) prompts_.showMessage(note);
-    if (result.faults.empty()) return;
+    // One box for all of them: the report lists a few and counts the rest.
     std::string text;
-    for (std::size_t i = 0; i < result.faults.size() && i < kFaultsShown; ++i)
-        text += result.faults[i] + "\r";
-    if (result.faults.size() > kFaultsShown)
-        text += "... and " + std::to_string(result.faults.size() - kFaultsShown) + " more\r";
-    std::string summary = result.faultSummary;
-    summary[0] = 'T';
-    prompts_.showMessage(text + "\r" + summary + ".");
+    for (const std::string& line : session::FaultReportLines(result))
+        text += (text.empty() ? "" : "\r") + line;
+    if (!text.empty()) prompts_.showMessage(text);
 }
 
 void Form1::selectDevice(const char* type) {

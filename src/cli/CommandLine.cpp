@@ -38,17 +38,11 @@ int Info(CommandRun& r) {
         return r.reportOpened();
     }
     if (const int e = r.reportOpened(); e != kExitDone) return e;
-    // Run as an operation: the virtual chip's state file is read for it.
     return r.operate([&] {
-        return r.session.run(
-            r.prompts, sim::ChipUse::Reads,
-            [&](chip::ChipContext&) {
-                const session::Facts f = r.session.facts();
-                PrintProgramFacts(r.out, f);
-                PrintPortFacts(r.out, f);
-                return Outcome::Done;
-            },
-            session::Priority::Normal);
+        return session::ReadFacts(r.session, r.prompts, [&](const session::Facts& f) {
+            PrintProgramFacts(r.out, f);
+            PrintPortFacts(r.out, f);
+        });
     });
 }
 

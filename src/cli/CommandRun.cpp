@@ -162,8 +162,8 @@ int PresentResult(Prompts& prompts, std::ostream& err, const session::OperationR
         err << "lpt51: " << pulses << '\n';
     for (const std::string& m : result.messages) err << "lpt51: " << TerminalText(m) << '\n';
     for (const std::string& m : result.notes) err << "lpt51: " << m << '\n';
-    for (const std::string& line : result.faults) err << "lpt51: virtual adapter " << line << '\n';
-    if (!result.faults.empty()) err << "lpt51: " << result.faultSummary << '\n';
+    for (const std::string& line : session::FaultReportLines(result))
+        err << "lpt51: " << line << '\n';
     return result.succeeded() ? kExitDone : kExitFailed;
 }
 

@@ -61,6 +61,16 @@ std::vector<sim::Fault> UnexplainedFaults(const std::vector<sim::Fault>& faults,
     return unexplained;
 }
 
+std::vector<std::string> FaultReportLines(const OperationResult& result) {
+    std::vector<std::string> lines;
+    if (result.faults.empty()) return lines;
+    for (const std::string& fault : result.faults) lines.push_back("virtual adapter " + fault);
+    std::string summary = result.faultSummary;
+    summary[0] = 'T';
+    lines.push_back(summary + ".");
+    return lines;
+}
+
 OperationResult Session::run(Prompts& prompts, sim::ChipUse use,
                              const std::function<Outcome(chip::ChipContext&)>& operation,
                              Priority priority, OperationView* view) {

@@ -408,6 +408,19 @@ OperationResult ClearWriteVerify(Session& session, Prompts& prompts, OperationVi
         Priority::RealTime, &view);
 }
 
+OperationResult ReadFacts(Session& session, Prompts& prompts,
+                          const std::function<void(const Facts&)>& show) {
+    // Normal priority: inside a real-time section Info would find it granted
+    // whatever the system allows.
+    return session.run(
+        prompts, sim::ChipUse::Reads,
+        [&](chip::ChipContext&) {
+            show(session.facts());
+            return Outcome::Done;
+        },
+        Priority::Normal);
+}
+
 OperationResult PortTest(Session& session, Prompts& prompts, OperationView& view,
                          const std::function<void()>& measure) {
     // Normal priority: the user takes seconds to answer, and nothing is timed.

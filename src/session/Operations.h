@@ -67,6 +67,11 @@ OperationResult Lock(Session& session, Prompts& prompts, OperationView& view,
                      const std::string& device, chip::LockSelection bits);
 OperationResult ClearWriteVerify(Session& session, Prompts& prompts, OperationView& view,
                                  const std::string& device, const chip::ScannedImage& image);
+// What Info says, measured inside an operation (the virtual chip's state
+// file is read for it) at normal priority, handed to `show`.
+OperationResult ReadFacts(Session& session, Prompts& prompts,
+                          const std::function<void(const Facts&)>& show);
+
 // The data lines as inputs with the pull-ups pulling them high, while
 // `measure` asks the user for the current; then the port at rest.
 OperationResult PortTest(Session& session, Prompts& prompts, OperationView& view,

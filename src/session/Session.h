@@ -147,6 +147,10 @@ struct OperationResult {
 
 class OperationView;
 
+// The faults of a result as both front ends show them: a line for each
+// ("virtual adapter at 1.234 ms: ..."), then the summary sentence.
+std::vector<std::string> FaultReportLines(const OperationResult& result);
+
 // The virtual adapter's faults that real hardware may not have survived:
 // all but the stretched pulses the program measured itself and mended. One
 // it did not measure stays, since its own timing would miss it on hardware.

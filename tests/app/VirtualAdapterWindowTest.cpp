@@ -140,13 +140,14 @@ TEST_F(WindowTest, ClearWriteVerifyAfterOpenSaysOnlyThatTheTaskIsComplete) {
     w.write->click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0], "File was burn !");
-    EXPECT_EQ(dialogs.messages[1].rfind("at 2.350 ms: programming while locked (LB1 set): code "
-                                        "byte 000 unchanged\rat 6.430 ms: ",
+    EXPECT_EQ(dialogs.messages[1].rfind("virtual adapter at 2.350 ms: programming while locked "
+                                        "(LB1 set): code byte 000 unchanged\rvirtual adapter at "
+                                        "6.430 ms: ",
                                         0),
               0u)
         << dialogs.messages[1];
     EXPECT_TRUE(dialogs.messages[1].ends_with(
-        "byte 005 unchanged\r\rThe virtual adapter noticed 6 faults: real hardware may not "
+        "byte 005 unchanged\rThe virtual adapter noticed 6 faults: real hardware may not "
         "have done what the messages above say."))
         << dialogs.messages[1];
 }

@@ -419,7 +419,7 @@ TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
     EXPECT_THAT(r.err, HasSubstr("lpt51: virtual adapter at 2.350 ms: programming while locked "
                                  "(LB1 set): code byte 000 unchanged\n"));
     EXPECT_THAT(r.err, HasSubstr("lpt51: virtual adapter and 4086 more: 4086 programming while "
-                                 "locked\nlpt51: the virtual adapter noticed 4096 faults"));
+                                 "locked\nlpt51: The virtual adapter noticed 4096 faults"));
     const std::string all = r.out + r.err;
     EXPECT_LT(std::count(all.begin(), all.end(), '\n'), 15) << all;
     // Without the read-back only the adapter tells.
@@ -468,8 +468,8 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
               "Chip is clear\n"
               "lpt51: virtual adapter at 10.918 ms: programming voltage held only 6.0 us after "
               "PROG went high (10 us needed)\n"
-              "lpt51: the virtual adapter noticed 1 fault: real hardware may not have done what "
-              "the messages above say\n");
+              "lpt51: The virtual adapter noticed 1 fault: real hardware may not have done what "
+              "the messages above say.\n");
     // Without faults (or on hardware) a success stays one.
     EXPECT_EQ(PresentResult(prompts, err, session::OperationResult{}), kExitDone);
 }
