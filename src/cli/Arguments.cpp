@@ -76,6 +76,23 @@ bool LooksLikeFile(const std::string& word) {
     return tail == ".hex" || tail == ".ihx" || tail == ".bin";
 }
 
+// The options that take one word, each checked once the line is parsed.
+struct WordOption {
+    const char* names;
+    const char* words;
+    const char* help;
+};
+constexpr WordOption kWordOptions[] = {
+    {"-d,--device", "12v|5v", "the device in the socket (needed by erase, write, lock, cwv)"},
+    {"--timing", "standard|datasheet",
+     "standard (the default) or datasheet: every wait from the chip's own limits, for a 3 "
+     "to 24 MHz crystal and a short cable"},
+    {"--format", "hex|bin",
+     "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
+     "(default hex)"},
+};
+enum WordOptionIndex { kDevice, kTiming, kFormat };
+
 }  // namespace
 
 std::vector<std::string> CommandNames() {
@@ -100,16 +117,28 @@ std::string ClosestWord(const std::string& word, const std::vector<std::string>&
     return best;
 }
 
-Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
-    const bool windowAllowed = needed == CommandNeeded::NoWindowInstead;
-    Options o;
-    CLI::App app(windowAllowed
-                     ? "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port. Without a COMMAND the window opens, with the Intel "
-                       "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
-                     : "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port.",
-                 "lpt51");
+struct ArgumentParser::Parts {
+    explicit Parts(CommandNeeded needed);
+
+    bool windowAllowed;
+    CLI::App app;
+    Options o;  // the flags write into it
+    std::vector<std::string> backendValues;
+    std::vector<CLI::Option*> backendOptions;
+    std::string wordValues[std::size(kWordOptions)];
+    CLI::Option* wordOptions[std::size(kWordOptions)] = {};
+    std::vector<std::string> operands;  // one for each command
+    std::vector<CLI::App*> subcommands;
+};
+
+ArgumentParser::Parts::Parts(CommandNeeded needed)
+    : windowAllowed(needed == CommandNeeded::NoWindowInstead),
+      app(windowAllowed ? "Programs AT89C51 microcontrollers through a passive adapter on "
+                          "the parallel port. Without a COMMAND the window opens, with the Intel "
+                          "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
+                        : "Programs AT89C51 microcontrollers through a passive adapter on "
+                          "the parallel port.",
+          "lpt51") {
     auto format = std::make_shared<CLI::Formatter>();
     format->label("SUBCOMMAND", "COMMAND");
     format->column_width(26);
@@ -122,8 +151,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.footer(std::string(kFileNote) + "\n\n" + kExitCodes);
 
     const auto backendList = BackendOptionList();
-    std::vector<std::string> backendValues(backendList.size());
-    std::vector<CLI::Option*> backendOptions;
+    backendValues.resize(backendList.size());
     for (std::size_t i = 0; i < backendList.size(); ++i) {
         // -P as other programmers' command lines name the port.
         const std::string name(backendList[i].name);
@@ -131,33 +159,10 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                                 backendValues[i], std::string(backendList[i].help))
                                      ->type_name(std::string(backendList[i].valueName)));
     }
-    // The options that take one word, each checked once the line is parsed.
-    struct WordOption {
-        const char* names;
-        const char* words;
-        const char* help;
-    };
-    static constexpr WordOption kWordOptions[] = {
-        {"-d,--device", "12v|5v", "the device in the socket (needed by erase, write, lock, cwv)"},
-        {"--timing", "standard|datasheet",
-         "standard (the default) or datasheet: every wait from the chip's own limits, for a 3 "
-         "to 24 MHz crystal and a short cable"},
-        {"--format", "hex|bin",
-         "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
-         "(default hex)"},
-    };
-    std::string wordValues[std::size(kWordOptions)];
-    CLI::Option* wordOptions[std::size(kWordOptions)];
     for (std::size_t i = 0; i < std::size(kWordOptions); ++i) {
         wordOptions[i] = app.add_option(kWordOptions[i].names, wordValues[i], kWordOptions[i].help)
                              ->type_name(kWordOptions[i].words);
     }
-    std::string& device = wordValues[0];
-    std::string& timing = wordValues[1];
-    std::string& imageFormat = wordValues[2];
-    CLI::Option* deviceOption = wordOptions[0];
-    CLI::Option* timingOption = wordOptions[1];
-    CLI::Option* formatOption = wordOptions[2];
     app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
     app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
     app.add_flag("-q,--quiet", o.quiet, "no progress display");
@@ -170,8 +175,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.add_flag("--version", o.version, "print the version and exit");
 
     const std::span<const Command> commands = Commands();
-    std::vector<std::string> operands(commands.size());
-    std::vector<CLI::App*> subcommands;
+    operands.resize(commands.size());
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const Command& c = commands[i];
         CLI::App* sub = app.add_subcommand(c.name, c.help);
@@ -192,6 +196,31 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 ->type_name("");
         }
     }
+}
+
+ArgumentParser::ArgumentParser(CommandNeeded needed) : parts_(std::make_unique<Parts>(needed)) {}
+
+ArgumentParser::~ArgumentParser() = default;
+
+Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
+    return ArgumentParser(needed).parse(args);
+}
+
+Options ArgumentParser::parse(const std::vector<std::string>& args) {
+    // CLI11 sets a bound value only when its option is given.
+    Parts& p = *parts_;
+    p.o = Options{};
+    for (std::string& value : p.backendValues) value.clear();
+    for (std::string& value : p.wordValues) value.clear();
+    for (std::string& operand : p.operands) operand.clear();
+    Options& o = p.o;
+    CLI::App& app = p.app;
+    const bool windowAllowed = p.windowAllowed;
+    const auto backendList = BackendOptionList();
+    const std::span<const Command> commands = Commands();
+    std::string& device = p.wordValues[kDevice];
+    std::string& timing = p.wordValues[kTiming];
+    std::string& imageFormat = p.wordValues[kFormat];
 
     // CLI11 takes the words without the program name, last word first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -240,18 +269,18 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     const auto takeValue = [](const std::string& option, const std::string& value) {
         if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
     };
-    for (std::size_t i = 0; i < backendOptions.size(); ++i) {
-        if (backendOptions[i]->count() == 0) continue;
-        takeValue(std::string(backendList[i].name), backendValues[i]);
+    for (std::size_t i = 0; i < p.backendOptions.size(); ++i) {
+        if (p.backendOptions[i]->count() == 0) continue;
+        takeValue(std::string(backendList[i].name), p.backendValues[i]);
         if (auto e =
-                ApplyBackendOption(std::string(backendList[i].name), backendValues[i], o.backend))
+                ApplyBackendOption(std::string(backendList[i].name), p.backendValues[i], o.backend))
             throw UsageError{*e};
     }
-    if (deviceOption->count() > 0) {
+    if (p.wordOptions[kDevice]->count() > 0) {
         takeValue("--device", device);
         o.device = DeviceNamed(device);
     }
-    if (timingOption->count() > 0) {
+    if (p.wordOptions[kTiming]->count() > 0) {
         takeValue("--timing", timing);
         if (timing == chip::kStandardTiming.name) {
             o.timing = chip::TimingKind::Standard;
@@ -264,7 +293,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         o.timingGiven = true;
     }
 
-    if (formatOption->count() > 0) {
+    if (p.wordOptions[kFormat]->count() > 0) {
         takeValue("--format", imageFormat);
         if (imageFormat != "hex" && imageFormat != "bin")
             throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
@@ -284,7 +313,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         return o;
     }
     std::size_t index = 0;
-    while (subcommands[index] != command) ++index;
+    while (p.subcommands[index] != command) ++index;
     const Command& chosenCommand = commands[index];
     o.command = &chosenCommand;
     const bool bits =
@@ -295,7 +324,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 "'" + command->get_name() + "' needs " +
                 (bits ? std::string("the lock bits, e.g. 1,2,3") : std::string("a FILE"))};
         }
-        o.operands.push_back(operands[index]);
+        o.operands.push_back(p.operands[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
     // The window asks for a device in its menu; here it is an option.
