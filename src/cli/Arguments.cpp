@@ -25,7 +25,8 @@ constexpr const char* kExitCodes =
     "  1    operation failed or refused (a difference, the device check, a bad file, a chip "
     "that is not blank, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
-    "  3    port cannot be used (not opened, or it cannot read the chip)\n"
+    "  3    port cannot be used (not opened, or it cannot read the chip), or the virtual "
+    "chip (its state file, or another program has it)\n"
     "  130  interrupted by Ctrl-C; 143 by SIGTERM, 129 by SIGHUP (the port is left at rest)";
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
@@ -164,7 +165,7 @@ ArgumentParser::Parts::Parts(CommandNeeded needed)
                              ->type_name(kWordOptions[i].words);
     }
     app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
-    app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
+    app.add_flag("-f,--force", o.force, "let read replace an existing regular FILE");
     app.add_flag("-q,--quiet", o.quiet, "no progress display");
     app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
     app.add_flag("-v,--verbose", o.verbose, "say on stderr what is done at each stage");
