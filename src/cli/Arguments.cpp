@@ -30,19 +30,22 @@ constexpr const char* kExitCodes =
     "  130  interrupted by Ctrl-C; 143 by SIGTERM, 129 by SIGHUP (the port is left at rest)";
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
+// Three rows are enough: a swap looks back two.
 std::size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+                row[j] = std::min(row[j], before[j - 2] + 1);
         }
+        std::swap(before, previous);
+        std::swap(previous, row);
     }
-    return d[a.size()][b.size()];
+    return previous[b.size()];
 }
 
 std::string WithSuggestion(std::string text, const std::string& word,
@@ -103,23 +106,28 @@ std::vector<std::string> CommandNames() {
 }
 
 std::string ClosestWord(const std::string& word, const std::vector<std::string>& candidates) {
+    // Close means at most a third of the word changed, and never all of it.
+    const std::size_t allowed = std::max<std::size_t>(1, word.size() / 3);
     std::string best;
     std::size_t bestDistance = 0;
     for (const std::string& c : candidates) {
+        // The lengths alone may put it further off than allowed.
+        const std::size_t longer = std::max(word.size(), c.size());
+        if (longer - std::min(word.size(), c.size()) > allowed) continue;
         const std::size_t d = Distance(word, c);
         if (best.empty() || d < bestDistance) {
             best = c;
             bestDistance = d;
         }
     }
-    // Close means at most a third of the word changed, and never all of it.
-    const std::size_t allowed = std::max<std::size_t>(1, word.size() / 3);
     if (best.empty() || bestDistance > allowed || bestDistance >= word.size()) return {};
     return best;
 }
 
 struct ArgumentParser::Parts {
     explicit Parts(CommandNeeded needed);
+    Options read(const std::vector<std::string>& args);
+    void forget();
 
     bool windowAllowed;
     CLI::App app;
@@ -130,6 +138,7 @@ struct ArgumentParser::Parts {
     CLI::Option* wordOptions[std::size(kWordOptions)] = {};
     std::vector<std::string> operands;  // one for each command
     std::vector<CLI::App*> subcommands;
+    std::vector<std::string> longNames;  // "--port", for suggestions
 };
 
 ArgumentParser::Parts::Parts(CommandNeeded needed)
@@ -197,6 +206,9 @@ ArgumentParser::Parts::Parts(CommandNeeded needed)
                 ->type_name("");
         }
     }
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
+    }
 }
 
 ArgumentParser::ArgumentParser(CommandNeeded needed) : parts_(std::make_unique<Parts>(needed)) {}
@@ -208,12 +220,25 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
 }
 
 Options ArgumentParser::parse(const std::vector<std::string>& args) {
-    // CLI11 sets a bound value only when its option is given.
-    Parts& p = *parts_;
-    p.o = Options{};
-    for (std::string& value : p.backendValues) value.clear();
-    for (std::string& value : p.wordValues) value.clear();
-    for (std::string& operand : p.operands) operand.clear();
+    const struct Forget {
+        Parts& parts;
+        ~Forget() { parts.forget(); }
+    } forget{*parts_};
+    return parts_->read(args);
+}
+
+void ArgumentParser::Parts::forget() {
+    // CLI11 sets a bound value only when its option is given. Nothing is
+    // kept, not even room: a line then holds no memory past its reading.
+    o = Options{};
+    for (std::string& value : backendValues) std::string().swap(value);
+    for (std::string& value : wordValues) std::string().swap(value);
+    for (std::string& operand : operands) std::string().swap(operand);
+    app.clear();
+}
+
+Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
+    Parts& p = *this;
     Options& o = p.o;
     CLI::App& app = p.app;
     const bool windowAllowed = p.windowAllowed;
@@ -239,10 +264,6 @@ Options ArgumentParser::parse(const std::vector<std::string>& args) {
     }
     if (o.version) return o;
 
-    std::vector<std::string> longNames;
-    for (const CLI::Option* option : app.get_options()) {
-        for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
-    }
     const auto chosen = app.get_subcommands();
     CLI::App* command = chosen.empty() ? nullptr : chosen.front();
     // Words nobody took. CLI11 keeps a "--" among them; what follows it is
@@ -257,7 +278,7 @@ Options ArgumentParser::parse(const std::vector<std::string>& args) {
             }
             if (!ended && word.size() > 1 && word[0] == '-') {
                 throw UsageError{WithSuggestion("unknown option '" + word + "'",
-                                                word.substr(0, word.find('=')), longNames)};
+                                                word.substr(0, word.find('=')), p.longNames)};
             }
             extras.push_back(word);
         }
