@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "app/TerminationSignals.h"
 #include "backend/Backend.h"
 #include "cli/CommandLine.h"
+#include "file/StandardStreams.h"
 #include "image/AppFiles.h"
 
 #ifndef LPT51_ICON_FROM_BIN
@@ -72,6 +74,18 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream would otherwise be
+    // the number the state file, its lock or a read-out opens as, and the
+    // program's messages would be written into it.
+    if (!lpt51::file::OpenStandardStreams()) {
+        std::fputs("lpt51: a standard stream is closed and /dev/null cannot be opened\n", stderr);
+        return lpt51::cli::kExitFailed;
+    }
+    // A write past the file-size limit (ulimit -f) then fails with EFBIG and
+    // a reader gone from a pipe with EPIPE, each reported as the failed write
+    // it is, instead of the signal ending the program with the port mid-step.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     lpt51::cli::WindowArguments arguments;
     if (const std::optional<int> code =
             lpt51::cli::RunProgramLine(std::vector<std::string>(argv + 1, argv + argc), arguments))

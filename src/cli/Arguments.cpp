@@ -25,23 +25,27 @@ constexpr const char* kExitCodes =
     "  1    operation failed or refused (a difference, the device check, a bad file, a chip "
     "that is not blank, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
-    "  3    port cannot be used (not opened, or it cannot read the chip)\n"
+    "  3    port cannot be used (not opened, or it cannot read the chip), or the virtual "
+    "chip (its state file, or another program has it)\n"
     "  130  interrupted by Ctrl-C; 143 by SIGTERM, 129 by SIGHUP (the port is left at rest)";
 
 // Optimal string alignment distance: a swapped pair of letters counts once.
+// Three rows are enough: a swap looks back two.
 std::size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+                row[j] = std::min(row[j], before[j - 2] + 1);
         }
+        std::swap(before, previous);
+        std::swap(previous, row);
     }
-    return d[a.size()][b.size()];
+    return previous[b.size()];
 }
 
 std::string WithSuggestion(std::string text, const std::string& word,
@@ -76,6 +80,23 @@ bool LooksLikeFile(const std::string& word) {
     return tail == ".hex" || tail == ".ihx" || tail == ".bin";
 }
 
+// The options that take one word, each checked once the line is parsed.
+struct WordOption {
+    const char* names;
+    const char* words;
+    const char* help;
+};
+constexpr WordOption kWordOptions[] = {
+    {"-d,--device", "12v|5v", "the device in the socket (needed by erase, write, lock, cwv)"},
+    {"--timing", "standard|datasheet",
+     "standard (the default) or datasheet: every wait from the chip's own limits, for a 3 "
+     "to 24 MHz crystal and a short cable"},
+    {"--format", "hex|bin",
+     "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
+     "(default hex)"},
+};
+enum WordOptionIndex { kDevice, kTiming, kFormat };
+
 }  // namespace
 
 std::vector<std::string> CommandNames() {
@@ -85,31 +106,49 @@ std::vector<std::string> CommandNames() {
 }
 
 std::string ClosestWord(const std::string& word, const std::vector<std::string>& candidates) {
+    // Close means at most a third of the word changed, and never all of it.
+    const std::size_t allowed = std::max<std::size_t>(1, word.size() / 3);
     std::string best;
     std::size_t bestDistance = 0;
     for (const std::string& c : candidates) {
+        // The lengths alone may put it further off than allowed.
+        const std::size_t longer = std::max(word.size(), c.size());
+        if (longer - std::min(word.size(), c.size()) > allowed) continue;
         const std::size_t d = Distance(word, c);
         if (best.empty() || d < bestDistance) {
             best = c;
             bestDistance = d;
         }
     }
-    // Close means at most a third of the word changed, and never all of it.
-    const std::size_t allowed = std::max<std::size_t>(1, word.size() / 3);
     if (best.empty() || bestDistance > allowed || bestDistance >= word.size()) return {};
     return best;
 }
 
-Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
-    const bool windowAllowed = needed == CommandNeeded::NoWindowInstead;
-    Options o;
-    CLI::App app(windowAllowed
-                     ? "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port. Without a COMMAND the window opens, with the Intel "
-                       "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
-                     : "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port.",
-                 "lpt51");
+struct ArgumentParser::Parts {
+    explicit Parts(CommandNeeded needed);
+    Options read(const std::vector<std::string>& args);
+    void forget();
+
+    bool windowAllowed;
+    CLI::App app;
+    Options o;  // the flags write into it
+    std::vector<std::string> backendValues;
+    std::vector<CLI::Option*> backendOptions;
+    std::string wordValues[std::size(kWordOptions)];
+    CLI::Option* wordOptions[std::size(kWordOptions)] = {};
+    std::vector<std::string> operands;  // one for each command
+    std::vector<CLI::App*> subcommands;
+    std::vector<std::string> longNames;  // "--port", for suggestions
+};
+
+ArgumentParser::Parts::Parts(CommandNeeded needed)
+    : windowAllowed(needed == CommandNeeded::NoWindowInstead),
+      app(windowAllowed ? "Programs AT89C51 microcontrollers through a passive adapter on "
+                          "the parallel port. Without a COMMAND the window opens, with the Intel "
+                          "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
+                        : "Programs AT89C51 microcontrollers through a passive adapter on "
+                          "the parallel port.",
+          "lpt51") {
     auto format = std::make_shared<CLI::Formatter>();
     format->label("SUBCOMMAND", "COMMAND");
     format->column_width(26);
@@ -122,8 +161,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.footer(std::string(kFileNote) + "\n\n" + kExitCodes);
 
     const auto backendList = BackendOptionList();
-    std::vector<std::string> backendValues(backendList.size());
-    std::vector<CLI::Option*> backendOptions;
+    backendValues.resize(backendList.size());
     for (std::size_t i = 0; i < backendList.size(); ++i) {
         // -P as other programmers' command lines name the port.
         const std::string name(backendList[i].name);
@@ -131,35 +169,12 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                                                 backendValues[i], std::string(backendList[i].help))
                                      ->type_name(std::string(backendList[i].valueName)));
     }
-    // The options that take one word, each checked once the line is parsed.
-    struct WordOption {
-        const char* names;
-        const char* words;
-        const char* help;
-    };
-    static constexpr WordOption kWordOptions[] = {
-        {"-d,--device", "12v|5v", "the device in the socket (needed by erase, write, lock, cwv)"},
-        {"--timing", "standard|datasheet",
-         "standard (the default) or datasheet: every wait from the chip's own limits, for a 3 "
-         "to 24 MHz crystal and a short cable"},
-        {"--format", "hex|bin",
-         "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
-         "(default hex)"},
-    };
-    std::string wordValues[std::size(kWordOptions)];
-    CLI::Option* wordOptions[std::size(kWordOptions)];
     for (std::size_t i = 0; i < std::size(kWordOptions); ++i) {
         wordOptions[i] = app.add_option(kWordOptions[i].names, wordValues[i], kWordOptions[i].help)
                              ->type_name(kWordOptions[i].words);
     }
-    std::string& device = wordValues[0];
-    std::string& timing = wordValues[1];
-    std::string& imageFormat = wordValues[2];
-    CLI::Option* deviceOption = wordOptions[0];
-    CLI::Option* timingOption = wordOptions[1];
-    CLI::Option* formatOption = wordOptions[2];
     app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
-    app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
+    app.add_flag("-f,--force", o.force, "let read replace an existing regular FILE");
     app.add_flag("-q,--quiet", o.quiet, "no progress display");
     app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
     app.add_flag("-v,--verbose", o.verbose, "say on stderr what is done at each stage");
@@ -170,8 +185,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     app.add_flag("--version", o.version, "print the version and exit");
 
     const std::span<const Command> commands = Commands();
-    std::vector<std::string> operands(commands.size());
-    std::vector<CLI::App*> subcommands;
+    operands.resize(commands.size());
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const Command& c = commands[i];
         CLI::App* sub = app.add_subcommand(c.name, c.help);
@@ -192,6 +206,47 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 ->type_name("");
         }
     }
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
+    }
+}
+
+ArgumentParser::ArgumentParser(CommandNeeded needed) : parts_(std::make_unique<Parts>(needed)) {}
+
+ArgumentParser::~ArgumentParser() = default;
+
+Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
+    return ArgumentParser(needed).parse(args);
+}
+
+Options ArgumentParser::parse(const std::vector<std::string>& args) {
+    const struct Forget {
+        Parts& parts;
+        ~Forget() { parts.forget(); }
+    } forget{*parts_};
+    return parts_->read(args);
+}
+
+void ArgumentParser::Parts::forget() {
+    // CLI11 sets a bound value only when its option is given. Nothing is
+    // kept, not even room: a line then holds no memory past its reading.
+    o = Options{};
+    for (std::string& value : backendValues) std::string().swap(value);
+    for (std::string& value : wordValues) std::string().swap(value);
+    for (std::string& operand : operands) std::string().swap(operand);
+    app.clear();
+}
+
+Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
+    Parts& p = *this;
+    Options& o = p.o;
+    CLI::App& app = p.app;
+    const bool windowAllowed = p.windowAllowed;
+    const auto backendList = BackendOptionList();
+    const std::span<const Command> commands = Commands();
+    std::string& device = p.wordValues[kDevice];
+    std::string& timing = p.wordValues[kTiming];
+    std::string& imageFormat = p.wordValues[kFormat];
 
     // CLI11 takes the words without the program name, last word first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -209,10 +264,6 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     }
     if (o.version) return o;
 
-    std::vector<std::string> longNames;
-    for (const CLI::Option* option : app.get_options()) {
-        for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
-    }
     const auto chosen = app.get_subcommands();
     CLI::App* command = chosen.empty() ? nullptr : chosen.front();
     // Words nobody took. CLI11 keeps a "--" among them; what follows it is
@@ -227,7 +278,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
             }
             if (!ended && word.size() > 1 && word[0] == '-') {
                 throw UsageError{WithSuggestion("unknown option '" + word + "'",
-                                                word.substr(0, word.find('=')), longNames)};
+                                                word.substr(0, word.find('=')), p.longNames)};
             }
             extras.push_back(word);
         }
@@ -240,18 +291,18 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
     const auto takeValue = [](const std::string& option, const std::string& value) {
         if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
     };
-    for (std::size_t i = 0; i < backendOptions.size(); ++i) {
-        if (backendOptions[i]->count() == 0) continue;
-        takeValue(std::string(backendList[i].name), backendValues[i]);
+    for (std::size_t i = 0; i < p.backendOptions.size(); ++i) {
+        if (p.backendOptions[i]->count() == 0) continue;
+        takeValue(std::string(backendList[i].name), p.backendValues[i]);
         if (auto e =
-                ApplyBackendOption(std::string(backendList[i].name), backendValues[i], o.backend))
+                ApplyBackendOption(std::string(backendList[i].name), p.backendValues[i], o.backend))
             throw UsageError{*e};
     }
-    if (deviceOption->count() > 0) {
+    if (p.wordOptions[kDevice]->count() > 0) {
         takeValue("--device", device);
         o.device = DeviceNamed(device);
     }
-    if (timingOption->count() > 0) {
+    if (p.wordOptions[kTiming]->count() > 0) {
         takeValue("--timing", timing);
         if (timing == chip::kStandardTiming.name) {
             o.timing = chip::TimingKind::Standard;
@@ -264,7 +315,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         o.timingGiven = true;
     }
 
-    if (formatOption->count() > 0) {
+    if (p.wordOptions[kFormat]->count() > 0) {
         takeValue("--format", imageFormat);
         if (imageFormat != "hex" && imageFormat != "bin")
             throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
@@ -284,7 +335,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
         return o;
     }
     std::size_t index = 0;
-    while (subcommands[index] != command) ++index;
+    while (p.subcommands[index] != command) ++index;
     const Command& chosenCommand = commands[index];
     o.command = &chosenCommand;
     const bool bits =
@@ -295,7 +346,7 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 "'" + command->get_name() + "' needs " +
                 (bits ? std::string("the lock bits, e.g. 1,2,3") : std::string("a FILE"))};
         }
-        o.operands.push_back(operands[index]);
+        o.operands.push_back(p.operands[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
     // The window asks for a device in its menu; here it is an option.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,23 @@ enum class CommandNeeded { Yes, NoWindowInstead };
 
 // Reads the words. Throws UsageError.
 Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed);
+
+// The parser ParseArguments builds for one line, kept to read any number of
+// lines: building it costs far more than reading one.
+class ArgumentParser {
+  public:
+    explicit ArgumentParser(CommandNeeded needed);
+    ~ArgumentParser();
+    ArgumentParser(const ArgumentParser&) = delete;
+    ArgumentParser& operator=(const ArgumentParser&) = delete;
+
+    // As ParseArguments; nothing of an earlier line carries over.
+    Options parse(const std::vector<std::string>& args);
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // The command words, in the order --help lists them.
 std::vector<std::string> CommandNames();

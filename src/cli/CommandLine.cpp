@@ -136,30 +136,10 @@ int Cwv(CommandRun& r) {
 }
 
 int Read(CommandRun& r) {
-    const std::string& file = r.options.operands[0];
-    // /dev/stdout and /dev/fd/N are links too, but streams: written, not replaced.
-    if (!IsStandardStream(file) && !file::IsOutputStream(file)) {
-        // A link counts as the file it names, also one that names nothing
-        // yet: only --force writes through it.
-        std::error_code ec;
-        const auto link = std::filesystem::symlink_status(file, ec);
-        const bool isLink = link.type() == std::filesystem::file_type::symlink;
-        if (isLink && file::ResolvedPath(file).empty()) {
-            r.err << "lpt51: " << file
-                  << " is a symbolic link that leads round in a loop. Nothing was read.\n";
-            return kExitFailed;
-        }
-        if (!r.options.force && (isLink || std::filesystem::exists(link))) {
-            r.err << "lpt51: " << file
-                  << (isLink && !std::filesystem::exists(file, ec)
-                          ? " is a symbolic link to a file that does not exist"
-                          : " exists")
-                  << "; give --force to replace it. Nothing was read.\n";
-            return kExitFailed;
-        }
-    }
-    // Found now, not after the whole chip was read.
-    if (auto e = ReadOutTargetProblem(file)) {
+    // Opened before the port and the chip: found now, not after the whole
+    // chip was read, and a FIFO's reader is waited for without the chip held.
+    ReadOutput output;
+    if (auto e = output.open(r.options.operands[0], r.options.format, r.options.force, r.err)) {
         r.err << "lpt51: " << *e << '\n';
         return kExitFailed;
     }
@@ -167,7 +147,7 @@ int Read(CommandRun& r) {
     return r.operate([&] {
         session::OperationResult result = session::ReadOut(r.session, r.prompts, r.view());
         if (result.outcome != Outcome::Done) return result;
-        if (auto e = SaveReadOut(file, r.options.format, result.readOut.bytes, r.out)) {
+        if (auto e = output.save(result.readOut.bytes, r.out)) {
             result.outcome = Outcome::Failed;
             result.messages.push_back(*e);
         }

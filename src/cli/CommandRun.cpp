@@ -77,9 +77,9 @@ bool CommandRun::scanImage() {
 }
 
 int CommandRun::checkFiles() {
-    if (auto problem = session::UnwritableFile(options.backend)) {
-        err << "lpt51: " << *problem << '\n';
-        return kExitFailed;
+    if (auto problem = session::UnwritableFile(options.backend, command().changesChip)) {
+        err << "lpt51: " << problem->text << '\n';
+        return problem->chipUnusable ? kExitPort : kExitFailed;
     }
     return kExitDone;
 }

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "chip/At89c51.h"
 #include "chip/HexText.h"
-#include "file/Stream.h"
 #include "image/RecordWriter.h"
 #include "image/TextFile.h"
 
@@ -62,31 +62,70 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFor
     return std::nullopt;
 }
 
-std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat format,
-                                       const chip::CodeBytes& bytes, std::ostream& out) {
-    const bool binary = IsBinaryImage(operand, format);
-    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (IsStandardStream(operand)) {
-        if (binary) {
-            out.write(raw.data(), static_cast<std::streamsize>(raw.size()));
-        } else {
-            for (const std::string& line : image::RenderImage(bytes)) out << line << '\n';
-        }
+namespace {
+
+constexpr const char* kNothingRead = " Nothing was read.";
+
+std::string ReadOutText(const chip::CodeBytes& bytes, bool binary) {
+    if (binary) return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string text;
+    for (const std::string& line : image::RenderImage(bytes)) text += line + '\n';
+    return text;
+}
+
+std::string OutputFailure(const std::string& path, const file::OutputProblem& problem) {
+    using Kind = file::OutputProblem::Kind;
+    const std::string name = "\"" + path + "\"";
+    switch (problem.kind) {
+        case Kind::Exists:
+            return path + " exists; give --force to replace it.";
+        case Kind::DanglingLink:
+            return path +
+                   " is a symbolic link to a file that does not exist; give --force to "
+                   "replace it.";
+        case Kind::Loop:
+            return path + " is a symbolic link that leads round in a loop.";
+        case Kind::Dangerous:
+            return path +
+                   " is a block device or the machine's memory or ports; read writes only into "
+                   "a file, a character device such as /dev/null, or a pipe.";
+        case Kind::Replace:
+            if (problem.replace.step == file::ReplaceProblem::Step::Create)
+                return "Cannot create " + name + ": " + std::strerror(problem.error) + ".";
+            break;
+        case Kind::Directory:
+        case Kind::Open:
+        case Kind::Write:
+            break;
+    }
+    return "Cannot write " + name + ": " + std::strerror(problem.error) + ".";
+}
+
+}  // namespace
+
+std::optional<std::string> ReadOutput::open(const std::string& operand, ImageFormat format,
+                                            bool force, std::ostream& err) {
+    operand_ = operand;
+    binary_ = IsBinaryImage(operand, format);
+    if (IsStandardStream(operand)) return std::nullopt;
+    const std::size_t size = ReadOutText(chip::CodeBytes{}, binary_).size();
+    const auto waiting = [&] {
+        err << "lpt51: waiting for a reader on " << operand << '\n' << std::flush;
+    };
+    if (auto problem = file::Output::open(operand, force, size, waiting, file_))
+        return OutputFailure(operand, *problem) + kNothingRead;
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadOutput::save(const chip::CodeBytes& bytes, std::ostream& out) {
+    const std::string text = ReadOutText(bytes, binary_);
+    if (IsStandardStream(operand_)) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.flush();
         if (!out) return std::string("Cannot write standard output");
         return std::nullopt;
     }
-    if (file::IsOutputStream(operand)) {
-        return binary ? image::WriteStreamBytes(operand, raw)
-                      : image::WriteStreamLines(operand, image::RenderImage(bytes));
-    }
-    return binary ? image::SaveBytes(operand, raw)
-                  : image::SaveLines(operand, image::RenderImage(bytes));
-}
-
-std::optional<std::string> ReadOutTargetProblem(const std::string& operand) {
-    if (IsStandardStream(operand) || file::IsOutputStream(operand)) return std::nullopt;
-    if (auto e = image::CheckSavable(operand)) return *e + ". Nothing was read.";
+    if (auto problem = file_.write(text)) return OutputFailure(operand_, *problem);
     return std::nullopt;
 }
 

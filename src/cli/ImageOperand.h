@@ -9,6 +9,7 @@
 #include <string>
 
 #include "chip/At89c51.h"
+#include "file/Output.h"
 #include "image/HexField.h"
 
 namespace lpt51::cli {
@@ -36,16 +37,26 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFor
                                             image::Lines& lines, const std::string& nothingDone,
                                             const std::function<void()>& waiting);
 
-// Puts the chip's bytes where read's FILE says: Intel HEX text in a file or on
-// `out`, or all 4096 raw bytes for a .bin name. On failure an error text.
-// /dev/stdout, /dev/fd/N and pipes are written as they are, not replaced.
-std::optional<std::string> SaveReadOut(const std::string& operand, ImageFormat format,
-                                       const chip::CodeBytes& bytes, std::ostream& out);
+// Where read puts the chip's bytes: Intel HEX text, or all 4096 raw bytes
+// for a .bin name, in FILE or on `out` for "-". FILE is opened before the
+// chip is read, so that nothing is read that has nowhere to go: a regular
+// file (only with --force when it exists) has its replacement and its room
+// made; a character device, a FIFO, /dev/stdout or /dev/fd/N is opened and
+// written into, never replaced. A FIFO nobody reads yet is waited for.
+class ReadOutput {
+  public:
+    // On failure the text, ending "Nothing was read."; "waiting for a
+    // reader on FILE" goes to `err` when a FIFO keeps the program waiting.
+    std::optional<std::string> open(const std::string& operand, ImageFormat format, bool force,
+                                    std::ostream& err);
+    // Writes the bytes where open() said; on failure the text.
+    std::optional<std::string> save(const chip::CodeBytes& bytes, std::ostream& out);
 
-// Why read's FILE cannot take the chip's bytes, asked before the chip is
-// read: a directory that refuses a new file. Nothing when it can, and for a
-// stream.
-std::optional<std::string> ReadOutTargetProblem(const std::string& operand);
+  private:
+    std::string operand_;
+    bool binary_ = false;
+    file::Output file_;
+};
 
 // Says whether every byte is FF; if not, how many are not and where the
 // first ones are. True when blank.

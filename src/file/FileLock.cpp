@@ -2,12 +2,19 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "file/System.h"
 
@@ -25,6 +32,37 @@ long ReadPid(int fd) {
     return pid;
 }
 
+// The processes the system lists as holding a flock on the file open as
+// `fd`: /proc/locks gives each lock's pid and its file as
+// "MAJOR:MINOR:INODE", the device numbers in hexadecimal.
+std::vector<long> LockHolders(int fd) {
+    struct stat info {};
+    std::vector<long> holders;
+    if (::fstat(fd, &info) != 0) return holders;
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%lu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long>(info.st_ino));
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream words(line);
+        std::string number, type, mode, access, device;
+        long pid = 0;
+        // Waiters are listed as "N: -> FLOCK ..." and hold nothing.
+        if (!(words >> number >> type) || type != "FLOCK") continue;
+        if (words >> mode >> access >> pid >> device && device == file && pid > 0)
+            holders.push_back(pid);
+    }
+    return holders;
+}
+
+std::string CommandName(long pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    if (!std::getline(comm, name) || name.empty()) return "?";
+    return name;
+}
+
 }  // namespace
 
 std::optional<FileLock::Refusal> FileLock::acquire(const std::string& lockPath, FileLock& out) {
@@ -37,16 +75,21 @@ std::optional<FileLock::Refusal> FileLock::acquire(const std::string& lockPath, 
     if (!writable && (errno == EACCES || errno == EROFS)) {
         fd = Descriptor(sys.open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW, 0));
     }
-    if (!fd.valid()) return Refusal{false, 0, errno};
+    if (!fd.valid()) return Refusal{false, 0, {}, errno};
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) return Refusal{false, 0, errno};
+        if (errno != EWOULDBLOCK) return Refusal{false, 0, {}, errno};
         // The holder writes its id just after it locks: give it a moment.
         long pid = ReadPid(fd.get());
         for (int attempt = 0; pid == 0 && attempt < 20; ++attempt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             pid = ReadPid(fd.get());
         }
-        return Refusal{true, pid, 0};
+        // Any other program may lock the file too (flock(1), an editor);
+        // the id in it is then an earlier holder's, or none.
+        const std::vector<long> holders = LockHolders(fd.get());
+        if (!holders.empty() && std::find(holders.begin(), holders.end(), pid) == holders.end())
+            return Refusal{true, holders.front(), CommandName(holders.front()), 0};
+        return Refusal{true, pid, {}, 0};
     }
     // The id is only for the message; a lock file that cannot take it still locks.
     const std::string pid = std::to_string(static_cast<long>(::getpid())) + "\n";

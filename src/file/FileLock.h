@@ -17,6 +17,10 @@ class FileLock {
     struct Refusal {
         bool held = false;  // another holds it (`pid`, 0 when it cannot be read)
         long pid = 0;
+        // Set when the system names a holder that is not a FileLock of this
+        // program (its id is not the one in the file): the holder's command
+        // name, "?" when it cannot be read.
+        std::string otherProgram;
         int error = 0;  // otherwise: why the lock file could not be opened or locked
     };
 

@@ -111,6 +111,8 @@ std::optional<ReplaceProblem> ReservedReplacement::reserve(const std::string& re
     struct stat old {};
     const bool exists = sys.stat(path.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) return ReplaceProblem{ReplaceProblem::Step::Write, EISDIR};
+    // What a killed run left beside it would otherwise stay for good.
+    RemoveOrphanedTemporaries(path);
 
     // O_EXCL: never write into a file someone else made.
     std::string temp;

@@ -45,7 +45,8 @@ class ReservedReplacement {
     ~ReservedReplacement() { abandon(); }
 
     // Reserves `size` bytes for a replacement of `path`; `out` is active
-    // only on success.
+    // only on success. Temporary files that earlier replacements of `path`
+    // by processes no longer running left behind are removed first.
     static std::optional<ReplaceProblem> reserve(const std::string& path, std::size_t size,
                                                  ReservedReplacement& out);
 

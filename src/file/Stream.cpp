@@ -25,13 +25,6 @@ std::optional<int> NamedDescriptor(const std::string& path) {
     return std::nullopt;
 }
 
-bool IsOutputStream(const std::string& path) {
-    if (NamedDescriptor(path)) return true;
-    struct stat info {};
-    return CurrentSystem().stat(path.c_str(), &info) == 0 &&
-           (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
-}
-
 int WriteStream(const std::string& path, std::string_view data) {
     if (const std::optional<int> fd = NamedDescriptor(path)) return WriteAll(*fd, data);
     Descriptor fd(CurrentSystem().open(path.c_str(), O_WRONLY | O_CLOEXEC, 0));

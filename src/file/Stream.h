@@ -10,11 +10,6 @@ namespace lpt51::file {
 // /dev/stderr 2, /dev/stdin 0, /dev/fd/N and /proc/self/fd/N their N.
 std::optional<int> NamedDescriptor(const std::string& path);
 
-// Whether output to `path` goes to a stream rather than a file to replace:
-// a named descriptor, a pipe, a FIFO or a socket. Such output is written as
-// it comes; a file would be replaced whole.
-bool IsOutputStream(const std::string& path);
-
 // Writes all of `data` to the stream `path` names: to a named descriptor
 // itself (so that ">>" still appends), otherwise to what opening it gives.
 // Returns 0 or the errno.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace lpt51::image {
@@ -43,6 +44,10 @@ RunResult RunAndWait(const std::string& program, const std::vector<std::string>&
         return notStarted(err);
     }
     if (pid == 0) {
+        // This program ignores them so that its own writes fail with an
+        // error instead; the program started here keeps the usual ones.
+        ::signal(SIGPIPE, SIG_DFL);
+        ::signal(SIGXFSZ, SIG_DFL);
         ::close(report[0]);
         ::close(errors[0]);
         // dup2 clears close-on-exec on the copy: the program keeps it as stderr.

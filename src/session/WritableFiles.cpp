@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "backend/PortName.h"
-#include "file/ReplaceFile.h"
+#include "sim/ChipStateStore.h"
 
 namespace lpt51::session {
 
@@ -34,21 +34,20 @@ int TraceWriteError(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> UnwritableFile(const BackendOptions& options) {
+std::optional<UnwritableReason> UnwritableFile(const BackendOptions& options, bool changesChip) {
     if (!options.trace.empty()) {
         if (const int error = TraceWriteError(options.trace); error != 0) {
-            return "Cannot write the port trace to " + options.trace + ": " + std::strerror(error) +
-                   ". Nothing was done.";
+            return UnwritableReason{"Cannot write the port trace to " + options.trace + ": " +
+                                    std::strerror(error) + ". Nothing was done."};
         }
     }
     PortName name;
     if (!parsePortName(options.port, name) && name.kind == PortName::Kind::Virtual &&
         !name.stateFile.empty()) {
-        // The state file is replaced whole after every operation.
-        if (const auto problem = file::CheckReplaceable(name.stateFile)) {
-            return "The virtual chip cannot be kept in " + name.stateFile + ": " +
-                   std::strerror(problem->error) + ". Nothing was done.";
-        }
+        // Refused as the chip's store would refuse it once the port is open.
+        if (const auto refusal = sim::StateFileRefusal(
+                name.stateFile, changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads))
+            return UnwritableReason{refusal->message, true};
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "sim/ChipStateFile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 #include "file/ReadFile.h"
 #include "file/ReplaceFile.h"
+#include "file/System.h"
 
 namespace lpt51::sim {
 
@@ -202,21 +205,36 @@ std::string systemError(const std::string& action, const std::string& path, int 
 
 enum class ReadOutcome { Ok, Missing, Failed };
 
-ReadOutcome readWhole(const std::string& path, std::string& text, std::string& error) {
+using Kind = ChipStateRefusal::Kind;
+
+ReadOutcome readWhole(const std::string& path, std::string& text, std::string& error, Kind& kind) {
     const auto problem = file::ReadRegularFile(path, kMaxFileSize, text);
     if (!problem) return ReadOutcome::Ok;
-    using Kind = file::ReadProblem::Kind;
-    if (problem->kind == Kind::Open && problem->error == ENOENT) return ReadOutcome::Missing;
+    using ReadKind = file::ReadProblem::Kind;
+    if (problem->kind == ReadKind::Open && problem->error == ENOENT) return ReadOutcome::Missing;
     switch (problem->kind) {
-        case Kind::Open:
-        case Kind::Read:
-            error = systemError("Cannot read the virtual chip state file", path, problem->error);
+        case ReadKind::Open:
+        case ReadKind::Read:
+            if (problem->error == ELOOP) {
+                kind = Kind::NotAFile;
+                error = "The virtual chip state file " + path +
+                        " is a symbolic link that leads round in a loop; it is left as it is.";
+            } else if (problem->error == ENOTDIR) {
+                kind = Kind::NoDirectory;
+                error = systemError("The virtual chip cannot be kept in", path, ENOTDIR);
+            } else {
+                kind = Kind::Unreadable;
+                error =
+                    systemError("Cannot read the virtual chip state file", path, problem->error);
+            }
             break;
-        case Kind::NotRegular:
+        case ReadKind::NotRegular:
+            kind = Kind::NotAFile;
             error = "The virtual chip state file " + path +
                     " is not a regular file; it is left as it is.";
             break;
-        case Kind::TooLarge:
+        case ReadKind::TooLarge:
+            kind = Kind::Foreign;
             error = "The file " + path +
                     " is not a virtual chip state file (it is far too large); it is left as "
                     "it is.";
@@ -235,18 +253,33 @@ ChipStateLoad judge(const std::string& path, const std::string& text) {
         return result;
     }
     if (error.rfind("written by a newer", 0) == 0) {
+        result.problem = Kind::Newer;
         result.error =
             "The virtual chip state file " + path + " was " + error + "; it is left as it is.";
     } else if (text.compare(0, std::strlen(kMagic), kMagic) != 0) {
+        result.problem = Kind::Foreign;
         result.error = "The file " + path +
                        " is not a virtual chip state file (its first line "
                        "is not \"" +
                        kMagic + "\"); it is left as it is.";
     } else {
+        result.problem = Kind::Damaged;
         result.error = "The virtual chip state file " + path + " is damaged (" + error +
                        "); it is left as it is.";
     }
     return result;
+}
+
+// A missing file is an erased chip only where one could be saved: a name in
+// a directory that does not exist is a mistake, not a new chip.
+std::optional<std::string> missingDirectory(const std::string& path) {
+    const std::string resolved = file::ResolvedPath(path);
+    const std::string dir = file::DirectoryOf(resolved.empty() ? path : resolved);
+    struct stat info {};
+    if (file::CurrentSystem().stat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return "The virtual chip cannot be kept in " + path + ": the directory " + dir +
+           " does not exist.";
 }
 
 }  // namespace
@@ -316,8 +349,13 @@ std::optional<ChipState> parseChipState(const std::string& text, std::string& er
 ChipStateLoad loadChipState(const std::string& path, ChipKind kindIfMissing) {
     std::string text;
     ChipStateLoad result;
-    switch (readWhole(path, text, result.error)) {
+    switch (readWhole(path, text, result.error, result.problem)) {
         case ReadOutcome::Missing:
+            if (auto error = missingDirectory(path)) {
+                result.problem = Kind::NoDirectory;
+                result.error = *error;
+                return result;
+            }
             result.chip = ChipState::erased(kindIfMissing);
             return result;
         case ReadOutcome::Failed:
@@ -334,7 +372,8 @@ std::optional<std::string> refuseReplacing(const std::string& path) {
     // file is judged again here, as it may have changed since it was loaded.
     std::string text;
     std::string error;
-    switch (readWhole(path, text, error)) {
+    Kind kind = Kind::Unreadable;
+    switch (readWhole(path, text, error, kind)) {
         case ReadOutcome::Missing:
             return std::nullopt;
         case ReadOutcome::Failed:

@@ -25,16 +25,36 @@ namespace lpt51::sim {
 //
 // Anything else, a line missing, out of order or changed, is refused.
 
+// Why the chip in a state file cannot be used as an operation asks. Nothing
+// has been changed when one is given.
+struct ChipStateRefusal {
+    enum class Kind {
+        InUse,        // another process holds the chip's lock
+        ReadOnly,     // the file or its directory cannot be written: only reading works
+        CannotSave,   // the chip's new state would have nowhere to go (a full disk, say)
+        NoDirectory,  // the directory the file is named in does not exist
+        NotAFile,     // a directory, FIFO, device or socket, or a link that loops
+        Unreadable,   // the file cannot be read (no permission, an I/O error)
+        Damaged,      // a state file, damaged or cut short
+        Foreign,      // no state file at all
+        Newer,        // a state file of a format newer than this program's
+    };
+    Kind kind;
+    std::string message;
+};
+
 // What loading found. Exactly one of `chip` and `error` is set.
 struct ChipStateLoad {
     std::optional<ChipState> chip;
     bool fileExisted = false;  // false: the erased chip stands in for a missing file
     std::string error;         // names the file and what is wrong with it
+    ChipStateRefusal::Kind problem = ChipStateRefusal::Kind::Unreadable;  // with `error`
 };
 
 // Reads the state file at `path`. A missing file gives an erased chip of
-// `kindIfMissing`; an unreadable, damaged or foreign file gives an error and
-// must be left as it is.
+// `kindIfMissing`, but not in a directory that does not exist; an
+// unreadable, damaged or foreign file gives an error and must be left as it
+// is.
 ChipStateLoad loadChipState(const std::string& path, ChipKind kindIfMissing);
 
 // Writes `chip` to `path` atomically: a temporary file in the same directory,

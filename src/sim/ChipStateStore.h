@@ -5,6 +5,7 @@
 
 #include "file/FileLock.h"
 #include "file/ReplaceFile.h"
+#include "sim/ChipStateFile.h"
 #include "sim/VirtualAdapter.h"
 
 namespace lpt51::sim {
@@ -13,19 +14,6 @@ namespace lpt51::sim {
 // reads it (read-out, verify, signature, blank check).
 enum class ChipUse { Reads, Changes };
 
-// Why an operation on the chip in a state file may not start. Nothing has
-// been changed when one is given.
-struct ChipStateRefusal {
-    enum class Kind {
-        InUse,       // another lpt51 holds the chip
-        ReadOnly,    // the state file cannot be written: only reading works
-        CannotSave,  // the chip's new state would have nowhere to go
-        Unreadable,  // the file is damaged, foreign or cannot be read
-    };
-    Kind kind;
-    std::string message;
-};
-
 // The state file of one virtual chip as operations use it, one process at a
 // time. An operation begins by locking the chip and reading it as the file
 // holds it now, whatever an earlier operation of this process left in
@@ -33,6 +21,9 @@ struct ChipStateRefusal {
 // also has the room for its new state reserved, so a full disk refuses it
 // before the first pulse rather than losing it after the last. It ends by
 // saving the chip, only when it began as one that changes it, and unlocking.
+// A chip whose file or directory the user cannot write is read without a
+// lock: no lock file can be made there, and nothing of this user's can
+// replace the file while it is read.
 class ChipStateStore {
   public:
     explicit ChipStateStore(std::string path) : path_(std::move(path)) {}
@@ -62,5 +53,10 @@ std::string LockFileOf(const std::string& path);
 // write: no write permission for them, or none for anyone, or a read-only
 // file system. A missing file is not.
 bool StateFileIsReadOnly(const std::string& path);
+
+// Why an operation of `use` could not begin on the chip in the state file at
+// `path` now, as ChipStateStore::begin would refuse it short of the lock:
+// asked before the port is opened. Nothing is created or changed by asking.
+std::optional<ChipStateRefusal> StateFileRefusal(const std::string& path, ChipUse use);
 
 }  // namespace lpt51::sim

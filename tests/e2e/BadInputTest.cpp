@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -107,9 +109,12 @@ TEST_F(BadInputTest, ReadNeverReplacesAFileUnaskedAndNamesAPathItCannotCreate) {
     EXPECT_FALSE(fs::exists(path("nodir")));
 }
 
-TEST_F(BadInputTest, AStateFileThatIsDamagedOrForeignIsNamedAndLeftByteForByte) {
+// Whatever is wrong with the chip's file, the chip cannot be used: one exit
+// code, the file named, and left as it was.
+TEST_F(BadInputTest, EveryStateFileThatCannotBeUsedIsNamedLeftAsItIsAndExitsThree) {
     ASSERT_EQ(run({"--device", "12v", "--yes", "write", path("p.hex")}), 0) << err();
-    std::string damaged = ReadAll(path("chip.state"));
+    const std::string good = ReadAll(path("chip.state"));
+    std::string damaged = good;
     const auto at = damaged.find("FFFF", damaged.find("code"));
     ASSERT_NE(at, std::string::npos);
     damaged[at] = 'E';
@@ -119,18 +124,45 @@ TEST_F(BadInputTest, AStateFileThatIsDamagedOrForeignIsNamedAndLeftByteForByte) 
         {"picture.state", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
         {"script.state", "#!/bin/sh\necho hello\n"},
         {"empty.state", ""},
+        {"newer.state", "lpt51 virtual chip state\nversion 7\n"},
+        {"large.state", std::string(200 * 1024, '0')},
     };
-    for (const auto& [name, bytes] : states) {
-        SCOPED_TRACE(name);
-        WriteAll(path(name), bytes);
+    for (const auto& [name, bytes] : states) WriteAll(path(name), bytes);
+    fs::create_directory(path("dir.state"));
+    ASSERT_EQ(::mkfifo(path("fifo.state").c_str(), 0644), 0);
+    fs::create_symlink("loop.state", path("loop.state"));
+    const std::vector<std::string> others{"dir.state", "fifo.state", "loop.state",
+                                          "nodir/chip.state", "p.hex/chip.state"};
+
+    const auto refusedByName = [&](const std::string& name) {
         for (const std::vector<std::string>& args :
-             {std::vector<std::string>{"info"},
+             {std::vector<std::string>{"info"}, std::vector<std::string>{"signature"},
               std::vector<std::string>{"--device", "12v", "--yes", "write", path("p.hex")}}) {
+            SCOPED_TRACE(name + " " + args.back());
             EXPECT_EQ(run(args, name), 3) << err();
             EXPECT_THAT(err(), HasSubstr(name));
-            EXPECT_EQ(ReadAll(path(name)), bytes);
         }
+    };
+    for (const auto& [name, bytes] : states) {
+        refusedByName(name);
+        EXPECT_EQ(ReadAll(path(name)), bytes);
     }
+    for (const std::string& name : others) refusedByName(name);
+    EXPECT_TRUE(fs::is_directory(path("dir.state")));
+    EXPECT_TRUE(fs::is_fifo(path("fifo.state")));
+    EXPECT_TRUE(fs::is_symlink(path("loop.state")));
+    EXPECT_FALSE(fs::exists(path("nodir")));
+
+    // Held by a program other than lpt51: named by the process id the system
+    // gives, whatever an earlier holder left in the lock file.
+    WriteAll(path("chip.state.lock"), "1\n");
+    const int lock = ::open(path("chip.state.lock").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(run({"signature"}), 3);
+    EXPECT_THAT(err(), HasSubstr(path("chip.state") + " is in use by another program, "));
+    EXPECT_THAT(err(), HasSubstr(" (pid " + std::to_string(::getpid()) + ")"));
+    ::close(lock);
+    EXPECT_EQ(ReadAll(path("chip.state")), good);
 }
 
 TEST_F(BadInputTest, AChipThatProgramsNothingFailsVerifyWithTheDifferences) {

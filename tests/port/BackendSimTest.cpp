@@ -143,9 +143,17 @@ TEST_F(StateDir, DamagedOrForeignFilesAreRefusedAndNeverOverwritten) {
 }
 
 TEST_F(StateDir, AFileThatCannotBeWrittenIsReportedNotIgnored) {
-    const std::string file = path("no-such-dir/chip.state");
+    // A directory that is not there is no chip yet to be made: refused at once.
+    const std::string missing = path("no-such-dir/chip.state");
+    EXPECT_FALSE(openSim("sim:" + missing)->usable());
+    EXPECT_FALSE(fs::exists(path("no-such-dir")));
+
+    // One that goes while the chip is in use fails the save, said.
+    fs::create_directory(path("gone"));
+    const std::string file = path("gone/chip.state");
     auto backend = openSim("sim:" + file);
-    ASSERT_TRUE(backend->usable());
+    ASSERT_TRUE(backend->usable()) << backend->problem();
+    fs::remove_all(path("gone"));
     const auto error = backend->persist();
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->rfind("Cannot save", 0), 0u) << *error;

@@ -1,5 +1,7 @@
 #include "sim/ChipStateFile.h"
 
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "../ScratchDir.h"
+#include "sim/ChipStateStore.h"
 
 namespace lpt51::sim {
 namespace {
@@ -74,24 +77,32 @@ TEST_F(StateFile, DamagedAndForeignFilesAreRefusedAndLeftUntouched) {
     flipped[good.find("\n100 ") + 7] ^= 0x01;  // one code digit, layout intact
     std::string badKind = good;
     badKind.replace(badKind.find("kind 5V"), 7, "kind 9V");
+    using Kind = ChipStateRefusal::Kind;
     struct Case {
         const char* name;
         std::string text;
         const char* message;
+        Kind kind;
     };
     const Case cases[] = {
-        {"one digit changed", flipped, "is damaged (the crc32 check does not match"},
-        {"cut short", good.substr(0, good.size() / 2), "is damaged (the file does not end"},
-        {"lost its check line", good.substr(0, good.find("crc32")), "is damaged (the last line"},
-        {"bad kind", badKind, "is damaged (the crc32"},
-        {"older version", "lpt51 virtual chip state\nversion 0\n", "is damaged (line 2"},
-        {"foreign", "hello, world\n", "is not a virtual chip state file (its first line"},
-        {"empty", "", "is not a virtual chip state file"},
+        {"one digit changed", flipped, "is damaged (the crc32 check does not match", Kind::Damaged},
+        {"cut short", good.substr(0, good.size() / 2), "is damaged (the file does not end",
+         Kind::Damaged},
+        {"lost its check line", good.substr(0, good.find("crc32")), "is damaged (the last line",
+         Kind::Damaged},
+        {"bad kind", badKind, "is damaged (the crc32", Kind::Damaged},
+        {"older version", "lpt51 virtual chip state\nversion 0\n", "is damaged (line 2",
+         Kind::Damaged},
+        {"foreign", "hello, world\n", "is not a virtual chip state file (its first line",
+         Kind::Foreign},
+        {"empty", "", "is not a virtual chip state file", Kind::Foreign},
+        {"far too large", std::string(100 * 1024, 'x'), "(it is far too large)", Kind::Foreign},
     };
     for (const Case& c : cases) {
         put(path, c.text);
         const ChipStateLoad loaded = loadChipState(path, ChipKind::Part12V);
         EXPECT_FALSE(loaded.chip) << c.name;
+        EXPECT_EQ(loaded.problem, c.kind) << c.name;
         EXPECT_TRUE(loaded.fileExisted) << c.name;
         EXPECT_THAT(loaded.error, HasSubstr(path)) << c.name;
         EXPECT_THAT(loaded.error, HasSubstr(c.message)) << c.name;
@@ -156,6 +167,7 @@ TEST_F(StateFile, ANewerFormatIsNamedAsSuchAndLeftAlone) {
     EXPECT_EQ(loaded.error, "The virtual chip state file " + path +
                                 " was written by a newer lpt51 (format 12); this one reads "
                                 "format 1; it is left as it is.");
+    EXPECT_EQ(loaded.problem, ChipStateRefusal::Kind::Newer);
     EXPECT_TRUE(saveChipState(path, sample()));
     EXPECT_EQ(slurp(path), newer);
 }
@@ -167,14 +179,45 @@ TEST_F(StateFile, SystemErrorsNameTheFileAndTheReason) {
     EXPECT_THAT(*saved, HasSubstr("Cannot save the virtual chip state to " + nowhere +
                                   ": No such file or directory"));
 
+    // A missing file in a directory that is not there is no new chip.
+    ChipStateLoad loaded = loadChipState(nowhere, ChipKind::Part12V);
+    EXPECT_FALSE(loaded.chip);
+    EXPECT_EQ(loaded.problem, ChipStateRefusal::Kind::NoDirectory);
+    EXPECT_THAT(loaded.error, HasSubstr((dir / "gone").string() + " does not exist"));
+
     // A directory where the file should be is neither read nor replaced.
     fs::create_directory(path);
-    const ChipStateLoad loaded = loadChipState(path, ChipKind::Part12V);
+    loaded = loadChipState(path, ChipKind::Part12V);
     EXPECT_FALSE(loaded.chip);
+    EXPECT_EQ(loaded.problem, ChipStateRefusal::Kind::NotAFile);
     EXPECT_THAT(loaded.error, HasSubstr(path + " is not a regular file"));
     EXPECT_TRUE(saveChipState(path, sample()));
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(entries(), 1u);
+}
+
+// Asked before the port is opened: the same verdicts as an operation's start,
+// with nothing made or changed by asking.
+TEST_F(StateFile, AskingWhetherAnOperationCouldBeginChangesNothing) {
+    using Kind = ChipStateRefusal::Kind;
+    EXPECT_EQ(StateFileRefusal(path, ChipUse::Changes), std::nullopt) << "a new chip";
+    EXPECT_EQ(entries(), 0u);
+    ASSERT_EQ(saveChipState(path, sample()), std::nullopt);
+    const std::string saved = slurp(path);
+
+    ::chmod(path.c_str(), 0444);
+    EXPECT_EQ(StateFileRefusal(path, ChipUse::Reads), std::nullopt);
+    const auto readOnly = StateFileRefusal(path, ChipUse::Changes);
+    ASSERT_TRUE(readOnly);
+    EXPECT_EQ(readOnly->kind, Kind::ReadOnly);
+    EXPECT_THAT(readOnly->message, HasSubstr(path + " is read-only"));
+    ::chmod(path.c_str(), 0644);
+
+    put(path, saved.substr(0, 100));
+    const auto damaged = StateFileRefusal(path, ChipUse::Reads);
+    ASSERT_TRUE(damaged);
+    EXPECT_EQ(damaged->kind, Kind::Damaged);
+    EXPECT_EQ(entries(), 1u) << "no lock or temporary file made";
 }
 
 }  // namespace
