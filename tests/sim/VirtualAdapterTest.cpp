@@ -109,6 +109,12 @@ TEST(Descriptor, EveryModeDecodesBackToItsOperation) {
     ChipPins undefined{};
     undefined.p27 = true;  // P2.7 alone selects nothing
     EXPECT_EQ(DecodeMode(undefined), std::nullopt);
+    // Between operations the high latch holds the idle mode: no mode, no 12 V.
+    Rig idle(PortKind::Bidirectional, ChipKind::Part12V);
+    idle.bus.LatchIdle(1);
+    EXPECT_EQ(idle.adapter.highLatch(), chip::kAt89c51.idleMode);
+    EXPECT_EQ(DecodeMode(idle.adapter.pins()), std::nullopt);
+    EXPECT_FALSE(idle.adapter.pins().twelveVolts);
 }
 
 TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
