@@ -100,37 +100,24 @@ std::string ClosestWord(const std::string& word, const std::vector<std::string>&
     return best;
 }
 
-Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
-    const bool windowAllowed = needed == CommandNeeded::NoWindowInstead;
-    Options o;
-    CLI::App app(windowAllowed
-                     ? "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port. Without a COMMAND the window opens, with the Intel "
-                       "HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
-                     : "Programs AT89C51 microcontrollers through a passive adapter on "
-                       "the parallel port.",
-                 "lpt51");
-    auto format = std::make_shared<CLI::Formatter>();
-    format->label("SUBCOMMAND", "COMMAND");
-    format->column_width(26);
-    app.formatter(format);
-    app.set_help_flag("-h,--help", "this text; COMMAND --help for one command");
-    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.allow_extras();
-    app.fallthrough();
-    app.require_subcommand(0, 1);
-    app.footer(std::string(kFileNote) + "\n\n" + kExitCodes);
+namespace {
 
-    const auto backendList = BackendOptionList();
-    std::vector<std::string> backendValues(backendList.size());
-    std::vector<CLI::Option*> backendOptions;
-    for (std::size_t i = 0; i < backendList.size(); ++i) {
-        // -P as other programmers' command lines name the port.
-        const std::string name(backendList[i].name);
-        backendOptions.push_back(app.add_option(name == "--port" ? "-P," + name : name,
-                                                backendValues[i], std::string(backendList[i].help))
-                                     ->type_name(std::string(backendList[i].valueName)));
-    }
+// The words of one command line, read in steps: the options and commands
+// declared, the words parsed, the values checked, the command chosen.
+class Parser {
+  public:
+    explicit Parser(CommandNeeded needed)
+        : windowAllowed_(needed == CommandNeeded::NoWindowInstead),
+          app_(windowAllowed_ ? "Programs AT89C51 microcontrollers through a passive adapter on "
+                                "the parallel port. Without a COMMAND the window opens, with the "
+                                "Intel HEX file if one is named (lpt51 [OPTIONS] FILE.hex)."
+                              : "Programs AT89C51 microcontrollers through a passive adapter on "
+                                "the parallel port.",
+               "lpt51") {}
+
+    Options parse(const std::vector<std::string>& args);
+
+  private:
     // The options that take one word, each checked once the line is parsed.
     struct WordOption {
         const char* names;
@@ -146,45 +133,80 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
          "what FILE holds when its name does not end in .hex, .ihx or .bin, and what - holds "
          "(default hex)"},
     };
-    std::string wordValues[std::size(kWordOptions)];
-    CLI::Option* wordOptions[std::size(kWordOptions)];
-    for (std::size_t i = 0; i < std::size(kWordOptions); ++i) {
-        wordOptions[i] = app.add_option(kWordOptions[i].names, wordValues[i], kWordOptions[i].help)
-                             ->type_name(kWordOptions[i].words);
+    enum Word { kDevice, kTiming, kFormat };
+
+    void declareOptions();
+    void declareCommands();
+    // False when the words asked for help or the version: o_ is complete.
+    bool parseWords(const std::vector<std::string>& args);
+    std::vector<std::string> extraWords() const;
+    void applyValues();
+    void applyTiming(const std::string& timing);
+    Options chooseCommand(const std::vector<std::string>& extras);
+
+    bool windowAllowed_;
+    CLI::App app_;
+    Options o_;
+    std::span<const BackendOptionInfo> backendList_ = BackendOptionList();
+    std::vector<std::string> backendValues_ = std::vector<std::string>(backendList_.size());
+    std::vector<CLI::Option*> backendOptions_;
+    std::string wordValues_[std::size(kWordOptions)];
+    CLI::Option* wordOptions_[std::size(kWordOptions)] = {};
+    std::span<const Command> commands_ = Commands();
+    std::vector<std::string> operands_ = std::vector<std::string>(commands_.size());
+    std::vector<CLI::App*> subcommands_;
+};
+
+void Parser::declareOptions() {
+    auto format = std::make_shared<CLI::Formatter>();
+    format->label("SUBCOMMAND", "COMMAND");
+    format->column_width(26);
+    app_.formatter(format);
+    app_.set_help_flag("-h,--help", "this text; COMMAND --help for one command");
+    app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app_.allow_extras();
+    app_.fallthrough();
+    app_.require_subcommand(0, 1);
+    app_.footer(std::string(kFileNote) + "\n\n" + kExitCodes);
+
+    for (std::size_t i = 0; i < backendList_.size(); ++i) {
+        // -P as other programmers' command lines name the port.
+        const std::string name(backendList_[i].name);
+        backendOptions_.push_back(app_.add_option(name == "--port" ? "-P," + name : name,
+                                                  backendValues_[i],
+                                                  std::string(backendList_[i].help))
+                                      ->type_name(std::string(backendList_[i].valueName)));
     }
-    std::string& device = wordValues[0];
-    std::string& timing = wordValues[1];
-    std::string& imageFormat = wordValues[2];
-    CLI::Option* deviceOption = wordOptions[0];
-    CLI::Option* timingOption = wordOptions[1];
-    CLI::Option* formatOption = wordOptions[2];
-    app.add_flag("-y,--yes", o.yes, "answer Yes to the signature and device questions");
-    app.add_flag("-f,--force", o.force, "let read replace an existing FILE");
-    app.add_flag("-q,--quiet", o.quiet, "no progress display");
-    app.add_flag("--no-verify", o.noVerify, "let write skip reading back what it programmed");
-    app.add_flag("-v,--verbose", o.verbose, "say on stderr what is done at each stage");
-    if (windowAllowed) {
-        app.add_option("--screenshot", o.screenshot, "open the window, save it as a PNG, quit")
+    for (std::size_t i = 0; i < std::size(kWordOptions); ++i) {
+        wordOptions_[i] =
+            app_.add_option(kWordOptions[i].names, wordValues_[i], kWordOptions[i].help)
+                ->type_name(kWordOptions[i].words);
+    }
+    app_.add_flag("-y,--yes", o_.yes, "answer Yes to the signature and device questions");
+    app_.add_flag("-f,--force", o_.force, "let read replace an existing FILE");
+    app_.add_flag("-q,--quiet", o_.quiet, "no progress display");
+    app_.add_flag("--no-verify", o_.noVerify, "let write skip reading back what it programmed");
+    app_.add_flag("-v,--verbose", o_.verbose, "say on stderr what is done at each stage");
+    if (windowAllowed_) {
+        app_.add_option("--screenshot", o_.screenshot, "open the window, save it as a PNG, quit")
             ->type_name("FILE.png");
     }
-    app.add_flag("--version", o.version, "print the version and exit");
+    app_.add_flag("--version", o_.version, "print the version and exit");
+}
 
-    const std::span<const Command> commands = Commands();
-    std::vector<std::string> operands(commands.size());
-    std::vector<CLI::App*> subcommands;
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-        const Command& c = commands[i];
-        CLI::App* sub = app.add_subcommand(c.name, c.help);
-        subcommands.push_back(sub);
+void Parser::declareCommands() {
+    for (std::size_t i = 0; i < commands_.size(); ++i) {
+        const Command& c = commands_[i];
+        CLI::App* sub = app_.add_subcommand(c.name, c.help);
+        subcommands_.push_back(sub);
         sub->group("Commands");
         sub->set_help_flag("-h,--help", "this text");
         sub->allow_extras();
-        sub->footer(std::string(c.operand != nullptr && std::string(c.operand) == "FILE"
-                                    ? std::string(kFileNote) + "\n\n"
-                                    : std::string()) +
+        const bool file = c.operand != nullptr && std::string(c.operand) == "FILE";
+        sub->footer((file ? std::string(kFileNote) + "\n\n" : std::string()) +
                     "The options of lpt51 --help go before or after the command.");
         if (c.operand != nullptr) {
-            sub->add_option(c.operand, operands[i],
+            sub->add_option(c.operand, operands_[i],
                             std::string(c.operand) == "BITS"
                                 ? "the lock bits: 1, 2 or 3, or several separated by commas"
                                 : "the image file, - for standard "s +
@@ -192,31 +214,33 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 ->type_name("");
         }
     }
+}
 
+bool Parser::parseWords(const std::vector<std::string>& args) {
     // CLI11 takes the words without the program name, last word first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
-        app.parse(reversed);
+        app_.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        o.help = true;
-        const auto chosen = app.get_subcommands();
-        o.helpText = chosen.empty() ? app.help() : chosen.front()->help("lpt51");
-        return o;
+        o_.help = true;
+        const auto chosen = app_.get_subcommands();
+        o_.helpText = chosen.empty() ? app_.help() : chosen.front()->help("lpt51");
+        return false;
     } catch (const CLI::ArgumentMismatch& e) {
         throw UsageError{MissingValueText(e.what())};
     } catch (const CLI::ParseError& e) {
         throw UsageError{e.what()};
     }
-    if (o.version) return o;
+    return !o_.version;
+}
 
+// Words nobody took. CLI11 keeps a "--" among them; what follows it is
+// never an option.
+std::vector<std::string> Parser::extraWords() const {
     std::vector<std::string> longNames;
-    for (const CLI::Option* option : app.get_options()) {
+    for (const CLI::Option* option : app_.get_options()) {
         for (const std::string& name : option->get_lnames()) longNames.push_back("--" + name);
     }
-    const auto chosen = app.get_subcommands();
-    CLI::App* command = chosen.empty() ? nullptr : chosen.front();
-    // Words nobody took. CLI11 keeps a "--" among them; what follows it is
-    // never an option.
     std::vector<std::string> extras;
     const auto collect = [&](const std::vector<std::string>& words) {
         bool ended = false;
@@ -232,61 +256,71 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
             extras.push_back(word);
         }
     };
-    collect(app.remaining());
-    if (command != nullptr) collect(command->remaining());
+    collect(app_.remaining());
+    const auto chosen = app_.get_subcommands();
+    if (!chosen.empty()) collect(chosen.front()->remaining());
+    return extras;
+}
 
-    // CLI11 gives a value-taking option the next word even when that is an
-    // option; the program never took one as a value.
-    const auto takeValue = [](const std::string& option, const std::string& value) {
-        if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
-    };
-    for (std::size_t i = 0; i < backendOptions.size(); ++i) {
-        if (backendOptions[i]->count() == 0) continue;
-        takeValue(std::string(backendList[i].name), backendValues[i]);
-        if (auto e =
-                ApplyBackendOption(std::string(backendList[i].name), backendValues[i], o.backend))
-            throw UsageError{*e};
-    }
-    if (deviceOption->count() > 0) {
-        takeValue("--device", device);
-        o.device = DeviceNamed(device);
-    }
-    if (timingOption->count() > 0) {
-        takeValue("--timing", timing);
-        if (timing == chip::kStandardTiming.name) {
-            o.timing = chip::TimingKind::Standard;
-        } else if (timing == chip::kDatasheetTiming.name) {
-            o.timing = chip::TimingKind::Datasheet;
-        } else {
-            throw UsageError{"--timing: unknown timing '" + timing +
-                             "' (use standard or datasheet)"};
-        }
-        o.timingGiven = true;
-    }
+// CLI11 gives a value-taking option the next word even when that is an
+// option; the program never took one as a value.
+void TakeValue(const std::string& option, const std::string& value) {
+    if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
+}
 
-    if (formatOption->count() > 0) {
-        takeValue("--format", imageFormat);
+void Parser::applyValues() {
+    for (std::size_t i = 0; i < backendOptions_.size(); ++i) {
+        if (backendOptions_[i]->count() == 0) continue;
+        const std::string name(backendList_[i].name);
+        TakeValue(name, backendValues_[i]);
+        if (auto e = ApplyBackendOption(name, backendValues_[i], o_.backend)) throw UsageError{*e};
+    }
+    if (wordOptions_[kDevice]->count() > 0) {
+        TakeValue("--device", wordValues_[kDevice]);
+        o_.device = DeviceNamed(wordValues_[kDevice]);
+    }
+    if (wordOptions_[kTiming]->count() > 0) applyTiming(wordValues_[kTiming]);
+    if (wordOptions_[kFormat]->count() > 0) {
+        const std::string& imageFormat = wordValues_[kFormat];
+        TakeValue("--format", imageFormat);
         if (imageFormat != "hex" && imageFormat != "bin")
             throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
-        o.format = imageFormat == "bin" ? ImageFormat::Bin : ImageFormat::Hex;
+        o_.format = imageFormat == "bin" ? ImageFormat::Bin : ImageFormat::Hex;
     }
+}
 
-    if (command == nullptr) {
+void Parser::applyTiming(const std::string& timing) {
+    TakeValue("--timing", timing);
+    if (timing == chip::kStandardTiming.name) {
+        o_.timing = chip::TimingKind::Standard;
+    } else if (timing == chip::kDatasheetTiming.name) {
+        o_.timing = chip::TimingKind::Datasheet;
+    } else {
+        throw UsageError{"--timing: unknown timing '" + timing + "' (use standard or datasheet)"};
+    }
+    o_.timingGiven = true;
+}
+
+Options Parser::chooseCommand(const std::vector<std::string>& extras) {
+    const auto chosen = app_.get_subcommands();
+    if (chosen.empty()) {
         // The window takes one word of its own, a file to open, but only a
         // word that looks like one: any other is a mistyped command.
-        const bool forWindow = windowAllowed && extras.size() == 1 && LooksLikeFile(extras.front());
+        const bool forWindow =
+            windowAllowed_ && extras.size() == 1 && LooksLikeFile(extras.front());
         if (!extras.empty() && !forWindow) {
             throw UsageError{WithSuggestion("unknown command '" + extras.front() + "'",
                                             extras.front(), CommandNames())};
         }
-        if (!windowAllowed) throw UsageError{"no command given"};
-        o.operands = extras;
-        return o;
+        if (!windowAllowed_) throw UsageError{"no command given"};
+        o_.operands = extras;
+        return o_;
     }
+    CLI::App* command = chosen.front();
     std::size_t index = 0;
-    while (subcommands[index] != command) ++index;
-    const Command& chosenCommand = commands[index];
-    o.command = &chosenCommand;
+    while (subcommands_[index] != command) ++index;
+    const Command& chosenCommand = commands_[index];
+    o_.command = &chosenCommand;
     const bool bits =
         chosenCommand.operand != nullptr && std::string(chosenCommand.operand) == "BITS";
     if (chosenCommand.operand != nullptr) {
@@ -295,22 +329,37 @@ Options ParseArguments(const std::vector<std::string>& args, CommandNeeded neede
                 "'" + command->get_name() + "' needs " +
                 (bits ? std::string("the lock bits, e.g. 1,2,3") : std::string("a FILE"))};
         }
-        o.operands.push_back(operands[index]);
+        o_.operands.push_back(operands_[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
     // The window asks for a device in its menu; here it is an option.
-    if (chosenCommand.changesChip && o.device == chip::kNoSelect) {
+    if (chosenCommand.changesChip && o_.device == chip::kNoSelect) {
         throw UsageError{"'" + command->get_name() +
                          "' needs the device in the socket: --device 12v or --device 5v"};
     }
-    if (!o.screenshot.empty()) throw UsageError{"--screenshot is for the window, not a command"};
+    if (!o_.screenshot.empty()) throw UsageError{"--screenshot is for the window, not a command"};
     if (bits) {
-        const std::optional<chip::LockSelection> lockBits = ParseLockBits(o.operands[0]);
+        const std::optional<chip::LockSelection> lockBits = ParseLockBits(o_.operands[0]);
         if (!lockBits)
             throw UsageError{"lock: bits must be 1, 2 or 3 separated by commas, e.g. 1,2,3"};
-        o.lockBits = *lockBits;
+        o_.lockBits = *lockBits;
     }
-    return o;
+    return o_;
+}
+
+Options Parser::parse(const std::vector<std::string>& args) {
+    declareOptions();
+    declareCommands();
+    if (!parseWords(args)) return o_;
+    const std::vector<std::string> extras = extraWords();
+    applyValues();
+    return chooseCommand(extras);
+}
+
+}  // namespace
+
+Options ParseArguments(const std::vector<std::string>& args, CommandNeeded needed) {
+    return Parser(needed).parse(args);
 }
 
 }  // namespace lpt51::cli

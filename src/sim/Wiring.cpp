@@ -49,7 +49,8 @@ std::optional<std::string> ParseWiringFault(const std::string& word, WiringFault
     const std::size_t colon = word.find(':');
     const std::string name = word.substr(0, colon);
     const std::string operand = colon == std::string::npos ? "" : word.substr(colon + 1);
-    const std::string unknown = "unknown fault '" + word + "' (use " + kWiringFaultForms + ")";
+    const std::string unknown =
+        "unknown fault '" + word + "' (use " + std::string(kWiringFaultForms) + ")";
     const auto needsOperand = [&](bool wanted) { return wanted == (colon != std::string::npos); };
 
     if (name == "none" || name == "vpp-5v" || name == "vpp-12v") {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "chip/AdapterWiring.h"
 
@@ -33,10 +34,13 @@ struct WiringFault {
 // it names no fault.
 std::optional<std::string> ParseWiringFault(const std::string& word, WiringFault& out);
 
-// The forms a fault takes, for --help and the manual.
-inline constexpr const char* kWiringFaultForms =
-    "none, stuck-low:LINE, stuck-high:LINE, open:LINE, swap:LINE,LINE, no-pull-up:Dn, "
-    "grounded:Dn, vpp-5v or vpp-12v; LINE is A0-A11, D0-D7, P2.6, P2.7, P3.6, P3.7 or PROG";
+// What --help says of --sim-wiring, and the forms a fault takes.
+inline constexpr std::string_view kWiringFaultHelp =
+    "a miswired virtual adapter: none (the default), stuck-low:LINE, stuck-high:LINE, "
+    "open:LINE, swap:LINE,LINE (two address or two data lines), no-pull-up:Dn, grounded:Dn, "
+    "vpp-5v or vpp-12v; LINE is A0-A11, D0-D7, P2.6, P2.7, P3.6, P3.7 or PROG";
+inline constexpr std::string_view kWiringFaultForms =
+    kWiringFaultHelp.substr(kWiringFaultHelp.find(':') + 2);
 
 // What a socket pin carries.
 enum class PinLevel : std::uint8_t { Open, Low, High, Volts12 };
