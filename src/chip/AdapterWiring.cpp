@@ -114,6 +114,11 @@ std::string SocketText(int socketPin) {
     return text + ")";
 }
 
+std::string DataLineText(int line) {
+    const Connection* c = FindConnection(Drive::DataLine, line);
+    return "D" + N(line) + " (DB-25 pin " + N(c->db25) + ", socket pin " + N(c->socketPin) + ")";
+}
+
 std::vector<int> FreeSocketPins() {
     std::vector<int> free;
     for (int pin = 1; pin <= kCount; ++pin) {

@@ -174,6 +174,9 @@ std::string RegisterText(const Connection& c);
 std::string LatchText(const Connection& c);
 std::string SocketText(int socketPin);
 
+// A data line as the adapter check names it: "D3 (DB-25 pin 5, socket pin 36)".
+std::string DataLineText(int line);
+
 // The socket pins no connection reaches, in order.
 std::vector<int> FreeSocketPins();
 
