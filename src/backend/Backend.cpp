@@ -87,7 +87,8 @@ class SimBackend final : public BackendBase {
         : stateFile_(stateFile),
           store_(std::move(stateFile)),
           chipKind_(options.simChip),
-          portKind_(options.simPort) {
+          portKind_(options.simPort),
+          wiring_(options.simWiring) {
         if (options.virtualTiming) {
             clock_ = std::make_unique<VirtualClock>();
         } else {
@@ -107,7 +108,7 @@ class SimBackend final : public BackendBase {
         timing.oscMHz = options.simOscMHz;
         timing.writeCycle = std::chrono::microseconds(options.simWriteCycleUs);
         adapter_ = std::make_unique<sim::VirtualAdapter>(*clock_, options.simPort, std::move(chip),
-                                                         timing);
+                                                         timing, sim::Wiring(options.simWiring));
     }
 
     Port* port() override { return adapter_.get(); }
@@ -117,6 +118,7 @@ class SimBackend final : public BackendBase {
         std::string text =
             std::string("virtual adapter (") + chipText(kind) + ", " + portText(portKind_);
         if (!stateFile_.empty()) text += ", state in " + stateFile_;
+        if (wiring_.kind != sim::WiringFault::Kind::None) text += ", miswired: " + wiring_.word;
         return text + ")";
     }
     std::string name() const override { return "virtual adapter"; }
@@ -140,6 +142,7 @@ class SimBackend final : public BackendBase {
     sim::ChipStateStore store_;
     sim::ChipKind chipKind_;
     sim::PortKind portKind_;
+    sim::WiringFault wiring_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::VirtualAdapter> adapter_;
 };

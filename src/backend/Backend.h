@@ -26,6 +26,7 @@ struct BackendOptions {
     bool virtualTiming = false;                            // --sim-timing virtual|real
     double simOscMHz = 12.0;          // --sim-osc MHZ: the virtual adapter's crystal, 3 to 24
     unsigned simWriteCycleUs = 1500;  // --sim-write-cycle US: the virtual chip's, 1 to 2000
+    sim::WiringFault simWiring;       // --sim-wiring FAULT: the virtual adapter miswired so
     // --trace FILE: every register access, busy wait and sleep of the run,
     // as a Value Change Dump if FILE ends in ".vcd", as text otherwise.
     std::string trace;

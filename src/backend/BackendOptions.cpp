@@ -69,6 +69,7 @@ constexpr BackendOptionInfo kBackendOptions[] = {
     {"--sim-timing", "KIND", "virtual or real"},
     {"--sim-osc", "MHZ", "the virtual adapter's crystal: 3 to 24 MHz (12)"},
     {"--sim-write-cycle", "US", "the virtual chip's write cycle: 1 to 2000 us (1500)"},
+    {"--sim-wiring", "FAULT", sim::kWiringFaultHelp},
     {"--trace", "FILE", "record every port access to FILE (.vcd: Value Change Dump)"},
 };
 
@@ -88,6 +89,11 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
     if (option == "--trace") {
         if (value.empty()) return "--trace: missing file name";
         out.trace = value;
+        return std::nullopt;
+    }
+    if (option == "--sim-wiring") {
+        if (auto problem = sim::ParseWiringFault(value, out.simWiring))
+            return option + ": " + *problem;
         return std::nullopt;
     }
     if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "port/Bus.h"
 #include "port/BusWait.h"
 #include "port/ControlBits.h"
 
@@ -130,6 +131,18 @@ struct EraseWaits {
     BusWait idle, settle, latch, input, setup, pulse;
 };
 
+// The waits of a lock bit. Bits 1 and 2 put their mode byte on the lines and
+// strobe it in by hand; bit 3 latches it and turns the lines to input before
+// P2.7 falls. A pulse stretched past the chip's limit is given again.
+struct LockWaits {
+    BusWait idle;    // each wait of the idle latch
+    BusWait latch;   // each wait of the mode's latch
+    BusWait input;   // bit 3: the lines to input before P2.7 falls
+    BusWait setup;   // the mode latched to the PROG pulse
+    BusWait pulse;   // PROG low, in delay units
+    BusWait repeat;  // a stretched pulse's end to setting P2.7 again for the next
+};
+
 // One timing: every wait of every bus sequence that has one to choose.
 struct BusTiming {
     TimingKind kind;
@@ -137,6 +150,7 @@ struct BusTiming {
     WriteWaits write;
     ReadWaits readOut, verify, signature;
     EraseWaits erase;
+    LockWaits lock;
 };
 
 namespace timing_detail {
@@ -163,72 +177,105 @@ inline constexpr BusWait kInput =
 inline constexpr BusWait kAccess =
     BusWait::Exact(k48Periods, "tAVQV and tELQV, address and P2.7 low to data valid, 48 periods");
 inline constexpr BusWait kNone{};
-inline constexpr ReadWaits kDatasheetRead{kFloat, kNone, kLatchSettle, kInput, kAccess, kNone};
+inline constexpr ReadWaits kDatasheetRead{.idle = kFloat,
+                                          .settle = kNone,
+                                          .latch = kLatchSettle,
+                                          .input = kInput,
+                                          .access = kAccess,
+                                          .after = kNone};
 }  // namespace timing_detail
 
 inline constexpr BusTiming kStandardTiming{
-    TimingKind::Standard,
-    "standard",
-    {1,
-     20,
-     1,
-     1,
-     BusWait::Units(1, 1),
-     BusWait::Sleep(1),
-     1,
-     BusWait::Sleep(3),
-     false,
-     {},
-     {},
-     {},
-     {},
-     std::chrono::nanoseconds(0)},
-    {4, {}, 4, 10, 40, {}},
-    {1, 20, 1, 4, 20, BusWait::Sleep(1)},
-    {1, {}, 1, 4, 20, {}},
-    {1, 20, 1, 4, 20, BusWait::Sleep(10)},
+    .kind = TimingKind::Standard,
+    .name = "standard",
+    .write = {.idle = 1,
+              .settle = 20,
+              .record = 1,
+              .latch = 1,
+              .setup = BusWait::Units(1, 1),
+              .setupOutputOnly = BusWait::Sleep(1),
+              .pulse = 1,
+              .cycle = BusWait::Sleep(3),
+              .dataPolling = false,
+              .pollHold = {},
+              .pollAccess = {},
+              .pollInterval = {},
+              .pollFloat = {},
+              .pollTimeout = std::chrono::nanoseconds(0)},
+    .readOut = {.idle = 4, .settle = {}, .latch = 4, .input = 10, .access = 40, .after = {}},
+    .verify =
+        {.idle = 1, .settle = 20, .latch = 1, .input = 4, .access = 20, .after = BusWait::Sleep(1)},
+    .signature = {.idle = 1, .settle = {}, .latch = 1, .input = 4, .access = 20, .after = {}},
+    .erase =
+        {.idle = 1, .settle = 20, .latch = 1, .input = 4, .setup = 20, .pulse = BusWait::Sleep(10)},
+    .lock = {.idle = 1,
+             .latch = 1,
+             .input = 4,
+             .setup = BusWait::Sleep(1),
+             .pulse = 1,
+             .repeat = BusWait::Sleep(2)},
 };
 
 inline constexpr BusTiming kDatasheetTiming{
-    TimingKind::Datasheet,
-    "datasheet",
-    {
-        timing_detail::kLatchSettle,
-        BusWait::Exact(timing_detail::k48Periods,
-                       "tEHSH, P2.7 high before the programming voltage, 48 periods"),
-        timing_detail::kLatchSettle,
-        timing_detail::kLatchSettle,
-        BusWait::Exact(timing_detail::k48Periods,
-                       "tAVGL and tDVGL, address and data before PROG falls, 48 periods; tSHGL, "
-                       "the programming voltage 10 us before it"),
-        {},
-        BusWait(1).keeping("tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit, 6.7 times the "
-                           "shortest and 1/11 of the longest"),
-        BusWait::Exact(std::chrono::microseconds(3000),
-                       "tWC, the write cycle, at most 2.0 ms: waited out on an output-only port"),
-        true,
-        BusWait::Exact(timing_detail::k48Periods,
-                       "tGHAX and tGHDX, address and data held after PROG rises, 48 periods; "
-                       "tGHSL, the programming voltage 10 us"),
-        timing_detail::kAccess,
-        BusWait::Exact(std::chrono::microseconds(2),
-                       "none of the chip's: a byte's write ends at most 2 us after its cycle"),
-        BusWait::Exact(timing_detail::k48Periods, "tEHQZ, data float after P2.7 rises, 48 periods"),
-        std::chrono::microseconds(3000),  // tWC, 1.5 x 2.0 ms
-    },
-    timing_detail::kDatasheetRead,
-    timing_detail::kDatasheetRead,
-    timing_detail::kDatasheetRead,
-    {
-        timing_detail::kLatchSettle,
-        BusWait::Exact(timing_detail::k48Periods,
-                       "tEHSH, P2.7 high before the programming voltage, 48 periods"),
-        timing_detail::kLatchSettle,
-        timing_detail::kInput,
-        BusWait::Exact(timing_detail::k48Periods,
-                       "tSHGL, the programming voltage 10 us before PROG falls"),
-        BusWait::Sleep(15).keeping("the erase pulse, at least 10 ms"),
-    },
+    .kind = TimingKind::Datasheet,
+    .name = "datasheet",
+    .write =
+        {
+            .idle = timing_detail::kLatchSettle,
+            .settle = BusWait::Exact(timing_detail::k48Periods,
+                                     "tEHSH, P2.7 high before the programming voltage, 48 periods"),
+            .record = timing_detail::kLatchSettle,
+            .latch = timing_detail::kLatchSettle,
+            .setup = BusWait::Exact(timing_detail::k48Periods,
+                                    "tAVGL and tDVGL, address and data before PROG falls, 48 "
+                                    "periods; tSHGL, the programming voltage 10 us before it"),
+            .setupOutputOnly = {},
+            .pulse = BusWait(1).keeping("tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit, 6.7 "
+                                        "times the shortest and 1/11 of the longest"),
+            .cycle = BusWait::Exact(
+                std::chrono::microseconds(3000),
+                "tWC, the write cycle, at most 2.0 ms: waited out on an output-only port"),
+            .dataPolling = true,
+            .pollHold = BusWait::Exact(timing_detail::k48Periods,
+                                       "tGHAX and tGHDX, address and data held after PROG rises, "
+                                       "48 periods; tGHSL, the programming voltage 10 us"),
+            .pollAccess = timing_detail::kAccess,
+            .pollInterval = BusWait::Exact(
+                std::chrono::microseconds(2),
+                "none of the chip's: a byte's write ends at most 2 us after its cycle"),
+            .pollFloat = BusWait::Exact(timing_detail::k48Periods,
+                                        "tEHQZ, data float after P2.7 rises, 48 periods"),
+            .pollTimeout = std::chrono::microseconds(3000),  // tWC, 1.5 x 2.0 ms
+        },
+    .readOut = timing_detail::kDatasheetRead,
+    .verify = timing_detail::kDatasheetRead,
+    .signature = timing_detail::kDatasheetRead,
+    .erase =
+        {
+            .idle = timing_detail::kLatchSettle,
+            .settle = BusWait::Exact(timing_detail::k48Periods,
+                                     "tEHSH, P2.7 high before the programming voltage, 48 periods"),
+            .latch = timing_detail::kLatchSettle,
+            .input = timing_detail::kInput,
+            .setup = BusWait::Exact(timing_detail::k48Periods,
+                                    "tSHGL, the programming voltage 10 us before PROG falls"),
+            .pulse = BusWait::Sleep(15).keeping("the erase pulse, at least 10 ms"),
+        },
+    // The standard timing's lock waits, which keep every limit with room to
+    // spare; a lock bit takes three pulses at most, so nothing is gained by
+    // waiting less.
+    .lock =
+        {
+            .idle = kStandardTiming.lock.idle,
+            .latch = kStandardTiming.lock.latch,
+            .input = kStandardTiming.lock.input,
+            .setup = kStandardTiming.lock.setup.keeping(
+                "tEHSH and tSHGL, P2.7 high 48 periods and the programming voltage 10 us before "
+                "PROG falls: 1 ms"),
+            .pulse = kStandardTiming.lock.pulse.keeping(
+                "tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit"),
+            .repeat = kStandardTiming.lock.repeat,
+        },
 };
 
 struct ChipDescriptor {
@@ -239,6 +286,9 @@ struct ChipDescriptor {
     std::uint8_t device;             // second signature byte
     std::array<VariantEntry, 2> variants;
     std::array<ModeEntry, 7> modes;
+    // The high latch's byte between operations: no mode, the programming
+    // voltage off.
+    std::uint8_t idleMode;
     Timing timing;
     std::array<const BusTiming*, 2> timings;
 
@@ -260,27 +310,142 @@ struct ChipDescriptor {
 };
 
 inline constexpr ChipDescriptor kAt89c51{
-    "AT89C51",
-    4096,
-    0x30,
-    0x1E,
-    0x51,
-    {{{Variant::Volts12, 0xFF}, {Variant::Volts5, 0x05}}},
-    {{
-        {Operation::ProgramCode, "write code byte", false, true, true, control::kPulse, true},
-        {Operation::ReadCode, "read code byte", false, true, true, control::kInputEnable, false},
-        {Operation::Erase, "chip erase", true, false, false, control::kPulseEnable, true},
-        {Operation::LockBit1, "write lock bit 1", true, true, true, control::kPulse, true},
-        {Operation::LockBit2, "write lock bit 2", true, false, false, control::kPulse, true},
-        {Operation::LockBit3, "write lock bit 3", true, true, false, control::kPulseEnable, true},
-        {Operation::ReadSignature, "read signature byte", false, false, false,
-         control::kInputEnable, false},
+    .name = "AT89C51",
+    .codeSize = 4096,
+    .signatureAddress = 0x30,
+    .manufacturer = 0x1E,
+    .device = 0x51,
+    .variants = {{{.variant = Variant::Volts12, .signature = 0xFF},
+                  {.variant = Variant::Volts5, .signature = 0x05}}},
+    .modes = {{
+        {.operation = Operation::ProgramCode,
+         .name = "write code byte",
+         .p26 = false,
+         .p36 = true,
+         .p37 = true,
+         .control = control::kPulse,
+         .programs = true},
+        {.operation = Operation::ReadCode,
+         .name = "read code byte",
+         .p26 = false,
+         .p36 = true,
+         .p37 = true,
+         .control = control::kInputEnable,
+         .programs = false},
+        {.operation = Operation::Erase,
+         .name = "chip erase",
+         .p26 = true,
+         .p36 = false,
+         .p37 = false,
+         .control = control::kPulseEnable,
+         .programs = true},
+        {.operation = Operation::LockBit1,
+         .name = "write lock bit 1",
+         .p26 = true,
+         .p36 = true,
+         .p37 = true,
+         .control = control::kPulse,
+         .programs = true},
+        {.operation = Operation::LockBit2,
+         .name = "write lock bit 2",
+         .p26 = true,
+         .p36 = false,
+         .p37 = false,
+         .control = control::kPulse,
+         .programs = true},
+        {.operation = Operation::LockBit3,
+         .name = "write lock bit 3",
+         .p26 = true,
+         .p36 = true,
+         .p37 = false,
+         .control = control::kPulseEnable,
+         .programs = true},
+        {.operation = Operation::ReadSignature,
+         .name = "read signature byte",
+         .p26 = false,
+         .p36 = false,
+         .p37 = false,
+         .control = control::kInputEnable,
+         .programs = false},
     }},
-    {std::chrono::microseconds(1), std::chrono::microseconds(110), std::chrono::milliseconds(10),
-     std::chrono::milliseconds(2), std::chrono::microseconds(1500), std::chrono::microseconds(10),
-     48, 3.0, 24.0},
-    {&kStandardTiming, &kDatasheetTiming},
+    .idleMode = mode_bits::kVpp5V,
+    .timing = {.minPulse = std::chrono::microseconds(1),
+               .maxPulse = std::chrono::microseconds(110),
+               .erasePulse = std::chrono::milliseconds(10),
+               .writeCycle = std::chrono::milliseconds(2),
+               .typicalWriteCycle = std::chrono::microseconds(1500),
+               .vppSetupHold = std::chrono::microseconds(10),
+               .setupPeriods = 48,
+               .slowestOscMHz = 3.0,
+               .fastestOscMHz = 24.0},
+    .timings = {&kStandardTiming, &kDatasheetTiming},
 };
+
+// The port layer latches the idle mode without knowing the chip; it must be
+// the descriptor's.
+static_assert(kAt89c51.idleMode == kIdleMode);
+
+// The descriptor's own consistency, checked where it is compiled.
+namespace descriptor_check {
+// Every operation has exactly one row, so mode() never falls back.
+constexpr bool EachOperationOnce() {
+    for (const ModeEntry& m : kAt89c51.modes) {
+        int rows = 0;
+        for (const ModeEntry& n : kAt89c51.modes) rows += n.operation == m.operation;
+        if (rows != 1) return false;
+    }
+    return true;
+}
+// No two modes share their pins: the chip could not tell them apart.
+constexpr bool ModesDiffer() {
+    for (std::size_t i = 0; i < kAt89c51.modes.size(); ++i) {
+        for (std::size_t j = i + 1; j < kAt89c51.modes.size(); ++j) {
+            const ModeEntry& a = kAt89c51.modes[i];
+            const ModeEntry& b = kAt89c51.modes[j];
+            if (a.p26 == b.p26 && a.p27() == b.p27() && a.p36 == b.p36 && a.p37 == b.p37)
+                return false;
+        }
+    }
+    return true;
+}
+// A mode applies PROG exactly when it programs, and keeps both latches holding.
+constexpr bool ControlsFitTheirModes() {
+    for (const ModeEntry& m : kAt89c51.modes) {
+        if (((m.control & control_bits::kProgLow) != 0) != m.programs) return false;
+        const std::uint8_t holds = control_bits::kLowLatchHolds | control_bits::kHighLatchHolds;
+        if ((m.control & holds) != holds) return false;
+        // A read lowers P2.7, which makes the chip drive P0: the lines must be inputs.
+        if (!m.programs && (m.control & control_bits::kDataInput) == 0) return false;
+    }
+    return true;
+}
+// The idle mode selects none of the table's modes and keeps 12 V off.
+constexpr bool IdleIsNoMode() {
+    constexpr std::uint8_t idle = kAt89c51.idleMode;
+    if ((idle & mode_bits::kVpp5V) == 0 || (idle & mode_bits::kAddressHigh) != 0) return false;
+    for (const ModeEntry& m : kAt89c51.modes) {
+        if (m.modeByte(Variant::Volts5) == idle && m.p27()) return false;
+    }
+    return true;
+}
+// Both timings keep the datasheet's window for a code byte's or a lock bit's
+// PROG pulse, counting a delay unit as 10 us.
+constexpr bool PulsesInWindow(const BusTiming& t) {
+    for (const BusWait& w : {t.write.pulse, t.lock.pulse}) {
+        if (w.nominal() < kAt89c51.timing.minPulse || w.nominal() > kAt89c51.timing.maxPulse)
+            return false;
+    }
+    return t.erase.pulse.nominal() >= kAt89c51.timing.erasePulse;
+}
+static_assert(EachOperationOnce());
+static_assert(ModesDiffer());
+static_assert(ControlsFitTheirModes());
+static_assert(IdleIsNoMode());
+static_assert(PulsesInWindow(kStandardTiming) && PulsesInWindow(kDatasheetTiming));
+static_assert(kAt89c51.busTiming(TimingKind::Standard).kind == TimingKind::Standard);
+static_assert(kAt89c51.busTiming(TimingKind::Datasheet).kind == TimingKind::Datasheet);
+static_assert(kAt89c51.signatureAddress + 2 < kAt89c51.codeSize);
+}  // namespace descriptor_check
 
 inline constexpr std::size_t kCodeSize = kAt89c51.codeSize;
 using CodeBytes = std::array<std::uint8_t, kCodeSize>;

@@ -13,8 +13,9 @@ namespace {
 
 // The pulse of a lock bit whose mode is latched, as often as it takes to
 // give one of normal length; a stretched one may not have programmed it.
-void PulseLockBit(Bus& bus, const ModeEntry& lock, int bit, PulseChecks& checks) {
-    Clock::Duration width = bus.TimedPulse(lock.control, 1);
+void PulseLockBit(Bus& bus, const LockWaits& w, const ModeEntry& lock, int bit,
+                  PulseChecks& checks) {
+    Clock::Duration width = bus.TimedPulse(lock.control, w.pulse.units);
     if (!Stretched(width)) return;
     StretchedPulse pulse;
     pulse.lockBit = bit;
@@ -23,10 +24,10 @@ void PulseLockBit(Bus& bus, const ModeEntry& lock, int bit, PulseChecks& checks)
     for (int tries = 1; tries < kPulseTries; ++tries) {
         // The mode stays latched: P2.7 as the mode wants it, a millisecond
         // past the previous pulse's programming time, then the pulse.
-        bus.Sleep(2);
+        bus.Wait(w.repeat);
         bus.SetControl(static_cast<std::uint8_t>(lock.control & ~control::kProgLow));
-        bus.Sleep(1);
-        width = bus.TimedPulse(lock.control, 1);
+        bus.Wait(w.setup);
+        width = bus.TimedPulse(lock.control, w.pulse.units);
         if (!Stretched(width)) {
             pulse.outcome = PulseOutcome::ProgrammedAgain;
             break;
@@ -38,28 +39,29 @@ void PulseLockBit(Bus& bus, const ModeEntry& lock, int bit, PulseChecks& checks)
 }
 
 // Lock bits 1 and 2: P2.7 high, the lines driving the mode byte.
-void LockDriven(Bus& bus, const ModeEntry& lock, Variant variant, int bit, PulseChecks& checks) {
-    bus.LatchIdle(1);
+void LockDriven(Bus& bus, const LockWaits& w, const ModeEntry& lock, Variant variant, int bit,
+                PulseChecks& checks) {
+    bus.LatchIdle(w.idle);
     bus.PutData(lock.modeByte(variant));
-    bus.BusDelay(1);
+    bus.Wait(w.latch);
     bus.SetControl(control::kHighStrobe);
-    bus.BusDelay(1);
+    bus.Wait(w.latch);
     bus.SetControl(control::kRest);
-    bus.Sleep(1);
-    PulseLockBit(bus, lock, bit, checks);
+    bus.Wait(w.setup);
+    PulseLockBit(bus, w, lock, bit, checks);
 }
 
 // Lock bit 3: P2.7 low, so the lines go to input first; bit 5 stays set until
 // ReleaseBus.
-void LockBit3(Bus& bus, Variant variant, PulseChecks& checks) {
+void LockBit3(Bus& bus, const LockWaits& w, Variant variant, PulseChecks& checks) {
     const ModeEntry& lock = kAt89c51.mode(Operation::LockBit3);
-    bus.LatchIdle(1);
-    bus.LatchHigh(lock.modeByte(variant), 1);
+    bus.LatchIdle(w.idle);
+    bus.LatchHigh(lock.modeByte(variant), w.latch);
     bus.SetControl(control::kInput);
-    bus.BusDelay(4);
+    bus.Wait(w.input);
     bus.SetControl(control::kInputEnable);
-    bus.Sleep(1);
-    PulseLockBit(bus, lock, 3, checks);
+    bus.Wait(w.setup);
+    PulseLockBit(bus, w, lock, 3, checks);
 }
 
 }  // namespace
@@ -78,9 +80,10 @@ LockResult LockChip(ChipContext& ctx, const std::string& cpuCaption, LockSelecti
     if (!any) ctx.prompts.showMessage(kNoLockBitSelect);
     const Variant variant = CaptionVariant(cpuCaption);
     PulseChecks& checks = result.pulses;
-    if (bits.l1) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit1), variant, 1, checks);
-    if (bits.l2) LockDriven(ctx.bus, kAt89c51.mode(Operation::LockBit2), variant, 2, checks);
-    if (bits.l3) LockBit3(ctx.bus, variant, checks);
+    const LockWaits& w = ctx.state.waits().lock;
+    if (bits.l1) LockDriven(ctx.bus, w, kAt89c51.mode(Operation::LockBit1), variant, 1, checks);
+    if (bits.l2) LockDriven(ctx.bus, w, kAt89c51.mode(Operation::LockBit2), variant, 2, checks);
+    if (bits.l3) LockBit3(ctx.bus, w, variant, checks);
     ctx.bus.ReleaseBus();
     if (ctx.pulseLog) {
         for (const StretchedPulse& p : checks.pulses) ctx.pulseLog->pulses.push_back(p);

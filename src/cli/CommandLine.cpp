@@ -197,6 +197,9 @@ constexpr Command kCommands[] = {
      "The chip was not erased.", true, Cwv},
     {"ports", nullptr, "list the parallel ports found, and whether this user may open them",
      nullptr, nullptr, false, Ports},
+    {"adapter-wiring", nullptr,
+     "print the adapter's wiring, DB-25 pin to socket pin (no port needed)", nullptr, nullptr,
+     false, AdapterWiringCommand},
     {"check", "FILE",
      "check an Intel HEX file as Open does and as Write would, without programming (no port "
      "needed)",

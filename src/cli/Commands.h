@@ -24,4 +24,7 @@ struct Command {
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();
 
+// Handlers that live in files of their own.
+int AdapterWiringCommand(CommandRun& run);  // cli/AdapterWiring.cpp
+
 }  // namespace lpt51::cli

@@ -10,6 +10,8 @@
 namespace lpt51 {
 
 // The mode byte latched for idle: P2.6, P3.6, P3.7 low, programming voltage off.
+// The chip's descriptor (chip/At89c51.h) holds it; the port layer knows no
+// chip, so it keeps this copy, which the descriptor asserts equal to its own.
 inline constexpr std::uint8_t kIdleMode = 0x80;
 
 // The register steps and composite bus steps from which every port sequence

@@ -18,14 +18,15 @@ struct VirtualAdapter::Latches {
     std::uint8_t data = 0x00;
     std::uint8_t control = control::kRest;
     std::uint8_t low = 0x00;
-    std::uint8_t high = kIdleMode;
+    std::uint8_t high = chip::kAt89c51.idleMode;
     bool contention = false;
 };
 
 VirtualAdapter::VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip,
-                               ChipTimingModel timing)
+                               ChipTimingModel timing, Wiring wiring)
     : clock_(clock),
       portKind_(portKind),
+      wiring_(std::move(wiring)),
       log_(clock),
       chip_(clock, std::move(chip), log_, timing),
       latches_(std::make_unique<Latches>()) {
@@ -39,14 +40,18 @@ std::uint8_t VirtualAdapter::lines() const {
 }
 
 std::uint8_t VirtualAdapter::linesWith(std::optional<std::uint8_t> chip) const {
-    const std::uint8_t undriven = portKind_ == PortKind::NoPullUps ? 0x00 : 0xFF;
-    // P0 is open drain: the chip only pulls lines low, the pull-ups (or
-    // nothing) make the ones.
-    const std::uint8_t fromChip = chip ? static_cast<std::uint8_t>(*chip & undriven) : undriven;
-    if (portDrives()) {
-        return chip ? static_cast<std::uint8_t>(latches_->data & *chip) : latches_->data;
+    // Where a line has no pull-up, nobody driving it reads 0.
+    const std::uint8_t undriven = portKind_ == PortKind::NoPullUps ? 0x00 : wiring_.pullUps();
+    // P0 is open drain: the chip only pulls lines low, on the lines its pins
+    // are wired to; the pull-ups (or nothing) make the ones.
+    std::uint8_t pulledLow = 0;
+    for (int k = 0; chip && k < 8; ++k) {
+        const int line = wiring_.lineAtP0(k);
+        if (line >= 0 && ((*chip >> k) & 1) == 0)
+            pulledLow |= static_cast<std::uint8_t>(1u << line);
     }
-    return fromChip;
+    const std::uint8_t driven = portDrives() ? latches_->data : undriven;
+    return static_cast<std::uint8_t>(driven & ~pulledLow & ~wiring_.grounded());
 }
 
 std::uint8_t VirtualAdapter::lowLatch() const {
@@ -56,24 +61,50 @@ std::uint8_t VirtualAdapter::highLatch() const {
     return latches_->high;
 }
 
-VirtualAdapter::ChipPins VirtualAdapter::inputs() const {
+Wiring::Drivers VirtualAdapter::drivers(std::uint8_t lines) const {
     const Latches& l = *latches_;
+    return {lines, l.control, l.low, l.high};
+}
+
+// Every pin as the wiring table (and its fault) connects it.
+VirtualAdapter::ChipPins VirtualAdapter::inputs() const {
+    using namespace chip::socket_pins;
+    const Wiring::Drivers d = drivers(linesWith(std::nullopt));
     ChipPins p{};
-    p.address = static_cast<std::uint16_t>((l.high & mode_bits::kAddressHigh) << 8 | l.low);
-    p.p26 = l.high & mode_bits::kP26;
-    p.p27 = l.control & kP27High;
-    p.p36 = l.high & mode_bits::kP36;
-    p.p37 = l.high & mode_bits::kP37;
-    p.twelveVolts = !(l.high & mode_bits::kVpp5V);
+    for (int a = 0; a < 12; ++a) {
+        if (wiring_.high(AddressPin(a), d)) p.address |= static_cast<std::uint16_t>(1u << a);
+    }
+    p.p26 = wiring_.high(kP26, d);
+    p.p27 = wiring_.high(kP27, d);
+    p.p36 = wiring_.high(kP36, d);
+    p.p37 = wiring_.high(kP37, d);
+    p.twelveVolts = wiring_.level(kVpp, d) == PinLevel::Volts12;
     p.portDrives = portDrives();
     return p;
 }
 
 VirtualAdapter::ChipPins VirtualAdapter::pins() const {
     ChipPins p = inputs();
-    p.chipDrives = chipOutput().has_value();
-    p.lines = lines();
+    const std::optional<std::uint8_t> output = chipOutput();
+    p.chipDrives = output.has_value();
+    // P0 as the chip's pins see the lines.
+    const Wiring::Drivers d = drivers(linesWith(output));
+    p.lines = 0;
+    for (int k = 0; k < 8; ++k) {
+        if (wiring_.high(chip::socket_pins::DataPin(k), d))
+            p.lines |= static_cast<std::uint8_t>(1u << k);
+    }
     return p;
+}
+
+PinLevel VirtualAdapter::socketPin(int pin) const {
+    return wiring_.level(pin, drivers(lines()));
+}
+
+bool VirtualAdapter::progLow(std::uint8_t control) const {
+    Wiring::Drivers d = drivers(latches_->data);
+    d.control = control;
+    return wiring_.level(chip::socket_pins::kProg, d) == PinLevel::Low;
 }
 
 bool VirtualAdapter::portDrives() const {
@@ -128,14 +159,14 @@ std::uint8_t VirtualAdapter::readControl() {
 
 void VirtualAdapter::writeControl(std::uint8_t value) {
     Latches& l = *latches_;
-    const bool progWasLow = l.control & kProgLow;
-    const bool progLow = value & kProgLow;
+    const bool progWasLow = progLow(l.control);
+    const bool progIsLow = progLow(value);
     // PROG going high is judged on the mode it ended in: P2.7 or the drivers
     // changing in the same write change nothing the pulse has done.
-    if (progWasLow && !progLow) chip_.progRose(pins());
+    if (progWasLow && !progIsLow) chip_.progRose(pins());
     l.control = value;
     settle();
-    if (!progWasLow && progLow) chip_.progFell(pins(), driverWriting_);
+    if (!progWasLow && progIsLow) chip_.progFell(pins(), driverWriting_);
 }
 
 void VirtualAdapter::writeControlFromDriver(std::uint8_t value) {

@@ -10,6 +10,7 @@
 #include "port/Clock.h"
 #include "port/Port.h"
 #include "sim/VirtualChip.h"
+#include "sim/Wiring.h"
 
 namespace lpt51::sim {
 
@@ -33,7 +34,7 @@ enum class PortKind {
 class VirtualAdapter final : public Port {
   public:
     VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip,
-                   ChipTimingModel timing = {});
+                   ChipTimingModel timing = {}, Wiring wiring = Wiring());
     ~VirtualAdapter() override;
 
     std::uint8_t readData() override;
@@ -77,6 +78,11 @@ class VirtualAdapter final : public Port {
     using ChipPins = sim::ChipPins;
     ChipPins pins() const;
 
+    // How the adapter is wired, and what a socket pin carries now: what a
+    // meter on the socket reads.
+    const Wiring& wiring() const { return wiring_; }
+    PinLevel socketPin(int pin) const;
+
   private:
     struct Latches;
 
@@ -87,11 +93,15 @@ class VirtualAdapter final : public Port {
     // The lines with the chip driving `chip` (none: not at all).
     std::uint8_t linesWith(std::optional<std::uint8_t> chip) const;
     bool portDrives() const;
+    // PROG as the chip's pin has it with the control register at `control`.
+    bool progLow(std::uint8_t control) const;
+    Wiring::Drivers drivers(std::uint8_t lines) const;
     void settle();
     void checkContention();
 
     const Clock& clock_;
     PortKind portKind_;
+    Wiring wiring_;
     FaultLog log_;
     VirtualChip chip_;
     bool driverWriting_ = false;

@@ -418,6 +418,24 @@ TEST_F(HardwarePath, TheOldDirectionOrderErasedNothingWhereTheProgramErases) {
     EXPECT_EQ(chip().code, sim::ChipState::erased(sim::ChipKind::Part12V).code);
 }
 
+// The adapter check's automatic stage through the real library and the
+// kernel's rules: a correct adapter passes, a grounded data line is named.
+TEST_F(HardwarePath, TheAutomaticAdapterCheckPassesAndNamesAGroundedDataLine) {
+    const std::string check = std::string(LPT51_TESTS_DIR) + "/emuport_adapter_port_check";
+    machine["LPT51_EMU_CHIP"] = "empty";
+    EXPECT_EQ(runProgram({check}), 0) << out() << err();
+    EXPECT_EQ(out(), "");
+    machine["LPT51_EMU_WIRING"] = "grounded:D3";
+    EXPECT_EQ(runProgram({check}), 1) << err();
+    EXPECT_EQ(out(),
+              "D3 (DB-25 pin 5, socket pin 36) is shorted to ground: it reads 0 even while "
+              "the port drives it high.\n");
+    machine["LPT51_EMU_WIRING"] = "none";
+    machine["LPT51_EMU_PORT"] = "spp";
+    EXPECT_EQ(runProgram({check}), 0) << err();
+    EXPECT_THAT(out(), HasSubstr("output-only (SPP)"));
+}
+
 // The port trace on the emulated kernel port against the card's own log: the
 // same data register traffic in the same order, and each control value the
 // program set reached the card in order (a direction change arrives as

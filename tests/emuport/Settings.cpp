@@ -46,7 +46,8 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     // The chip and port words are the command line's --sim-chip and --sim-port.
     BackendOptions options;
     for (const auto& [option, name] :
-         {std::pair{"--sim-chip", "LPT51_EMU_CHIP"}, std::pair{"--sim-port", "LPT51_EMU_PORT"}}) {
+         {std::pair{"--sim-chip", "LPT51_EMU_CHIP"}, std::pair{"--sim-port", "LPT51_EMU_PORT"},
+          std::pair{"--sim-wiring", "LPT51_EMU_WIRING"}}) {
         const std::string value = variable(name);
         if (value.empty()) continue;
         if (auto wrong = ApplyBackendOption(option, value, options)) {
@@ -57,6 +58,7 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     }
     s.chip = options.simChip;
     s.portKind = options.simPort;
+    s.wiring = options.simWiring;
     s.stateFile = variable("LPT51_EMU_STATE");
     s.logFile = variable("LPT51_EMU_LOG");
     s.faultFile = variable("LPT51_EMU_FAULTS");
@@ -104,6 +106,7 @@ std::string Settings::describe() const {
     const char* chips[] = {"12 V part", "5 V part", "empty socket", "foreign chip"};
     text += std::string(", ") + chips[static_cast<int>(chip)];
     if (!stateFile.empty()) text += " (state in " + stateFile + ")";
+    if (wiring.kind != sim::WiringFault::Kind::None) text += ", adapter miswired: " + wiring.word;
     return text;
 }
 

@@ -25,6 +25,8 @@ enum class Access {
 //   LPT51_EMU_IRQ     none | N                     the port's interrupt (none)
 //   LPT51_EMU_ECR     present | none | 0xNN        an extended control register at base +
 //                                                  0x402, and its value at boot (present: 0x34)
+//   LPT51_EMU_WIRING  FAULT                        the adapter miswired, as --sim-wiring
+//                                                  says it (e.g. grounded:D3)
 //   LPT51_EMU_ACCESS  ppdev | devport              (ppdev)
 //   LPT51_EMU_DENY    1                            opening /dev/parport0 is refused (EACCES)
 //   LPT51_EMU_LOG     FILE                         the register log, appended to
@@ -33,6 +35,7 @@ struct Settings {
     sim::ChipKind chip = sim::ChipKind::Part12V;
     std::string stateFile;
     sim::PortKind portKind = sim::PortKind::Bidirectional;
+    sim::WiringFault wiring;
     std::optional<unsigned long> base = 0x378;
     int irq = -1;
     std::optional<unsigned> ecrAtBoot = 0x34;

@@ -122,6 +122,25 @@ TEST(Completion, OffersPortsCommandsAndChoices) {
     EXPECT_THAT(Complete("lpt51 --sim-port ''"), UnorderedElementsAre("bidi", "spp", "nopullups"));
 }
 
+// docs/adapter.md holds the wiring table as the program prints it, which is
+// the table the program drives the port by.
+TEST(AdapterPage, HoldsTheWiringTableTheProgramPrints) {
+    const std::string program = std::string(std::getenv("LPT51_BIN_DIR")) + "/lpt51";
+    const auto [printed, code] = Shell("'" + program + "' adapter-wiring");
+    ASSERT_EQ(code, 0) << printed;
+    const std::string page = ReadAll(Source("docs/adapter.md"));
+    const std::string begin = "<!-- lpt51 adapter-wiring: begin -->\n";
+    const std::size_t from = page.find(begin);
+    const std::size_t to = page.find("<!-- lpt51 adapter-wiring: end -->");
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    EXPECT_EQ(page.substr(from + begin.size(), to - from - begin.size()), printed)
+        << "paste the output of lpt51 adapter-wiring into docs/adapter.md";
+    // The page shows its diagram from the directory it is installed in.
+    EXPECT_THAT(page, HasSubstr("](adapter.svg)"));
+    EXPECT_TRUE(std::filesystem::exists(Source("docs/adapter.svg")));
+}
+
 // What software centres read: it must validate, and its newest release must
 // be the version the package carries, which nothing else checks.
 TEST(Metainfo, ValidatesAndNamesThisRelease) {

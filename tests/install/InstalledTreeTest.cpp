@@ -152,8 +152,9 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
           "share/man/man7/d51.7.gz", "share/bash-completion/completions/lpt51",
           "share/mime/packages/lpt51-intel-hex.xml", "share/doc/lpt51/examples/blink.c",
           "share/doc/lpt51/examples/blink.hex", "share/doc/lpt51/examples/Makefile",
-          "share/doc/lpt51/copyright", "share/doc/lpt51/changelog.gz",
-          "share/metainfo/org.example.lpt51.metainfo.xml", "share/lintian/overrides/lpt51"}) {
+          "share/doc/lpt51/copyright", "share/doc/lpt51/changelog.gz", "share/doc/lpt51/adapter.md",
+          "share/doc/lpt51/adapter.svg", "share/metainfo/org.example.lpt51.metainfo.xml",
+          "share/lintian/overrides/lpt51"}) {
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     }
     EXPECT_THAT(ReadAll(prefix + "/share/applications/lpt51.desktop"),

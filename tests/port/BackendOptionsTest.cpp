@@ -62,6 +62,42 @@ TEST(ApplyBackendOption, EveryWordOfEveryChoice) {
     }
 }
 
+TEST(ApplyBackendOption, WiringFaultsNameTheirSocketPins) {
+    using Kind = sim::WiringFault::Kind;
+    const struct {
+        const char* word;
+        Kind kind;
+        int first, second;
+    } faults[] = {
+        {"none", Kind::None, 0, 0},
+        {"stuck-low:A5", Kind::StuckLow, 6, 0},
+        {"stuck-high:A11", Kind::StuckHigh, 24, 0},
+        {"open:PROG", Kind::Open, 30, 0},
+        {"open:P2.7", Kind::Open, 28, 0},
+        {"swap:A3,A4", Kind::Swapped, 4, 5},
+        {"swap:D0,D7", Kind::Swapped, 39, 32},
+        {"no-pull-up:D2", Kind::NoPullUp, 2, 0},
+        {"grounded:D7", Kind::Grounded, 7, 0},
+        {"vpp-5v", Kind::Vpp5V, 0, 0},
+        {"vpp-12v", Kind::Vpp12V, 0, 0},
+    };
+    for (const auto& f : faults) {
+        BackendOptions options;
+        EXPECT_EQ(ApplyBackendOption("--sim-wiring", f.word, options), std::nullopt) << f.word;
+        EXPECT_EQ(options.simWiring.kind, f.kind) << f.word;
+        EXPECT_EQ(options.simWiring.first, f.first) << f.word;
+        EXPECT_EQ(options.simWiring.second, f.second) << f.word;
+    }
+    for (const char* bad : {"swap:A3,D4", "swap:A3,A3", "swap:A3", "grounded:A2", "stuck-low:Q9",
+                            "vpp-5v:A1", "open", "crossed"}) {
+        BackendOptions options;
+        const auto error = ApplyBackendOption("--sim-wiring", bad, options);
+        ASSERT_TRUE(error.has_value()) << bad;
+        EXPECT_EQ(error->rfind("--sim-wiring: ", 0), 0u) << *error;
+        EXPECT_EQ(options.simWiring.kind, Kind::None) << bad;
+    }
+}
+
 TEST(ApplyBackendOption, BadValuesAreRefusedAndLeaveTheOptionsAsTheyWere) {
     const auto refusal = [](const char* option, const char* value) {
         BackendOptions options;

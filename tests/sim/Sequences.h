@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 #include "port/Bus.h"
 #include "port/Clock.h"
@@ -22,6 +24,15 @@ struct Rig {
         : adapter(clock, port, std::move(chip), timing) {}
     Rig(PortKind port, ChipKind kind, ChipTimingModel timing = {})
         : Rig(port, ChipState::erased(kind), timing) {}
+    // An adapter wired as `fault` says (a --sim-wiring word).
+    Rig(PortKind port, ChipKind kind, const std::string& fault)
+        : adapter(clock, port, ChipState::erased(kind), {}, Wiring(parse(fault))) {}
+
+    static WiringFault parse(const std::string& word) {
+        WiringFault f;
+        if (auto problem = ParseWiringFault(word, f)) throw std::invalid_argument(*problem);
+        return f;
+    }
 
     static std::uint8_t programMode(bool twelveVolts, std::uint8_t mode5V) {
         return twelveVolts ? static_cast<std::uint8_t>(mode5V & 0x7F) : mode5V;

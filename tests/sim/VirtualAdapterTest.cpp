@@ -109,6 +109,12 @@ TEST(Descriptor, EveryModeDecodesBackToItsOperation) {
     ChipPins undefined{};
     undefined.p27 = true;  // P2.7 alone selects nothing
     EXPECT_EQ(DecodeMode(undefined), std::nullopt);
+    // Between operations the high latch holds the idle mode: no mode, no 12 V.
+    Rig idle(PortKind::Bidirectional, ChipKind::Part12V);
+    idle.bus.LatchIdle(1);
+    EXPECT_EQ(idle.adapter.highLatch(), chip::kAt89c51.idleMode);
+    EXPECT_EQ(DecodeMode(idle.adapter.pins()), std::nullopt);
+    EXPECT_FALSE(idle.adapter.pins().twelveVolts);
 }
 
 TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
@@ -130,6 +136,59 @@ TEST(Programming, WriteThenReadOutGivesTheImageOnBothVariants) {
             }
             EXPECT_EQ(faultText(rig.adapter), "");
         }
+    }
+}
+
+// Each mistake of a hand-built adapter, as the chip in the socket meets it.
+TEST(Wiring, AMiswiredAdapterIsWiredSoAtTheSocket) {
+    const std::vector<std::uint8_t> one{0x02};
+    {
+        // Address lines swapped: the byte lands elsewhere, and reads back
+        // through the same wires, so a verify cannot tell.
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, "swap:A3,A4");
+        rig.write(true, 0x008, one);
+        EXPECT_EQ(rig.adapter.chip().code[0x010], 0x02);
+        EXPECT_EQ(rig.verifyByte(0x008), 0x02);
+    }
+    {
+        // Data lines swapped at P0: the cell holds other bits, again read back unchanged.
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, "swap:D1,D3");
+        rig.write(true, 0, one);
+        EXPECT_EQ(rig.adapter.chip().code[0], 0x08);
+        EXPECT_EQ(rig.verifyByte(0), 0x02);
+        EXPECT_EQ(rig.signature()[1], 0x51);  // bits 1 and 3 are equal in the device byte
+    }
+    {
+        // A grounded data line: the latches and P0 all see it low.
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, "grounded:D2");
+        rig.write(true, 0x004, std::vector<std::uint8_t>{0x0F});
+        EXPECT_EQ(rig.adapter.chip().code[0x000], 0x0B);
+        rig.bus.PutData(0xFF);
+        EXPECT_EQ(rig.bus.GetData(), 0xFB);
+    }
+    {
+        Rig rig(PortKind::Bidirectional, ChipKind::Empty, "no-pull-up:D5");
+        rig.bus.SetControl(control::kInput);
+        EXPECT_EQ(rig.bus.GetData(), 0xDF);
+    }
+    {
+        // P2.7 open floats high: the write mode needs no more, but the chip
+        // never drives P0 to be read.
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, "open:P2.7");
+        rig.write(true, 0, one);
+        EXPECT_EQ(rig.adapter.chip().code[0], 0x02);
+        EXPECT_EQ(rig.verifyByte(0), 0xFF);
+    }
+    for (const char* word : {"vpp-5v", "open:PROG", "stuck-low:P3.6"}) {
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, word);
+        rig.write(true, 0, one);
+        EXPECT_EQ(rig.adapter.chip().code[0], 0xFF) << word;
+    }
+    {
+        Rig rig(PortKind::Bidirectional, ChipKind::Empty, "vpp-12v");
+        rig.bus.LatchIdle(1);
+        EXPECT_EQ(rig.adapter.socketPin(chip::socket_pins::kVpp), PinLevel::Volts12);
+        EXPECT_TRUE(rig.adapter.pins().twelveVolts);
     }
 }
 
