@@ -261,20 +261,22 @@ inline constexpr BusTiming kDatasheetTiming{
                                     "tSHGL, the programming voltage 10 us before PROG falls"),
             .pulse = BusWait::Sleep(15).keeping("the erase pulse, at least 10 ms"),
         },
-    // The standard timing's lock waits, which keep every limit with room to
-    // spare; a lock bit takes three pulses at most, so nothing is gained by
-    // waiting less.
     .lock =
         {
-            .idle = kStandardTiming.lock.idle,
-            .latch = kStandardTiming.lock.latch,
-            .input = kStandardTiming.lock.input,
-            .setup = kStandardTiming.lock.setup.keeping(
-                "tEHSH and tSHGL, P2.7 high 48 periods and the programming voltage 10 us before "
-                "PROG falls: 1 ms"),
-            .pulse = kStandardTiming.lock.pulse.keeping(
-                "tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit"),
-            .repeat = kStandardTiming.lock.repeat,
+            .idle = BusWait::Exact(std::chrono::microseconds(6),
+                                   "tEHSH, P2.7 high before the programming voltage, 48 periods: "
+                                   "4 x 6 us before the mode latch; tGHSL, the programming "
+                                   "voltage held 10 us after the previous pulse"),
+            .latch = timing_detail::kLatchSettle,
+            .input = timing_detail::kInput,
+            .setup = BusWait::Exact(timing_detail::k48Periods,
+                                    "tSHGL, the programming voltage 10 us before PROG falls; the "
+                                    "mode 48 periods"),
+            .pulse = BusWait(1).keeping("tGLGH, the PROG pulse, 1 to 110 us: one 10 us unit, 6.7 "
+                                        "times the shortest and 1/11 of the longest"),
+            .repeat = BusWait::Exact(
+                std::chrono::microseconds(3000),
+                "tWC, the programming cycle a pulse may have started, at most 2.0 ms"),
         },
 };
 
@@ -381,9 +383,11 @@ inline constexpr ChipDescriptor kAt89c51{
     .timings = {&kStandardTiming, &kDatasheetTiming},
 };
 
-// The port layer latches the idle mode without knowing the chip; it must be
-// the descriptor's.
+// The port layer latches the idle mode and waits out the data float without
+// knowing the chip; both must be the descriptor's, the float with the
+// datasheet timing's margin over 48 periods of the slowest crystal.
 static_assert(kAt89c51.idleMode == kIdleMode);
+static_assert(kDataFloat.nominal() >= kAt89c51.timing.slowestSetup() * 3 / 2);
 
 // The descriptor's own consistency, checked where it is compiled.
 namespace descriptor_check {

@@ -31,6 +31,9 @@ void ReadSignature(ChipContext& ctx) {
             }
             ++st.AddrLow;
         }
+        // P2.7 rises with the lines still inputs, so that the bus can leave
+        // them to the chip until it lets go before they drive again.
+        ctx.bus.SetControl(control::kRest);
     }
     ctx.bus.SetControlOut(control::kRest);
 }

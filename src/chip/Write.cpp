@@ -12,8 +12,10 @@ namespace lpt51::chip {
 
 namespace {
 
+constexpr std::uint8_t kErased = 0xFF;
+
 struct Programmed {
-    Clock::Duration width;  // the bound on its pulse's width
+    Clock::Duration width{0};  // the bound on its pulse's width
     // Why the byte polled at the end of its cycle stops the write, if it does.
     std::optional<std::string> failure;
 };
@@ -126,7 +128,11 @@ WriteResult WriteImage(ChipContext& ctx, const std::string& cpuCaption, const Sc
                     bus.ReleaseBus();
                     return result;
                 }
-                const Programmed p = ProgramByte(bus, st, program.control, modeBits, b);
+                // A flash cell only clears bits: a pulse with 0xFF changes
+                // nothing on any chip, so the byte gets none.
+                const Programmed p = b == kErased
+                                         ? Programmed{}
+                                         : ProgramByte(bus, st, program.control, modeBits, b);
                 if (Stretched(p.width)) {
                     StretchedPulse pulse;
                     pulse.address = static_cast<std::uint16_t>((st.AddrHigh << 8) | st.AddrLow);

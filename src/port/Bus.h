@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "port/BusWait.h"
 #include "port/Clock.h"
@@ -14,10 +16,22 @@ namespace lpt51 {
 // chip, so it keeps this copy, which the descriptor asserts equal to its own.
 inline constexpr std::uint8_t kIdleMode = 0x80;
 
+// After P2.7 rises at the end of a read the chip may go on driving P0 for 48
+// periods of its crystal: 16 us at 3 MHz, the slowest a program that cannot
+// know the crystal must assume. Until this has passed the port neither
+// drives the lines nor lets a latch close on them, in either timing; the
+// descriptor asserts it keeps the chip's limit.
+inline constexpr BusWait kDataFloat = BusWait::Exact(
+    std::chrono::microseconds(24),
+    "tEHQZ, data float after P2.7 rises, 48 periods: the lines are the chip's until then");
+
 // The register steps and composite bus steps from which every port sequence
 // is built. Each composite step is exactly the register steps it names, in
-// order. The bus owns the delay unit, which a busy wait's iteration count
-// stands for; only one wait runs at a time, on the caller's thread.
+// order. A step that would drive the lines or close a latch on them while
+// the chip may still drive them first waits out kDataFloat: the bus sees
+// P2.7 rise with the lines as inputs, so every sequence keeps the limit
+// without counting waits of its own. The bus owns the delay unit, which a busy wait's iteration
+// count stands for; only one wait runs at a time, on the caller's thread.
 class Bus {
   public:
     Bus(Port& port, Clock& clock, std::uint32_t delayUnit);
@@ -56,11 +70,19 @@ class Bus {
     void Spin(std::uint32_t k);
     // The lines to `value`, the latch's strobe bit cleared and set again.
     void Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d);
+    // Every control write: waits out the chip's data float where it must.
+    void WriteControl(std::uint8_t old, std::uint8_t value);
 
     Port& port_;
     Clock& clock_;
     std::uint32_t delayUnit_;
     volatile std::uint32_t DelayCounter_ = 0;
+    // Counts the waits since P2.7 last rose with the lines as inputs, while
+    // the chip may still drive them. Every wait lasts at least what it asks
+    // (a delay unit 10 us), so their sum is a floor on the time passed, the
+    // same on every clock.
+    void Waited(Clock::Duration d);
+    std::optional<Clock::Duration> waitedSinceRise_;
 };
 
 }  // namespace lpt51

@@ -159,6 +159,18 @@ std::uint8_t VirtualAdapter::readControl() {
 
 void VirtualAdapter::writeControl(std::uint8_t value) {
     Latches& l = *latches_;
+    // Open latches follow the lines as they are now: the chip may have let
+    // go of them since the last write.
+    settle();
+    const std::uint8_t closing =
+        static_cast<std::uint8_t>(~l.control & value & (kLowLatchHolds | kHighLatchHolds));
+    if (closing != 0) {
+        if (const std::optional<std::uint8_t> chip = chipOutput()) {
+            log_.add("latch closed on the chip's output",
+                     std::string(closing & kHighLatchHolds ? "high" : "low") +
+                         " latch closed on the lines while the chip drives " + Hex(*chip));
+        }
+    }
     const bool progWasLow = progLow(l.control);
     const bool progIsLow = progLow(value);
     // PROG going high is judged on the mode it ended in: P2.7 or the drivers

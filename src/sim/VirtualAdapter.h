@@ -30,7 +30,8 @@ enum class PortKind {
 // while their strobe bit is cleared, P0 is open drain (on a port without
 // pull-ups the chip cannot make a one, so everything read from it reads
 // 0x00, as undriven lines do), and the port and the chip driving the lines
-// at once is bus contention. The chip's part is VirtualChip.
+// at once is bus contention, as is a latch closing on lines the chip drives:
+// it would hold the chip's byte. The chip's part is VirtualChip.
 class VirtualAdapter final : public Port {
   public:
     VirtualAdapter(const Clock& clock, PortKind portKind, ChipState chip,

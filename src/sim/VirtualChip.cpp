@@ -75,6 +75,16 @@ std::string VirtualChip::needed() const {
 }
 
 std::optional<std::uint8_t> VirtualChip::output(const ChipPins& pins) const {
+    if (const std::optional<std::uint8_t> byte = driven(pins)) return byte;
+    // P2.7 rising now: the adapter asks before the chip has seen it.
+    if (last_ && !last_->p27 && pins.p27) {
+        if (const std::optional<std::uint8_t> byte = driven(*last_)) return byte;
+    }
+    if (floatEnd_ && clock_.now() < *floatEnd_) return floatByte_;
+    return std::nullopt;
+}
+
+std::optional<std::uint8_t> VirtualChip::driven(const ChipPins& pins) const {
     if (state_.kind == ChipKind::Empty) return std::nullopt;
     const std::optional<Operation> mode = DecodeMode(pins);
     if (mode == Operation::ReadSignature) return signatureByte(state_.kind, pins.address);
@@ -103,6 +113,10 @@ void VirtualChip::pinsChanged(const ChipPins& pins) {
     if (pins.p27 != last_->p27) {
         if (pins.p27) {
             p27HighAt_ = now;
+            if (const std::optional<std::uint8_t> byte = driven(*last_)) {
+                floatByte_ = *byte;
+                floatEnd_ = now + timing_.setupTime();
+            }
         } else {
             p27HighAt_.reset();
         }

@@ -134,6 +134,10 @@ std::string Hex(unsigned value, int digits = 2);
 //   it rises, and a programming pulse with 12 V switched on less than 48
 //   periods after P2.7 went high (or while it was low), log a fault; the
 //   pulse still programs.
+// - After P2.7 rises from a read the chip goes on driving P0 with the byte
+//   it drove for 48 periods of its crystal (tEHQZ, the longest the datasheet
+//   allows): the port driving the lines then is bus contention, and a latch
+//   closing on them takes the chip's byte (the adapter logs both).
 // - The voltage on EA/VPP is only judged when a PROG pulse is given: the
 //   high latch passes through arbitrary values while it follows undriven lines.
 class VirtualChip {
@@ -167,6 +171,8 @@ class VirtualChip {
     }
 
   private:
+    // What the chip drives with the pins so, leaving out the data float.
+    std::optional<std::uint8_t> driven(const ChipPins& pins) const;
     void onVppChange(bool wasTwelveVolts);
     void programCodeByte(const ChipPins& pins, Clock::Duration width);
     void programLockBit(std::size_t bit, Clock::Duration width, bool twelveVolts);
@@ -206,6 +212,10 @@ class VirtualChip {
     std::optional<Clock::Duration> writeCycleEnd_;
     std::uint8_t lastWritten_ = 0xFF;
     std::uint16_t writingAddress_ = 0;
+
+    // The byte the chip still drives after P2.7 rose from a read, and until when.
+    std::uint8_t floatByte_ = 0xFF;
+    std::optional<Clock::Duration> floatEnd_;
 
     // When the chip's output last changed its address, mode or enable.
     Clock::Duration outputChangedAt_{0};

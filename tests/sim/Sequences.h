@@ -46,6 +46,7 @@ struct Rig {
             bus.LatchHigh(0x80, 1);
             bytes[i] = bus.ReadStrobe(4, 20);
         }
+        bus.SetControl(control::kRest);
         bus.SetControlOut(control::kRest);
         return bytes;
     }
