@@ -166,6 +166,11 @@ class Form1 final : public QMainWindow {
     // Selects a device: the caption and ChipType.
     void selectDevice(const char* type);
     void buildControls();
+    // The parts of buildControls(), each at the places and sizes the
+    // window has always had.
+    void buildLabels(QWidget* client);
+    void buildView(QWidget* client);
+    void buildCommandButtons(QWidget* client);
     void buildMenus();
     void connectCommands();
     void bidiOff();
