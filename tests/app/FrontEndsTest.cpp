@@ -8,6 +8,7 @@
 #include "chip/Devices.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRun.h"
+#include "file/System.h"
 #include "port/ControlBits.h"
 #include "port/RecordingPort.h"
 #include "session/Operations.h"
@@ -263,6 +264,34 @@ TEST_F(FrontEndsTest, APortThatCannotTurnItsLinesEndsTheOperationAtRest) {
     EXPECT_THAT(same(result), HasSubstr("Turning the data lines of the test port to input "
                                         "failed: the system refused. The port is at rest."));
     EXPECT_EQ(backend.port()->readControl(), control::kRest);
+}
+
+// The state file's replacement refused at its last step.
+class RefusingRename final : public file::PosixSystem {
+  public:
+    int rename(const char*, const char*) override {
+        errno = EIO;
+        return -1;
+    }
+};
+
+TEST_F(FrontEndsTest, AVirtualChipThatCannotBeSavedFailsTheOperationInBoth) {
+    BackendOptions options;
+    options.port = "sim:" + appDir + "chip.state";
+    options.virtualTiming = true;
+    std::unique_ptr<Backend> backend = Backend::open(options);
+    session::SessionSetup setup;
+    setup.measureCpuMHz = [] { return 1000.0; };
+    setup.openBackend = [&backend] { return backend.get(); };
+    session::Session session(std::move(setup));
+    session.open();
+    ASSERT_TRUE(session.ready());
+    RefusingRename refusing;
+    file::SetSystem(&refusing);
+    const OperationResult result = session::Erase(session, yes, noStop, chip::kDevice12V);
+    file::SetSystem(nullptr);
+    EXPECT_EQ(result.said, std::vector<std::string>{chip::kChipIsClear});
+    EXPECT_THAT(same(result), HasSubstr("Cannot save"));
 }
 
 }  // namespace
