@@ -224,7 +224,7 @@ std::string ChipHolds::text() const {
         case Kind::Erased:
             return "the chip was erased, and nothing of the file was programmed.";
         case Kind::Written:
-            return "the chip " + erased + "holds the file as written; it was not read back.";
+            return "the chip " + erased + "holds the file as written; it was not verified.";
         case Kind::AsFile:
             return "the chip " + erased + "holds the file (read back).";
         case Kind::Partly:

@@ -175,7 +175,7 @@ TEST_F(FrontEndsTest, AStopInEachStepOfClearWriteVerifySaysWhereItStopped) {
          "back)"},
         {Step::Verify, 5,
          "Verify Chip stopped after 5 of 32 bytes.\nThe port is at rest; the chip "
-         "was erased and holds the file as written; it was not read back."},
+         "was erased and holds the file as written; it was not verified."},
     };
     for (const auto& [step, after, words] : cases) {
         Chip<> chip(sim::ChipState::erased(sim::ChipKind::Part12V));
