@@ -237,9 +237,12 @@ std::vector<std::string> Image(unsigned bytes, unsigned value) {
 TEST_F(ProgramTest, InterruptLeavesThePortAtRestSavesWhatWasProgrammedAndSaysSo) {
     const std::string hex = dir.write("full.hex", Image(4096, 0x55));
     const std::string trace = dir.path("write.trace");
-    for (const int sig : {SIGINT, SIGHUP}) {
+    // On an output-only port nothing is read back after the stop, which
+    // would end at rest of its own.
+    for (const auto& [sig, port] : {std::pair{SIGINT, "bidi"}, std::pair{SIGHUP, "spp"}}) {
         ASSERT_EQ(run({"--device", "12v", "erase"}), 0) << err();
-        const pid_t pid = start({"--trace", trace, "--device", "12v", "write", hex}, "real");
+        const pid_t pid =
+            start({"--sim-port", port, "--trace", trace, "--device", "12v", "write", hex}, "real");
         ASSERT_TRUE(operationStarted(pid)) << err();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a few bytes
         kill(pid, sig);
