@@ -263,6 +263,7 @@ void Form1::buildMenus() {
     Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
     Test1 = item(file, "Test1", "&Test Port", true);
+    CheckAdapter1 = item(file, "CheckAdapter1", "Check &Adapter...", true);
     Disabled1 = item(file, "Disabled1", "&Disabled Bidi.", true);
     separator(file, "Exit2");
     Exit1 = item(file, "Exit1", "E&xit", true);
@@ -339,6 +340,7 @@ void Form1::connectCommands() {
     on(LockChip1, &Form1::lockClick);
     onClick(Cwv, &Form1::CwvClick);
     on(Test1, &Form1::Test1Click);
+    on(CheckAdapter1, &Form1::CheckAdapter1Click);
     on(Disabled1, &Form1::Disabled1Click);
     on(AT89C5112V1, &Form1::AT89C5112V1Click);
     on(AT89C515V1, &Form1::AT89C515V1Click);

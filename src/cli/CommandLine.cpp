@@ -200,6 +200,9 @@ constexpr Command kCommands[] = {
     {"adapter-wiring", nullptr,
      "print the adapter's wiring, DB-25 pin to socket pin (no port needed)", nullptr, nullptr,
      false, AdapterWiringCommand},
+    {"adapter-check", nullptr,
+     "check the adapter's wiring: socket empty, then with a meter, then (asked) with a chip",
+     nullptr, nullptr, false, AdapterCheckCommand},
     {"check", "FILE",
      "check an Intel HEX file as Open does and as Write would, without programming (no port "
      "needed)",
