@@ -128,8 +128,9 @@ TEST_F(DesktopTest, CancelledReadOutPutsTheViewAndStatusBack) {
     CancelProgressSoon(w);
     w.read->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "Read Chip stopped before the first byte.\rThe port is at rest; the "
-                                   "chip was not changed. The view shows what it showed before.");
+    EXPECT_EQ(dialogs.messages[0],
+              "Read Chip stopped before the first byte.\rThe port is at rest; the "
+              "chip was not changed. The view shows what it showed before.");
     expectPortAtRest();
     EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
     EXPECT_EQ(w.caption().toStdString(), "mine.hex");
