@@ -63,7 +63,6 @@ ChipHolds AfterEarlyEnd(chip::ChipContext& ctx, const chip::ScannedImage& image,
         chip::ReadBackImage(ctx, image, programmed + 1, nullptr, /*ignoreStop=*/true);
     holds.kind = ChipHolds::Kind::Partly;
     holds.asFile = back.differences.empty() ? back.compared : back.differences.front().index;
-    holds.lastAddress = static_cast<std::uint16_t>((ctx.state.AddrHigh << 8) | ctx.state.AddrLow);
     if (holds.asFile > 0) {
         // The address of the image's byte before the first that differs.
         std::size_t seen = 0;
