@@ -116,54 +116,75 @@ void Form1::showTitle() {
     setWindowTitle(file.isEmpty() ? title : file + QStringLiteral(" \u2013 ") + title);
 }
 
+namespace {
+
+QToolButton* AddGlyph(QWidget* client, const char* name, QStyle::StandardPixmap icon,
+                      const char* hint, int left) {
+    auto* button = new QToolButton(client);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    button->setIcon(client->style()->standardIcon(icon));
+    button->setToolTip(QString::fromLatin1(hint));
+    button->setGeometry(left, 8, 23, 22);
+    return button;
+}
+
+QLabel* AddLabel(QWidget* client, const char* name, const char* text, int left, int top, int width,
+                 int height) {
+    auto* l = new QLabel(QString::fromLatin1(text), client);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(left, top, width, height);
+    return l;
+}
+
+}  // namespace
+
 void Form1::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(535, 426);
     setCentralWidget(client);
 
-    auto glyph = [client](const char* name, QStyle::StandardPixmap icon, const char* hint,
-                          int left) {
-        auto* button = new QToolButton(client);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setAutoRaise(true);
-        button->setIcon(client->style()->standardIcon(icon));
-        button->setToolTip(QString::fromLatin1(hint));
-        button->setGeometry(left, 8, 23, 22);
-        return button;
-    };
-    SpeedButton1 = glyph("SpeedButton1", QStyle::SP_DialogOpenButton, "Open", 8);
-    save = glyph("save", QStyle::SP_DialogSaveButton, "Save", 40);
-    Hex = glyph("Hex", QStyle::SP_FileDialogDetailedView, "Hex view", 88);
-    Disa = glyph("Disa", QStyle::SP_FileDialogContentsView, "Dis51", 112);
-    SpeedButton6 = glyph("SpeedButton6", QStyle::SP_DialogCloseButton, "Exit", 168);
+    SpeedButton1 = AddGlyph(client, "SpeedButton1", QStyle::SP_DialogOpenButton, "Open", 8);
+    save = AddGlyph(client, "save", QStyle::SP_DialogSaveButton, "Save", 40);
+    Hex = AddGlyph(client, "Hex", QStyle::SP_FileDialogDetailedView, "Hex view", 88);
+    Disa = AddGlyph(client, "Disa", QStyle::SP_FileDialogContentsView, "Dis51", 112);
+    SpeedButton6 = AddGlyph(client, "SpeedButton6", QStyle::SP_DialogCloseButton, "Exit", 168);
     // A flat button draws no frame of its own, so the desktop style's focus
     // mark is all that shows where Tab has got to; draw a plain one instead.
     client->setStyleSheet(
         QStringLiteral("QPushButton:flat:focus, QToolButton:focus {"
                        " border: 2px solid palette(highlight); border-radius: 3px; }"));
 
-    auto label = [client](const char* name, const char* text, int left, int top, int width,
-                          int height) {
-        auto* l = new QLabel(QString::fromLatin1(text), client);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(left, top, width, height);
-        return l;
-    };
-    StaticText1 = label("StaticText1", "Code Size in Bytes :", 8, 48, 102, 16);
+    buildLabels(client);
+    buildView(client);
+    buildCommandButtons(client);
+
+    save->setEnabled(false);
+    Hex->setEnabled(false);
+    Disa->setEnabled(false);
+    write->setEnabled(false);
+    verify->setEnabled(false);
+    Cwv->setEnabled(false);
+}
+
+void Form1::buildLabels(QWidget* client) {
+    StaticText1 = AddLabel(client, "StaticText1", "Code Size in Bytes :", 8, 48, 102, 16);
     FitWidth(StaticText1, 100);
-    Label4 = label("Label4", "", 110, 46, 80, 18);
+    Label4 = AddLabel(client, "Label4", "", 110, 46, 80, 18);
     Label4->setFont(boldFont(13));
     setTextColor(Label4, Qt::black);
-    StaticText3 = label("StaticText3", "Status :", 192, 48, 40, 16);
+    StaticText3 = AddLabel(client, "StaticText3", "Status :", 192, 48, 40, 16);
     FitWidth(StaticText3, 38);
-    StaticText2 = label("StaticText2", "", 232, 45, 140, 24);
+    StaticText2 = AddLabel(client, "StaticText2", "", 232, 45, 140, 24);
     StaticText2->setFont(boldFont(13));
     setTextColor(StaticText2, Qt::darkGreen);
-    Label1 = label("Label1", "Processor in socket:", 394, 24, 140, 16);
-    cpu = label("cpu", chip::kNoSelect, 395, 40, 135, 18);
+    Label1 = AddLabel(client, "Label1", "Processor in socket:", 394, 24, 140, 16);
+    cpu = AddLabel(client, "cpu", chip::kNoSelect, 395, 40, 135, 18);
     cpu->setFont(boldFont(13));
+}
 
+void Form1::buildView(QWidget* client) {
     RichEdit1 = new QPlainTextEdit(client);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setGeometry(8, 80, 345, 334);
@@ -180,7 +201,9 @@ void Form1::buildControls() {
     QPalette viewPalette = RichEdit1->palette();
     viewPalette.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
     RichEdit1->setPalette(viewPalette);
+}
 
+void Form1::buildCommandButtons(QWidget* client) {
     auto button = [client](const char* name, const char* text, int left, int top, int width,
                            int pixelSize, const QColor& color) {
         auto* b = new QPushButton(QString::fromLatin1(text), client);
@@ -207,7 +230,7 @@ void Form1::buildControls() {
     QLabel* bits[3];
     QCheckBox* boxes[3];
     for (int i = 0; i < 3; ++i) {
-        bits[i] = label(bitNames[i], bitTexts[i], bitLeft[i], 272, 32, 16);
+        bits[i] = AddLabel(client, bitNames[i], bitTexts[i], bitLeft[i], 272, 32, 16);
         bits[i]->setFont(boldFont(12));
         setTextColor(bits[i], Qt::darkGreen);
         boxes[i] = new QCheckBox(client);
@@ -220,13 +243,6 @@ void Form1::buildControls() {
     l1 = boxes[0];
     l2 = boxes[1];
     l3 = boxes[2];
-
-    save->setEnabled(false);
-    Hex->setEnabled(false);
-    Disa->setEnabled(false);
-    write->setEnabled(false);
-    verify->setEnabled(false);
-    Cwv->setEnabled(false);
 }
 
 void Form1::buildMenus() {
@@ -247,6 +263,7 @@ void Form1::buildMenus() {
     Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
     Test1 = item(file, "Test1", "&Test Port", true);
+    CheckAdapter1 = item(file, "CheckAdapter1", "Check &Adapter...", true);
     Disabled1 = item(file, "Disabled1", "&Disabled Bidi.", true);
     separator(file, "Exit2");
     Exit1 = item(file, "Exit1", "E&xit", true);
@@ -323,6 +340,7 @@ void Form1::connectCommands() {
     on(LockChip1, &Form1::lockClick);
     onClick(Cwv, &Form1::CwvClick);
     on(Test1, &Form1::Test1Click);
+    on(CheckAdapter1, &Form1::CheckAdapter1Click);
     on(Disabled1, &Form1::Disabled1Click);
     on(AT89C5112V1, &Form1::AT89C5112V1Click);
     on(AT89C515V1, &Form1::AT89C515V1Click);

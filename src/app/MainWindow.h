@@ -112,6 +112,7 @@ class Form1 final : public QMainWindow {
     void SignatClick();
     void AUTO1Click();
     void Test1Click();
+    void CheckAdapter1Click();  // app/AdapterCheckCommand.cpp
     void Disabled1Click();
     void AT89C5112V1Click();
     void AT89C515V1Click();
@@ -133,6 +134,7 @@ class Form1 final : public QMainWindow {
     QPushButton *clear, *write, *verify, *read, *lock, *Cwv, *exit;
     QCheckBox *l1, *l2, *l3;
     QAction *Open1, *Save1, *Test1, *Disabled1, *Exit1;
+    QAction* CheckAdapter1;
     QAction *Hexa1, *dis51;
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
     QAction *AT89C5112V1, *AT89C515V1, *Def12, *Datasheet1;
@@ -166,6 +168,11 @@ class Form1 final : public QMainWindow {
     // Selects a device: the caption and ChipType.
     void selectDevice(const char* type);
     void buildControls();
+    // The parts of buildControls(), each at the places and sizes the
+    // window has always had.
+    void buildLabels(QWidget* client);
+    void buildView(QWidget* client);
+    void buildCommandButtons(QWidget* client);
     void buildMenus();
     void connectCommands();
     void bidiOff();

@@ -89,12 +89,12 @@ class Backend {
     // chip when the operation began as one that changes it (a read-only one
     // never rewrites the file), then writes what the port trace collected,
     // and unlocks. Returns an error text on failure.
-    virtual std::optional<std::string> endOperation() { return std::nullopt; }
+    [[nodiscard]] virtual std::optional<std::string> endOperation() { return std::nullopt; }
 
     // Writes the virtual chip to its state file (atomically) when there is
     // one, then what the port trace has collected; call after every chip
     // operation. Returns an error text on failure.
-    virtual std::optional<std::string> persist() = 0;
+    [[nodiscard]] virtual std::optional<std::string> persist() = 0;
 };
 
 }  // namespace lpt51

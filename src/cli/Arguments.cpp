@@ -128,6 +128,13 @@ struct ArgumentParser::Parts {
     explicit Parts(CommandNeeded needed);
     Options read(const std::vector<std::string>& args);
     void forget();
+    // The steps of read(): false when the words asked for help or the
+    // version (o is complete then); the words no option or command took;
+    // the values checked into o; the command chosen and its operand.
+    bool parseWords(const std::vector<std::string>& args);
+    std::vector<std::string> extraWords(CLI::App* command) const;
+    void applyValues();
+    Options chooseCommand(CLI::App* command, const std::vector<std::string>& extras);
 
     bool windowAllowed;
     CLI::App app;
@@ -238,16 +245,15 @@ void ArgumentParser::Parts::forget() {
 }
 
 Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
-    Parts& p = *this;
-    Options& o = p.o;
-    CLI::App& app = p.app;
-    const bool windowAllowed = p.windowAllowed;
-    const auto backendList = BackendOptionList();
-    const std::span<const Command> commands = Commands();
-    std::string& device = p.wordValues[kDevice];
-    std::string& timing = p.wordValues[kTiming];
-    std::string& imageFormat = p.wordValues[kFormat];
+    if (!parseWords(args)) return o;
+    const auto chosen = app.get_subcommands();
+    CLI::App* command = chosen.empty() ? nullptr : chosen.front();
+    const std::vector<std::string> extras = extraWords(command);
+    applyValues();
+    return chooseCommand(command, extras);
+}
 
+bool ArgumentParser::Parts::parseWords(const std::vector<std::string>& args) {
     // CLI11 takes the words without the program name, last word first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -256,16 +262,16 @@ Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
         o.help = true;
         const auto chosen = app.get_subcommands();
         o.helpText = chosen.empty() ? app.help() : chosen.front()->help("lpt51");
-        return o;
+        return false;
     } catch (const CLI::ArgumentMismatch& e) {
         throw UsageError{MissingValueText(e.what())};
     } catch (const CLI::ParseError& e) {
         throw UsageError{e.what()};
     }
-    if (o.version) return o;
+    return !o.version;
+}
 
-    const auto chosen = app.get_subcommands();
-    CLI::App* command = chosen.empty() ? nullptr : chosen.front();
+std::vector<std::string> ArgumentParser::Parts::extraWords(CLI::App* command) const {
     // Words nobody took. CLI11 keeps a "--" among them; what follows it is
     // never an option.
     std::vector<std::string> extras;
@@ -278,50 +284,61 @@ Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
             }
             if (!ended && word.size() > 1 && word[0] == '-') {
                 throw UsageError{WithSuggestion("unknown option '" + word + "'",
-                                                word.substr(0, word.find('=')), p.longNames)};
+                                                word.substr(0, word.find('=')), longNames)};
             }
             extras.push_back(word);
         }
     };
     collect(app.remaining());
     if (command != nullptr) collect(command->remaining());
+    return extras;
+}
 
-    // CLI11 gives a value-taking option the next word even when that is an
-    // option; the program never took one as a value.
-    const auto takeValue = [](const std::string& option, const std::string& value) {
-        if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
-    };
-    for (std::size_t i = 0; i < p.backendOptions.size(); ++i) {
-        if (p.backendOptions[i]->count() == 0) continue;
-        takeValue(std::string(backendList[i].name), p.backendValues[i]);
+namespace {
+
+// CLI11 gives a value-taking option the next word even when that is an
+// option; the program never took one as a value.
+void TakeValue(const std::string& option, const std::string& value) {
+    if (value.rfind("--", 0) == 0) throw UsageError{MissingValue(option)};
+}
+
+chip::TimingKind TimingNamed(const std::string& timing) {
+    if (timing == chip::kStandardTiming.name) return chip::TimingKind::Standard;
+    if (timing == chip::kDatasheetTiming.name) return chip::TimingKind::Datasheet;
+    throw UsageError{"--timing: unknown timing '" + timing + "' (use standard or datasheet)"};
+}
+
+}  // namespace
+
+void ArgumentParser::Parts::applyValues() {
+    const auto backendList = BackendOptionList();
+    for (std::size_t i = 0; i < backendOptions.size(); ++i) {
+        if (backendOptions[i]->count() == 0) continue;
+        TakeValue(std::string(backendList[i].name), backendValues[i]);
         if (auto e =
-                ApplyBackendOption(std::string(backendList[i].name), p.backendValues[i], o.backend))
+                ApplyBackendOption(std::string(backendList[i].name), backendValues[i], o.backend))
             throw UsageError{*e};
     }
-    if (p.wordOptions[kDevice]->count() > 0) {
-        takeValue("--device", device);
-        o.device = DeviceNamed(device);
+    if (wordOptions[kDevice]->count() > 0) {
+        TakeValue("--device", wordValues[kDevice]);
+        o.device = DeviceNamed(wordValues[kDevice]);
     }
-    if (p.wordOptions[kTiming]->count() > 0) {
-        takeValue("--timing", timing);
-        if (timing == chip::kStandardTiming.name) {
-            o.timing = chip::TimingKind::Standard;
-        } else if (timing == chip::kDatasheetTiming.name) {
-            o.timing = chip::TimingKind::Datasheet;
-        } else {
-            throw UsageError{"--timing: unknown timing '" + timing +
-                             "' (use standard or datasheet)"};
-        }
+    if (wordOptions[kTiming]->count() > 0) {
+        TakeValue("--timing", wordValues[kTiming]);
+        o.timing = TimingNamed(wordValues[kTiming]);
         o.timingGiven = true;
     }
-
-    if (p.wordOptions[kFormat]->count() > 0) {
-        takeValue("--format", imageFormat);
+    if (wordOptions[kFormat]->count() > 0) {
+        const std::string& imageFormat = wordValues[kFormat];
+        TakeValue("--format", imageFormat);
         if (imageFormat != "hex" && imageFormat != "bin")
             throw UsageError{"--format: unknown format '" + imageFormat + "' (use hex or bin)"};
         o.format = imageFormat == "bin" ? ImageFormat::Bin : ImageFormat::Hex;
     }
+}
 
+Options ArgumentParser::Parts::chooseCommand(CLI::App* command,
+                                             const std::vector<std::string>& extras) {
     if (command == nullptr) {
         // The window takes one word of its own, a file to open, but only a
         // word that looks like one: any other is a mistyped command.
@@ -335,8 +352,8 @@ Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
         return o;
     }
     std::size_t index = 0;
-    while (p.subcommands[index] != command) ++index;
-    const Command& chosenCommand = commands[index];
+    while (subcommands[index] != command) ++index;
+    const Command& chosenCommand = Commands()[index];
     o.command = &chosenCommand;
     const bool bits =
         chosenCommand.operand != nullptr && std::string(chosenCommand.operand) == "BITS";
@@ -346,7 +363,7 @@ Options ArgumentParser::Parts::read(const std::vector<std::string>& args) {
                 "'" + command->get_name() + "' needs " +
                 (bits ? std::string("the lock bits, e.g. 1,2,3") : std::string("a FILE"))};
         }
-        o.operands.push_back(p.operands[index]);
+        o.operands.push_back(operands[index]);
     }
     if (!extras.empty()) throw UsageError{"unexpected argument '" + extras.front() + "'"};
     // The window asks for a device in its menu; here it is an option.

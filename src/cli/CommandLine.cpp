@@ -1,26 +1,19 @@
 #include "cli/CommandLine.h"
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "chip/At89c51.h"
-#include "chip/Cwv.h"
 #include "chip/Devices.h"
-#include "chip/Erase.h"
 #include "chip/HexText.h"
-#include "chip/Lock.h"
 #include "chip/ReadOut.h"
-#include "chip/Signature.h"
 #include "cli/Arguments.h"
 #include "cli/CommandRun.h"
 #include "cli/Differences.h"
 #include "cli/ImageOperand.h"
 #include "cli/InfoText.h"
 #include "cli/PortList.h"
-#include "file/ReplaceFile.h"
-#include "file/Stream.h"
 #include "session/Operations.h"
 
 namespace lpt51::cli {
@@ -200,6 +193,9 @@ constexpr Command kCommands[] = {
     {"adapter-wiring", nullptr,
      "print the adapter's wiring, DB-25 pin to socket pin (no port needed)", nullptr, nullptr,
      false, AdapterWiringCommand},
+    {"adapter-check", nullptr,
+     "check the adapter's wiring: socket empty, then with a meter, then (asked) with a chip",
+     nullptr, nullptr, false, AdapterCheckCommand},
     {"check", "FILE",
      "check an Intel HEX file as Open does and as Write would, without programming (no port "
      "needed)",

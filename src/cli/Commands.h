@@ -26,5 +26,6 @@ std::span<const Command> Commands();
 
 // Handlers that live in files of their own.
 int AdapterWiringCommand(CommandRun& run);  // cli/AdapterWiring.cpp
+int AdapterCheckCommand(CommandRun& run);   // cli/AdapterCheckCommand.cpp
 
 }  // namespace lpt51::cli

@@ -22,7 +22,32 @@ long ReadNumber(const char* path) {
     return in >> value ? value : 0;
 }
 
+class SystemCalls final : public Scheduler {
+  public:
+    int get(int& policy, sched_param& param) override {
+        return pthread_getschedparam(pthread_self(), &policy, &param);
+    }
+    int set(int policy, const sched_param& param) override {
+        return pthread_setschedparam(pthread_self(), policy, &param);
+    }
+    bool timeLimited() override {
+        rlimit cpu{};
+        return getrlimit(RLIMIT_RTTIME, &cpu) == 0 && cpu.rlim_cur != RLIM_INFINITY;
+    }
+    // Pages are locked as they are touched, not all at once: mapped but
+    // untouched space (a sanitizer's shadow, thread stacks) stays untouched.
+    int lockMemory() override {
+        return mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0 ? 0 : errno;
+    }
+    void unlockMemory() override { munlockall(); }
+};
+
 }  // namespace
+
+Scheduler& SystemScheduler() {
+    static SystemCalls calls;
+    return calls;
+}
 
 std::optional<RealTimeBudget> KernelRealTimeBudget() {
     const long runtime = ReadNumber("/proc/sys/kernel/sched_rt_runtime_us");
@@ -31,23 +56,23 @@ std::optional<RealTimeBudget> KernelRealTimeBudget() {
     return RealTimeBudget{std::chrono::microseconds(runtime), std::chrono::microseconds(period)};
 }
 
-RealTimeSection::RealTimeSection(const Clock& clock, std::optional<RealTimeBudget> budget)
-    : clock_(clock) {
+RealTimeSection::RealTimeSection(const Clock& clock, std::optional<RealTimeBudget> budget,
+                                 Scheduler& scheduler)
+    : clock_(clock), scheduler_(scheduler) {
     if (!clock.realTime()) return;
     if (current != nullptr) return;
-    if (pthread_getschedparam(pthread_self(), &savedPolicy_, &savedParam_) != 0) return;
+    if (scheduler_.get(savedPolicy_, savedParam_) != 0) return;
     if (savedPolicy_ == SCHED_FIFO) return;
     // A limit on real-time CPU time (as rtkit sets) would kill the program
     // in the middle of a read-out, which busy-waits for seconds on end.
-    rlimit cpu{};
-    if (getrlimit(RLIMIT_RTTIME, &cpu) == 0 && cpu.rlim_cur != RLIM_INFINITY) {
+    if (scheduler_.timeLimited()) {
         scheduleError_ = kTimeLimited;
     } else {
         // Halfway up: level with the kernel's threaded interrupt handlers,
         // below its watchdog and migration threads.
         raised_.sched_priority =
             (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
-        scheduleError_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised_);
+        scheduleError_ = scheduler_.set(SCHED_FIFO, raised_);
         scheduled_ = scheduleError_ == 0;
     }
     if (scheduled_) {
@@ -63,20 +88,15 @@ RealTimeSection::RealTimeSection(const Clock& clock, std::optional<RealTimeBudge
         }
         current = this;
     }
-    // Pages are locked as they are touched, not all at once: mapped but
-    // untouched space (a sanitizer's shadow, thread stacks) stays untouched.
-    if (mlockall(MCL_CURRENT | MCL_FUTURE | MCL_ONFAULT) == 0) {
-        locked_ = true;
-    } else {
-        lockError_ = errno;
-    }
+    lockError_ = scheduler_.lockMemory();
+    locked_ = lockError_ == 0;
 }
 
 RealTimeSection::~RealTimeSection() {
     // The program locks no memory of its own otherwise, so all of it goes.
-    if (locked_) munlockall();
+    if (locked_) scheduler_.unlockMemory();
     if (scheduled_) {
-        pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_);
+        scheduler_.set(savedPolicy_, savedParam_);
         current = nullptr;
     }
 }
@@ -95,8 +115,8 @@ void RealTimeSection::share() {
 }
 
 bool RealTimeSection::setFifo(bool on) {
-    return on ? pthread_setschedparam(pthread_self(), SCHED_FIFO, &raised_) == 0
-              : pthread_setschedparam(pthread_self(), savedPolicy_, &savedParam_) == 0;
+    return (on ? scheduler_.set(SCHED_FIFO, raised_) : scheduler_.set(savedPolicy_, savedParam_)) ==
+           0;
 }
 
 std::optional<std::string> RealTimeRefusal() {

@@ -21,6 +21,24 @@ struct RealTimeBudget {
 // The kernel's budget, or nothing when it sets none (-1) or cannot be read.
 std::optional<RealTimeBudget> KernelRealTimeBudget();
 
+// The calls a section makes on the calling thread's scheduling and on the
+// process's memory; tests give their own, which need no privileges.
+class Scheduler {
+  public:
+    virtual ~Scheduler() = default;
+    // pthread_getschedparam and pthread_setschedparam: 0 or an errno.
+    virtual int get(int& policy, sched_param& param) = 0;
+    virtual int set(int policy, const sched_param& param) = 0;
+    // Whether RLIMIT_RTTIME limits the CPU time a real-time thread may take.
+    virtual bool timeLimited() = 0;
+    // mlockall (0 or an errno) and munlockall.
+    virtual int lockMemory() = 0;
+    virtual void unlockMemory() = 0;
+};
+
+// The system's own calls.
+Scheduler& SystemScheduler();
+
 // While it lives, the calling thread runs at real-time priority (SCHED_FIFO)
 // and the process's memory is locked, where the system permits: no other
 // task pre-empts a pulse and no page fault stretches one. Both are undone
@@ -35,7 +53,8 @@ std::optional<RealTimeBudget> KernelRealTimeBudget();
 class RealTimeSection {
   public:
     explicit RealTimeSection(const Clock& clock,
-                             std::optional<RealTimeBudget> budget = KernelRealTimeBudget());
+                             std::optional<RealTimeBudget> budget = KernelRealTimeBudget(),
+                             Scheduler& scheduler = SystemScheduler());
     ~RealTimeSection();
     RealTimeSection(const RealTimeSection&) = delete;
     RealTimeSection& operator=(const RealTimeSection&) = delete;
@@ -58,6 +77,7 @@ class RealTimeSection {
     bool setFifo(bool on);
 
     const Clock& clock_;
+    Scheduler& scheduler_;
     // At SCHED_FIFO for this long, then the rest of the period without it.
     std::optional<Clock::Duration> fifoSpan_;
     Clock::Duration restSpan_{0};

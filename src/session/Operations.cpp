@@ -63,7 +63,6 @@ ChipHolds AfterEarlyEnd(chip::ChipContext& ctx, const chip::ScannedImage& image,
         chip::ReadBackImage(ctx, image, programmed + 1, nullptr, /*ignoreStop=*/true);
     holds.kind = ChipHolds::Kind::Partly;
     holds.asFile = back.differences.empty() ? back.compared : back.differences.front().index;
-    holds.lastAddress = static_cast<std::uint16_t>((ctx.state.AddrHigh << 8) | ctx.state.AddrLow);
     if (holds.asFile > 0) {
         // The address of the image's byte before the first that differs.
         std::size_t seen = 0;
@@ -224,7 +223,7 @@ std::string ChipHolds::text() const {
         case Kind::Erased:
             return "the chip was erased, and nothing of the file was programmed.";
         case Kind::Written:
-            return "the chip " + erased + "holds the file as written; it was not read back.";
+            return "the chip " + erased + "holds the file as written; it was not verified.";
         case Kind::AsFile:
             return "the chip " + erased + "holds the file (read back).";
         case Kind::Partly:

@@ -40,41 +40,44 @@ class OperationView : public chip::ProgressObserver {
 
 // The image refused for `use`, before any port is touched: the same text in
 // both front ends.
-std::optional<std::string> ImageRefusal(const chip::ScannedImage& image, chip::ImageUse use);
+[[nodiscard]] std::optional<std::string> ImageRefusal(const chip::ScannedImage& image,
+                                                      chip::ImageUse use);
 
 // Refused on an output-only port before the port is touched, naming what
 // could not be done ("Verify needs a bidirectional port, ...").
-std::optional<std::string> OutputOnlyRefusal(const Session& session, Step step);
+[[nodiscard]] std::optional<std::string> OutputOnlyRefusal(const Session& session, Step step);
 
-OperationResult ReadSignature(Session& session, Prompts& prompts, OperationView& view);
-OperationResult Erase(Session& session, Prompts& prompts, OperationView& view,
-                      const std::string& device);
+[[nodiscard]] OperationResult ReadSignature(Session& session, Prompts& prompts,
+                                            OperationView& view);
+[[nodiscard]] OperationResult Erase(Session& session, Prompts& prompts, OperationView& view,
+                                    const std::string& device);
 
 struct WriteOptions {
     // Every byte is read back once the write has finished, and the result
     // says what the chip holds only when it does: the command line's write.
     bool readBack = false;
 };
-OperationResult Write(Session& session, Prompts& prompts, OperationView& view,
-                      const std::string& device, const chip::ScannedImage& image,
-                      WriteOptions options = {});
-OperationResult Verify(Session& session, Prompts& prompts, OperationView& view,
-                       const chip::ScannedImage& image);
-OperationResult ReadOut(Session& session, Prompts& prompts, OperationView& view);
+[[nodiscard]] OperationResult Write(Session& session, Prompts& prompts, OperationView& view,
+                                    const std::string& device, const chip::ScannedImage& image,
+                                    WriteOptions options = {});
+[[nodiscard]] OperationResult Verify(Session& session, Prompts& prompts, OperationView& view,
+                                     const chip::ScannedImage& image);
+[[nodiscard]] OperationResult ReadOut(Session& session, Prompts& prompts, OperationView& view);
 // A read-out judged by its bytes: Done when every byte reads FF.
-OperationResult BlankCheck(Session& session, Prompts& prompts, OperationView& view);
-OperationResult Lock(Session& session, Prompts& prompts, OperationView& view,
-                     const std::string& device, chip::LockSelection bits);
-OperationResult ClearWriteVerify(Session& session, Prompts& prompts, OperationView& view,
-                                 const std::string& device, const chip::ScannedImage& image);
+[[nodiscard]] OperationResult BlankCheck(Session& session, Prompts& prompts, OperationView& view);
+[[nodiscard]] OperationResult Lock(Session& session, Prompts& prompts, OperationView& view,
+                                   const std::string& device, chip::LockSelection bits);
+[[nodiscard]] OperationResult ClearWriteVerify(Session& session, Prompts& prompts,
+                                               OperationView& view, const std::string& device,
+                                               const chip::ScannedImage& image);
 // What Info says, measured inside an operation (the virtual chip's state
 // file is read for it) at normal priority, handed to `show`.
-OperationResult ReadFacts(Session& session, Prompts& prompts,
-                          const std::function<void(const Facts&)>& show);
+[[nodiscard]] OperationResult ReadFacts(Session& session, Prompts& prompts,
+                                        const std::function<void(const Facts&)>& show);
 
 // The data lines as inputs with the pull-ups pulling them high, while
 // `measure` asks the user for the current; then the port at rest.
-OperationResult PortTest(Session& session, Prompts& prompts, OperationView& view,
-                         const std::function<void()>& measure);
+[[nodiscard]] OperationResult PortTest(Session& session, Prompts& prompts, OperationView& view,
+                                       const std::function<void()>& measure);
 
 }  // namespace lpt51::session

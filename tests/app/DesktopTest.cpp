@@ -13,6 +13,7 @@
 #include <csignal>
 #include <fstream>
 
+#include "../cli/CliTestSupport.h"
 #include "WindowFixture.h"
 #include "app/FileArgument.h"
 #include "app/OperationProgress.h"
@@ -37,8 +38,9 @@ const image::Lines kFourRecords{
     ":00000001FF",
 };
 
-std::unique_ptr<Backend> VirtualChip() {
+std::unique_ptr<Backend> VirtualChip(const std::string& trace = {}) {
     BackendOptions options;
+    options.trace = trace;
     options.port = "sim";
     options.simChip = sim::ChipKind::Part12V;
     options.simPort = sim::PortKind::Bidirectional;
@@ -60,8 +62,8 @@ void CancelProgressSoon(Form1& w) {
 
 class DesktopTest : public WindowTest {
   protected:
-    Form1& openedOnVirtualChip() {
-        Form1& w = startOn(VirtualChip());
+    Form1& openedOnVirtualChip(const std::string& trace = {}) {
+        Form1& w = startOn(VirtualChip(trace));
         const std::string file = appDir + "image.hex";
         EXPECT_FALSE(image::SaveLines(file, kFourRecords));
         dialogs.files = {file};
@@ -111,6 +113,19 @@ TEST_F(DesktopTest, CancelStopsAWriteBetweenBytesAndEndsClearWriteVerifyThere) {
     EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
 }
 
+// What reached the port, not only its last state: the stopped write ends
+// with the bus's release, as every sequence does.
+TEST_F(DesktopTest, AStoppedWriteEndsItsPortTraceWithTheRelease) {
+    const std::string trace = appDir + "write.txt";
+    Form1& w = openedOnVirtualChip(trace);
+    CancelProgressSoon(w);
+    w.write->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    std::ifstream in(trace);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(cli::test::EndsAtRest(text));
+}
+
 TEST(ProgressLabel, SaysTheBytesDoneAndGuessesTheTimeLeftFromTheRateSoFar) {
     using std::chrono::milliseconds;
     EXPECT_EQ(
@@ -128,8 +143,9 @@ TEST_F(DesktopTest, CancelledReadOutPutsTheViewAndStatusBack) {
     CancelProgressSoon(w);
     w.read->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0], "Read Chip stopped before the first byte.\rThe port is at rest; the "
-                                   "chip was not changed. The view shows what it showed before.");
+    EXPECT_EQ(dialogs.messages[0],
+              "Read Chip stopped before the first byte.\rThe port is at rest; the "
+              "chip was not changed. The view shows what it showed before.");
     expectPortAtRest();
     EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
     EXPECT_EQ(w.caption().toStdString(), "mine.hex");

@@ -70,6 +70,16 @@ TEST_F(FileCommandsTest, MissingDisassemblerIsNamedAndNothingChanges) {
     EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
 }
 
+TEST_F(FileCommandsTest, ADisassemblerThatCannotStartIsNamedWithTheSystemsReason) {
+    std::ofstream(appDir + "d51") << "#!/bin/sh\n";  // not executable
+    Form1& w = opened();
+    w.Disa->click();
+    EXPECT_EQ(dialogs.messages,
+              Messages{"Cannot start the disassembler " + appDir + "d51: Permission denied."});
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kImage);
+    EXPECT_TRUE(w.Disa->isEnabled());
+}
+
 TEST_F(FileCommandsTest, AFailingDisassemblerIsHeardInItsOwnWords) {
     const std::string path = appDir + "d51";
     std::ofstream(path)

@@ -8,6 +8,9 @@
 #include "chip/Devices.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRun.h"
+#include "file/System.h"
+#include "port/ControlBits.h"
+#include "port/RecordingPort.h"
 #include "session/Operations.h"
 
 // Each operation's result shown by both front ends: the window's boxes and
@@ -172,7 +175,7 @@ TEST_F(FrontEndsTest, AStopInEachStepOfClearWriteVerifySaysWhereItStopped) {
          "back)"},
         {Step::Verify, 5,
          "Verify Chip stopped after 5 of 32 bytes.\nThe port is at rest; the chip "
-         "was erased and holds the file as written; it was not read back."},
+         "was erased and holds the file as written; it was not verified."},
     };
     for (const auto& [step, after, words] : cases) {
         Chip<> chip(sim::ChipState::erased(sim::ChipKind::Part12V));
@@ -205,6 +208,90 @@ TEST_F(FrontEndsTest, ALockedChipAndAnUnconfirmedLockBitFailInBoth) {
         session::Lock(stalled.session, yes, noStop, chip::kDevice12V, {false, true, false});
     EXPECT_EQ(lock.outcome, session::Outcome::Failed);
     EXPECT_THAT(same(lock), HasSubstr("lock bit 2 got 3 pulses, none within the chip's limit"));
+}
+
+// The virtual adapter behind a port whose data lines stop turning round
+// after `turns` changes of direction, as a kernel that refuses would.
+class RefusingPort final : public ObservedPort {
+  public:
+    RefusingPort(Port& inner, int turns) : ObservedPort(inner), turns_(turns) {}
+    std::optional<std::string> failure() const override {
+        if (turns_ >= 0) return std::nullopt;
+        return "Turning the data lines of the test port to input failed: the system refused.";
+    }
+
+  private:
+    void seen(const PortAccess& access) override {
+        if (access.kind != PortAccess::Kind::WriteControl) return;
+        if (((access.value ^ last_) & control_bits::kDataInput) != 0) --turns_;
+        last_ = access.value;
+    }
+    int turns_;
+    std::uint8_t last_ = 0;
+};
+
+class RefusingBackend final : public Backend {
+  public:
+    explicit RefusingBackend(int turns)
+        : inner_(sim::ChipState::erased(sim::ChipKind::Part12V)), port_(inner_.adapter(), turns) {}
+    bool usable() const override { return true; }
+    const std::string& problem() const override { return none_; }
+    Port* port() override { return &port_; }
+    Clock& clock() override { return inner_.clock(); }
+    std::string description() const override { return "refusing test port"; }
+    sim::VirtualAdapter* virtualAdapter() override { return &inner_.adapter(); }
+    std::optional<std::string> persist() override { return std::nullopt; }
+
+  private:
+    std::string none_;
+    VirtualAdapterBackend<VirtualClock> inner_;
+    RefusingPort port_;
+};
+
+TEST_F(FrontEndsTest, APortThatCannotTurnItsLinesEndsTheOperationAtRest) {
+    // The probe and the rest turn the lines; the read-out's first byte
+    // turns them again, and the kernel refuses from then on.
+    RefusingBackend backend(3);
+    session::SessionSetup setup;
+    setup.measureCpuMHz = [] { return 1000.0; };
+    setup.openBackend = [&backend] { return &backend; };
+    session::Session session(std::move(setup));
+    session.open();
+    ASSERT_TRUE(session.ready());
+    const OperationResult result = session::ReadOut(session, yes, noStop);
+    EXPECT_EQ(result.outcome, session::Outcome::Failed);
+    EXPECT_LT(result.readOut.bytesRead, chip::kCodeSize);
+    EXPECT_THAT(same(result), HasSubstr("Turning the data lines of the test port to input "
+                                        "failed: the system refused. The port is at rest."));
+    EXPECT_EQ(backend.port()->readControl(), control::kRest);
+}
+
+// The state file's replacement refused at its last step.
+class RefusingRename final : public file::PosixSystem {
+  public:
+    int rename(const char*, const char*) override {
+        errno = EIO;
+        return -1;
+    }
+};
+
+TEST_F(FrontEndsTest, AVirtualChipThatCannotBeSavedFailsTheOperationInBoth) {
+    BackendOptions options;
+    options.port = "sim:" + appDir + "chip.state";
+    options.virtualTiming = true;
+    std::unique_ptr<Backend> backend = Backend::open(options);
+    session::SessionSetup setup;
+    setup.measureCpuMHz = [] { return 1000.0; };
+    setup.openBackend = [&backend] { return backend.get(); };
+    session::Session session(std::move(setup));
+    session.open();
+    ASSERT_TRUE(session.ready());
+    RefusingRename refusing;
+    file::SetSystem(&refusing);
+    const OperationResult result = session::Erase(session, yes, noStop, chip::kDevice12V);
+    file::SetSystem(nullptr);
+    EXPECT_EQ(result.said, std::vector<std::string>{chip::kChipIsClear});
+    EXPECT_THAT(same(result), HasSubstr("Cannot save"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../SocketMeter.h"
 #include "ChipTestSupport.h"
 #include "chip/AdapterCheck.h"
 #include "chip/AdapterWiring.h"
@@ -19,29 +20,7 @@ using sim::PortKind;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-// Reads the virtual adapter's socket pins as a meter would, and keeps what
-// it was asked.
-class SocketMeter final : public Meter {
-  public:
-    explicit SocketMeter(const sim::VirtualAdapter& adapter) : adapter_(adapter) {}
-    std::optional<Volts> read(const Measurement& m) override {
-        asked.push_back(m);
-        if (stopAfter && asked.size() > *stopAfter) return std::nullopt;
-        switch (adapter_.socketPin(m.socketPin)) {
-            case sim::PinLevel::High:
-                return Volts::Five;
-            case sim::PinLevel::Volts12:
-                return Volts::Twelve;
-            default:
-                return Volts::Zero;  // an open pin of an empty socket reads 0 V
-        }
-    }
-    std::vector<Measurement> asked;
-    std::optional<std::size_t> stopAfter;
-
-  private:
-    const sim::VirtualAdapter& adapter_;
-};
+using testing::SocketMeter;
 
 struct CheckRig {
     VirtualClock clock;

@@ -58,6 +58,13 @@ struct StalledChip {
 
 const image::Lines kImage = {":0401000011223344xx", ":00000001FF"};
 
+TEST(PulseMending, APulseOfExactlyTheLimitIsNotStretched) {
+    const Clock::Duration limit = kAt89c51.timing.maxPulse;
+    EXPECT_EQ(limit, 110us);
+    EXPECT_FALSE(Stretched(limit));
+    EXPECT_TRUE(Stretched(limit + 1ns));
+}
+
 TEST(PulseMending, AStretchedCodeBytePulseIsMendedOrEndsTheWrite) {
     struct Case {
         const char* name;

@@ -67,3 +67,43 @@ namespace lpt51::cli {
 using test::kEnd;
 using test::Record;
 }  // namespace lpt51::cli
+
+namespace lpt51::cli::test {
+
+// The register writes of a text port trace (--trace FILE), in order: "WD 80",
+// "WC 25".
+inline std::vector<std::string> TraceWrites(const std::string& trace) {
+    std::vector<std::string> writes;
+    std::istringstream in(trace);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string time, direction, reg, value;
+        fields >> time >> direction >> reg >> value;
+        if (direction != "write") continue;
+        writes.push_back((reg == "data" ? "WD " : "WC ") + value);
+    }
+    return writes;
+}
+
+inline std::size_t TraceDataReads(const std::string& trace) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; (at = trace.find(" read data ", at)) != std::string::npos; ++at) ++n;
+    return n;
+}
+
+// Whether the trace ends with the bus's release: the data lines at 80, the
+// high latch strobed with idle mode (05, or 25 while the lines are inputs),
+// the port's rest (07) and the data lines at 00.
+inline ::testing::AssertionResult EndsAtRest(const std::string& trace) {
+    const std::vector<std::string> w = TraceWrites(trace);
+    if (w.size() >= 4 && w[w.size() - 4] == "WD 80" &&
+        (w[w.size() - 3] == "WC 05" || w[w.size() - 3] == "WC 25") && w[w.size() - 2] == "WC 07" &&
+        w.back() == "WD 00")
+        return ::testing::AssertionSuccess();
+    std::string tail;
+    for (std::size_t i = w.size() > 8 ? w.size() - 8 : 0; i < w.size(); ++i) tail += w[i] + ", ";
+    return ::testing::AssertionFailure() << "the trace ends " << tail;
+}
+
+}  // namespace lpt51::cli::test

@@ -429,6 +429,30 @@ TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
                                  "programming while locked (LB1 set): code byte 000 unchanged\n"));
 }
 
+// What reached the port: every command ends with the bus's release, and a
+// write reads the chip back unless told not to.
+TEST_F(CommandLineTest, EachCommandEndsAtRestAndOnlyAVerifiedWriteReadsBack) {
+    const auto traced = [&](std::vector<std::string> args) {
+        const std::string trace = dir.path("run.trace");
+        args.insert(args.begin(), {"--trace", trace});
+        const Outcome r = run(args);
+        EXPECT_EQ(r.code, kExitDone) << r.err;
+        return test::ReadAll(trace);
+    };
+    const std::string noVerify = traced({"--device", "12v", "--no-verify", "write", image()});
+    EXPECT_TRUE(test::EndsAtRest(noVerify));
+    ASSERT_EQ(run({"--device", "12v", "erase"}).code, kExitDone);
+    const std::string verified = traced({"--device", "12v", "write", image()});
+    EXPECT_TRUE(test::EndsAtRest(verified));
+    // The five bytes read back, each once, beyond what the write itself reads.
+    EXPECT_EQ(test::TraceDataReads(verified), test::TraceDataReads(noVerify) + 5);
+    EXPECT_TRUE(test::EndsAtRest(traced({"--quiet", "read", dir.path("r.hex")})));
+    const std::string blank = dir.path("blank.trace");
+    const Outcome notBlank = run({"--trace", blank, "blank"});
+    EXPECT_EQ(notBlank.code, kExitFailed);
+    EXPECT_TRUE(test::EndsAtRest(test::ReadAll(blank)));
+}
+
 // Busy waits of 6 us a unit: 10 x MHz turns of the loop on a processor that
 // runs them faster than its time-stamp counter ticks, counted and nothing more.
 class CountingOnlyClock final : public Clock {
@@ -538,6 +562,59 @@ TEST(SessionFaults, OnlyAStretchedPulseMeasuredAndMendedIsForgiven) {
             EXPECT_EQ(result.pulses.pulses.size(), 1u);
             EXPECT_TRUE(step.pulses.pulses.empty());
         }
+    }
+}
+
+// A mended pulse excuses the model's fault at its own code byte or lock bit
+// and nowhere else: the fault of a pulse the program never measured stays.
+TEST(SessionFaults, AMendedPulseExcusesOnlyItsOwnByteOrBit) {
+    const auto codeByte = [](std::uint16_t address) {
+        return sim::Fault{Clock::Duration{0}, "code byte", sim::kStretchedPulseKind, address, 0};
+    };
+    const auto lockBit = [](int bit) {
+        return sim::Fault{Clock::Duration{0}, "lock bit", sim::kStretchedPulseKind, std::nullopt,
+                          bit};
+    };
+    const auto mended = [](std::uint16_t address, int bit,
+                           chip::PulseOutcome outcome = chip::PulseOutcome::ProgrammedAgain) {
+        chip::StretchedPulse p;
+        p.address = address;
+        p.lockBit = bit;
+        p.outcome = outcome;
+        return p;
+    };
+    struct Case {
+        const char* name;
+        std::vector<sim::Fault> faults;
+        std::vector<chip::StretchedPulse> pulses;
+        std::vector<std::string> unexplained;  // the faults' texts
+    };
+    sim::Fault contention = codeByte(0x0123);
+    contention.kind = "bus contention";
+    contention.what = "contention";
+    const Case cases[] = {
+        {"its own byte", {codeByte(0x0123)}, {mended(0x0123, 0)}, {}},
+        {"another byte, unmeasured, next to it",
+         {codeByte(0x0123), codeByte(0x0124)},
+         {mended(0x0123, 0)},
+         {"code byte"}},
+        {"a byte by a lock bit", {codeByte(0x0001)}, {mended(0, 1)}, {"code byte"}},
+        {"a lock bit by a byte", {lockBit(1)}, {mended(0x0001, 0)}, {"lock bit"}},
+        {"another lock bit", {lockBit(2)}, {mended(0, 1)}, {"lock bit"}},
+        {"not mended",
+         {codeByte(0x0123)},
+         {mended(0x0123, 0, chip::PulseOutcome::CouldNotBeMended)},
+         {"code byte"}},
+        {"another kind of fault at the byte", {contention}, {mended(0x0123, 0)}, {"contention"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        chip::PulseChecks pulses;
+        pulses.pulses = c.pulses;
+        std::vector<std::string> left;
+        for (const sim::Fault& f : session::UnexplainedFaults(c.faults, pulses))
+            left.push_back(f.what);
+        EXPECT_EQ(left, c.unexplained);
     }
 }
 

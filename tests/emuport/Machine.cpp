@@ -78,9 +78,10 @@ Machine::Machine(Settings settings)
     : settings_(std::move(settings)), log_(settings_.logFile, clock_) {
     sim::ChipState chip = loadChip(settings_);
     saved_ = chip;
+    sim::ChipTimingModel timing;
+    timing.oscMHz = settings_.oscMHz;
     adapter_ = std::make_unique<sim::VirtualAdapter>(clock_, settings_.portKind, std::move(chip),
-                                                     sim::ChipTimingModel{},
-                                                     sim::Wiring(settings_.wiring));
+                                                     timing, sim::Wiring(settings_.wiring));
     card_ = std::make_unique<Card>(settings_, *adapter_, log_);
     kernel_ = std::make_unique<KernelPort>(settings_, *card_);
     // The fault log exists from the start, so an empty one means no fault.

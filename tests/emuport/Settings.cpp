@@ -47,7 +47,7 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     BackendOptions options;
     for (const auto& [option, name] :
          {std::pair{"--sim-chip", "LPT51_EMU_CHIP"}, std::pair{"--sim-port", "LPT51_EMU_PORT"},
-          std::pair{"--sim-wiring", "LPT51_EMU_WIRING"}}) {
+          std::pair{"--sim-wiring", "LPT51_EMU_WIRING"}, std::pair{"--sim-osc", "LPT51_EMU_OSC"}}) {
         const std::string value = variable(name);
         if (value.empty()) continue;
         if (auto wrong = ApplyBackendOption(option, value, options)) {
@@ -59,6 +59,7 @@ std::optional<Settings> Settings::fromEnvironment(std::string& problem) {
     s.chip = options.simChip;
     s.portKind = options.simPort;
     s.wiring = options.simWiring;
+    s.oscMHz = options.simOscMHz;
     s.stateFile = variable("LPT51_EMU_STATE");
     s.logFile = variable("LPT51_EMU_LOG");
     s.faultFile = variable("LPT51_EMU_FAULTS");

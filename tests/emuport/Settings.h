@@ -27,6 +27,7 @@ enum class Access {
 //                                                  0x402, and its value at boot (present: 0x34)
 //   LPT51_EMU_WIRING  FAULT                        the adapter miswired, as --sim-wiring
 //                                                  says it (e.g. grounded:D3)
+//   LPT51_EMU_OSC     MHZ                          the adapter's crystal, as --sim-osc (12)
 //   LPT51_EMU_ACCESS  ppdev | devport              (ppdev)
 //   LPT51_EMU_DENY    1                            opening /dev/parport0 is refused (EACCES)
 //   LPT51_EMU_LOG     FILE                         the register log, appended to
@@ -36,6 +37,7 @@ struct Settings {
     std::string stateFile;
     sim::PortKind portKind = sim::PortKind::Bidirectional;
     sim::WiringFault wiring;
+    double oscMHz = 12.0;
     std::optional<unsigned long> base = 0x378;
     int irq = -1;
     std::optional<unsigned> ecrAtBoot = 0x34;

@@ -34,6 +34,8 @@ class FakeLibrary final : public Ieee1284Library {
     int openErrno = 0;
     int capabilities = CAP1284_RAW | CAP1284_BYTE;
     int claimResult = E1284_OK;
+    int dataDirResult = E1284_OK;
+    int dataDirErrno = 0;
     int claimErrno = 0;
     int controlLines = C1284_INVERTED;  // all four lines as the PC register's 0
     int dataLines = 0x5A;
@@ -78,7 +80,8 @@ class FakeLibrary final : public Ieee1284Library {
     void writeData(parport* port, unsigned char value) override { note("writeData", port, value); }
     int dataDir(parport* port, int reverse) override {
         note("dataDir", port, reverse);
-        return E1284_OK;
+        errno = dataDirErrno;
+        return dataDirResult;
     }
     int readControl(parport* port) override {
         note("readControl", port);
@@ -181,6 +184,21 @@ TEST(Ieee1284Port, ControlValuesBecomeLineLevelsAndTheDirectionCall) {
     EXPECT_EQ(port->readData(), 0x5A);
     EXPECT_EQ(library.calls,
               (std::vector<std::string>{"writeData parport0 A5", "readData parport0"}));
+
+    // A direction change the kernel refuses is kept for the operation to
+    // end on, with the system's reason; the first one counts until cleared.
+    EXPECT_EQ(port->failure(), std::nullopt);
+    library.dataDirResult = E1284_SYS;
+    library.dataDirErrno = EIO;
+    port->writeControl(0x07);
+    library.dataDirErrno = EPERM;
+    port->writeControl(0x27);
+    EXPECT_EQ(port->failure(),
+              "Turning the data lines of parport0 at 0x378 to output failed: the system refused "
+              "(Input/output error). Set the port to bidirectional (PS/2) mode in the firmware "
+              "set-up.");
+    port->clearFailure();
+    EXPECT_EQ(port->failure(), std::nullopt);
 }
 
 TEST(Ieee1284Port, EachRefusalNamesItsCauseAndLeavesNothingOpen) {
