@@ -166,10 +166,13 @@ inline constexpr BusWait kLatchSettle =
     BusWait::Exact(microseconds(0),
                    "none of the chip's: the latch follows the lines within "
                    "nanoseconds, the port access itself is longer");
-inline constexpr BusWait kFloat =
-    BusWait::Exact(microseconds(6),
-                   "tEHQZ, data float after P2.7 rises, 48 periods: 4 x 6 us "
-                   "before the idle latch drives the lines");
+// The idle latch after a read closes on lines the chip may still drive: the
+// bus holds that step until kDataFloat has passed since P2.7 rose, so the
+// latch's own waits need keep nothing more.
+inline constexpr BusWait kIdleAfterRead =
+    BusWait::Exact(microseconds(0),
+                   "none of the chip's: tEHQZ, the data float after P2.7 rises, is "
+                   "the bus's kDataFloat before the latch closes");
 inline constexpr BusWait kInput =
     BusWait::Exact(microseconds(0),
                    "none of the chip's: the port lets go of the lines within "
@@ -177,7 +180,7 @@ inline constexpr BusWait kInput =
 inline constexpr BusWait kAccess =
     BusWait::Exact(k48Periods, "tAVQV and tELQV, address and P2.7 low to data valid, 48 periods");
 inline constexpr BusWait kNone{};
-inline constexpr ReadWaits kDatasheetRead{.idle = kFloat,
+inline constexpr ReadWaits kDatasheetRead{.idle = kIdleAfterRead,
                                           .settle = kNone,
                                           .latch = kLatchSettle,
                                           .input = kInput,

@@ -27,11 +27,12 @@ inline constexpr BusWait kDataFloat = BusWait::Exact(
 
 // The register steps and composite bus steps from which every port sequence
 // is built. Each composite step is exactly the register steps it names, in
-// order. A step that would drive the lines or close a latch on them while
-// the chip may still drive them first waits out kDataFloat: the bus sees
-// P2.7 rise with the lines as inputs, so every sequence keeps the limit
-// without counting waits of its own. The bus owns the delay unit, which a busy wait's iteration
-// count stands for; only one wait runs at a time, on the caller's thread.
+// order. A control write that would drive the lines or close a latch on them
+// while the chip may still drive them first waits out kDataFloat: the bus
+// sees P2.7 rise with the lines as inputs, so every sequence keeps the limit
+// without counting waits of its own. The bus owns the delay unit, which a
+// busy wait's iteration count stands for; only one wait runs at a time, on
+// the caller's thread.
 class Bus {
   public:
     Bus(Port& port, Clock& clock, std::uint32_t delayUnit);
@@ -72,16 +73,17 @@ class Bus {
     void Latch(std::uint8_t value, std::uint8_t strobe, const BusWait& d);
     // Every control write: waits out the chip's data float where it must.
     void WriteControl(std::uint8_t old, std::uint8_t value);
+    // Adds a finished wait to waitedSinceRise_.
+    void Waited(Clock::Duration d);
 
     Port& port_;
     Clock& clock_;
     std::uint32_t delayUnit_;
     volatile std::uint32_t DelayCounter_ = 0;
-    // Counts the waits since P2.7 last rose with the lines as inputs, while
-    // the chip may still drive them. Every wait lasts at least what it asks
-    // (a delay unit 10 us), so their sum is a floor on the time passed, the
-    // same on every clock.
-    void Waited(Clock::Duration d);
+    // The waits since P2.7 last rose with the lines as inputs, while the
+    // chip may still drive them; none once the lines are the port's again.
+    // Every wait lasts at least what it asks (a delay unit 10 us), so their
+    // sum is a floor on the time passed, the same on every clock.
     std::optional<Clock::Duration> waitedSinceRise_;
 };
 

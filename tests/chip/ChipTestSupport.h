@@ -78,8 +78,11 @@ class Expect {
         control_ = static_cast<std::uint8_t>((control_ & 0xF0) | v);
         return add("WC " + hex(control_));
     }
-    Expect& sco(std::uint8_t v) {
+    // `floatUs`: the bus's wait, between reading and writing the register,
+    // for the chip to let go of lines that P2.7 released with them as inputs.
+    Expect& sco(std::uint8_t v, unsigned floatUs = 0) {
         add("RC " + hex(control_));
+        if (floatUs != 0) w(floatUs);
         control_ = static_cast<std::uint8_t>((control_ & 0xD0) | v);
         return add("WC " + hex(control_));
     }
@@ -87,6 +90,8 @@ class Expect {
     Expect& gd(std::uint8_t b) { return add("RD " + hex(b)); }
     Expect& d(unsigned k) { return add("D" + std::to_string(k)); }
     Expect& s(unsigned ms) { return add("S" + std::to_string(ms)); }
+    // An exact busy wait of `us` microseconds.
+    Expect& w(unsigned us) { return add("W" + std::to_string(us)); }
 
     // The composite steps, expanded.
     Expect& latchLow(std::uint8_t a, unsigned k) { return pd(a).d(k).sc(6).d(k).sc(7).d(k); }
@@ -95,7 +100,9 @@ class Expect {
     Expect& readStrobe(unsigned r1, unsigned r2, std::uint8_t chip) {
         return sc(0x27).d(r1).sc(0x23).d(r2).gd(chip);
     }
-    Expect& releaseBus() { return pd(0x80).d(1).sc(5).d(1).sco(7).pd(0); }
+    Expect& releaseBus(unsigned floatUs = 0) {
+        return pd(0x80).d(1).sc(5).d(1).sco(7, floatUs).pd(0);
+    }
 
     const std::string& text() const { return text_; }
 

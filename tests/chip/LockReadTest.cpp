@@ -25,8 +25,10 @@ TEST_F(Lock, BitsOneAndTwoPulseDrivenBitThreeWithLinesAsInputs) {
         DrivenLockBit(e, v12 ? 0x70 : 0xF0);
         DrivenLockBit(e, v12 ? 0x40 : 0xC0);
         e.latchIdle(1).latchHigh(v12 ? 0x60 : 0xE0, 1).sc(0x27).d(4).sc(0x23).s(1);
+        // P2.7 rises after bit 3's pulse with the lines as inputs: the bus
+        // cannot know the mode drives nothing, and gives them 24 us.
         e.sc(0x0B).d(1).sc(7);
-        e.releaseBus();
+        e.releaseBus(4);
         EXPECT_EQ(transcript(), e.text()) << dev;
         EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Lock Bit 1 2 3 burn successful."});
     }
@@ -65,7 +67,7 @@ TEST_F(ReadOut, EachByteUsesFourTimesDelaysAndTheLongStrobe) {
     EXPECT_EQ(sleepMs(), 0u);
     EXPECT_EQ(state.AddrLow, 0xFF);
     EXPECT_EQ(state.AddrHigh, 0x0F);
-    const std::string tail = Expect(0x23).releaseBus().text();
+    const std::string tail = Expect(0x23).releaseBus(14).text();
     EXPECT_EQ(transcript().substr(transcript().size() - tail.size()), tail);
     ASSERT_EQ(text.size(), 257u);
     EXPECT_EQ(text[0], ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -49,7 +50,8 @@ std::unique_ptr<Backend> OpenTraced(const std::string& trace) {
 
 // Turns the text trace into the transcript form of Expect ("RC 07, D1, S10"),
 // checking on the way that every line's time is the sum of the waits before
-// it: 10 us per delay unit and the sleeps' milliseconds on the virtual clock.
+// it: 10 us per delay unit, exact waits as they stand and the sleeps'
+// milliseconds on the virtual clock.
 std::string TranscriptOf(const std::string& text) {
     std::istringstream in(text);
     std::string line, transcript;
@@ -64,7 +66,12 @@ std::string TranscriptOf(const std::string& text) {
             std::stoll(time.substr(0, dot)) * 1000 + std::stoll(time.substr(dot + 1));
         EXPECT_EQ(ns, expectedNs) << line;
         std::string item;
-        if (what == "busy-wait") {
+        if (what == "busy-wait" && line.ends_with(" us")) {
+            double us = 0;
+            words >> us;
+            expectedNs += std::llround(us * 1000);
+            item = "W" + std::to_string(std::llround(us));
+        } else if (what == "busy-wait") {
             unsigned units = 0;
             std::string unitWord, iterations;
             words >> units >> unitWord >> iterations;
@@ -92,7 +99,7 @@ void ExpectSignature(Expect& e) {
         e.latchIdle(1).latchLow(static_cast<std::uint8_t>(0x30 + i), 1).latchHigh(0x80, 1);
         e.readStrobe(4, 20, bytes[i]);
     }
-    e.sco(7);
+    e.sc(7).sco(7, 24);
 }
 
 TEST(PortTrace, TextOfSignatureEraseAndWriteIsTheirRegisterStepsAndWaitsInTime) {

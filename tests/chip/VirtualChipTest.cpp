@@ -176,11 +176,22 @@ TEST(VirtualChipDataPolling, AWrongByteOrACycleThatNeverEndsStopsTheWrite) {
     EXPECT_LE(locked.clock.now() - start, std::chrono::microseconds(3200));
 }
 
+// P2.7 low and high again in the erase mode without its voltage, which
+// drives nothing: it rises just before what follows, as at the end of an
+// erase pulse, with no wait of the bus's after it.
+void RaiseP27(sim::VirtualAdapter& adapter) {
+    adapter.writeData(kAt89c51.modeByte(Operation::Erase, Variant::Volts5));
+    adapter.writeControl(control::kHighStrobe);
+    adapter.writeControl(control::kRest);
+    adapter.writeControl(control::kRest & ~control_bits::kP27High);
+    adapter.writeControl(control::kRest);
+}
+
 // Each wait of the datasheet timing, shortened below the limit it keeps, on
 // the slowest crystal: the virtual chip reports it (or the write its end).
 TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
     using std::chrono::microseconds;
-    enum class Op { Write, WriteOutputOnly, ReadOut, Verify, Signature, Erase };
+    enum class Op { Write, WriteOutputOnly, ReadOut, Verify, Signature, Erase, Lock };
     struct Limit {
         const char* limit;
         void (*shorten)(BusTiming&);
@@ -221,6 +232,12 @@ TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
          Op::Erase, "programming voltage set up only"},
         {"erase pulse", [](BusTiming& t) { t.erase.pulse = BusWait::Sleep(9); }, Op::Erase,
          "erase pulse of 9000.0 us"},
+        {"tSHGL lock", [](BusTiming& t) { t.lock.setup = BusWait::Exact(microseconds(5), ""); },
+         Op::Lock, "programming voltage set up only 5.0 us before PROG went low"},
+        {"tGHSL lock", [](BusTiming& t) { t.lock.idle = {}; }, Op::Lock,
+         "programming voltage held only 0.0 us after PROG went high"},
+        {"tGLGH lock", [](BusTiming& t) { t.lock.pulse = {}; }, Op::Lock,
+         "PROG pulse of 0.0 us for lock bit 1"},
     };
     for (const Limit& l : limits) {
         SCOPED_TRACE(l.limit);
@@ -234,7 +251,7 @@ TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
         std::string said;
         switch (l.op) {
             case Op::Write:
-                SignatureCommand(v.ctx);  // P2.7 rises just before the write
+                RaiseP27(v.adapter);
                 [[fallthrough]];
             case Op::WriteOutputOnly:
                 said =
@@ -250,7 +267,13 @@ TEST(VirtualChipDatasheetLimits, EachWaitShortenedBelowItsLimitIsReported) {
                 SignatureCommand(v.ctx);
                 break;
             case Op::Erase:
-                ClearChip(v.ctx, kDevice12V);
+                // Without the device check, whose signature read ends with
+                // the lines left to the chip for 24 us.
+                RaiseP27(v.adapter);
+                EraseSequence(v.bus, true, timing.erase);
+                break;
+            case Op::Lock:
+                LockChip(v.ctx, kDevice12V, {true, true, true});
                 break;
         }
         EXPECT_THAT(Faults(v.adapter) + said, ::testing::HasSubstr(l.report));

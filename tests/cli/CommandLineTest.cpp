@@ -416,7 +416,7 @@ TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
                                  "file, at 0000 (chip FF, file 00), 0001 (chip FF, file 01), "
                                  "0002 (chip FF, file 02), 0003 (chip FF, file 03) and 4092 "
                                  "more: the chip may be locked or not erased.\n"));
-    EXPECT_THAT(r.err, HasSubstr("lpt51: virtual adapter at 2.350 ms: programming while locked "
+    EXPECT_THAT(r.err, HasSubstr("lpt51: virtual adapter at 2.374 ms: programming while locked "
                                  "(LB1 set): code byte 000 unchanged\n"));
     EXPECT_THAT(r.err, HasSubstr("lpt51: virtual adapter and 4086 more: 4086 programming while "
                                  "locked\nlpt51: The virtual adapter noticed 4096 faults"));
@@ -425,7 +425,7 @@ TEST_F(CommandLineTest, LockBitsAreBurntAndAWriteToTheLockedChipFails) {
     // Without the read-back only the adapter tells.
     r = run({"--device", "12v", "--quiet", "--no-verify", "write", image()});
     EXPECT_EQ(r.code, kExitFailed);
-    EXPECT_THAT(r.err, HasSubstr("File was burn !\nlpt51: virtual adapter at 2.350 ms: "
+    EXPECT_THAT(r.err, HasSubstr("File was burn !\nlpt51: virtual adapter at 2.374 ms: "
                                  "programming while locked (LB1 set): code byte 000 unchanged\n"));
 }
 
@@ -490,7 +490,7 @@ TEST(SessionFaults, EraseWithUnitsShorterThanTenMicrosecondsFails) {
     EXPECT_EQ(PresentResult(prompts, err, result), kExitFailed);
     EXPECT_EQ(err.str(),
               "Chip is clear\n"
-              "lpt51: virtual adapter at 10.918 ms: programming voltage held only 6.0 us after "
+              "lpt51: virtual adapter at 10.942 ms: programming voltage held only 6.0 us after "
               "PROG went high (10 us needed)\n"
               "lpt51: The virtual adapter noticed 1 fault: real hardware may not have done what "
               "the messages above say.\n");

@@ -49,6 +49,13 @@ TEST_F(BusSteps, LatchIdleAfterReadStrobeLatchesWithLinesStillInputsThenDrives) 
     forgetSoFar();
     bus.LatchHigh(0xB1, 1);
     EXPECT_EQ(transcript(), "WD B1, D1, RC 07, WC 05, D1, RC 05, WC 07, D1");
+
+    // Without waits of its own, the idle latch closes only once the chip's
+    // 24 us after P2.7 rose have passed; the lines drive after it.
+    bus.ReadStrobe(4, 20);
+    forgetSoFar();
+    bus.LatchIdle(BusWait{});
+    EXPECT_EQ(transcript(), "RC 23, WC 27, WD 80, RC 27, WC 25, RC 25, W24, WC 27, RC 27, WC 07");
 }
 
 TEST_F(BusSteps, ReadOutDelaysAreFourAndTenTimes) {
@@ -60,7 +67,9 @@ TEST_F(BusSteps, ReadOutDelaysAreFourAndTenTimes) {
 TEST_F(BusSteps, ReleaseBusLatchesIdleModeAndLeavesDataZeroAndLinesDriving) {
     registers.control = 0x23;
     bus.ReleaseBus();
-    EXPECT_EQ(transcript(), "WD 80, D1, RC 23, WC 25, D1, RC 25, WC 07, WD 00");
+    // P2.7 rose after a read 10 us before the lines drive and the latch
+    // closes: the rest of the chip's 24 us data float is waited out first.
+    EXPECT_EQ(transcript(), "WD 80, D1, RC 23, WC 25, D1, RC 25, W14, WC 07, WD 00");
     EXPECT_EQ(registers.control, 0x07);
     EXPECT_EQ(registers.data, 0x00);
 }
