@@ -96,10 +96,15 @@ TEST(VirtualChipRoundTrip, EraseWriteReadVerifyOnBothVariantsTimingsAndCrystals)
                 EXPECT_EQ(w.failure, std::nullopt);
                 EXPECT_EQ(w.bytesProgrammed, 12u);
                 EXPECT_EQ(v.adapter.programPulses(), 11u) << "none for the 0xFF at 0x103";
-                atRest("write");
+                atRest("write");  // in the datasheet timing, every byte polled
+                const ReadBackResult back =
+                    ReadBackImage(v.ctx, ScanImage(kImage), kCodeSize, nullptr);
+                EXPECT_EQ(back.compared, 12u);
+                EXPECT_TRUE(back.differences.empty());
+                atRest("the write's read-back");
 
                 const auto bytes = ReadChipBytes(v.ctx, nullptr);
-                atRest("read-out");
+                atRest("read-out, as the blank check reads");
                 EXPECT_TRUE(bytes == ImageBytes()) << "unnamed cells read 0xFF";
 
                 const image::Lines text = ReadChip(v.ctx, nullptr);
