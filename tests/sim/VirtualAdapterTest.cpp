@@ -457,6 +457,44 @@ TEST(Faults, EnablingTheChipBeforeTurningTheLinesAroundIsContention) {
     EXPECT_EQ(rig.adapter.faults().size(), 1u);
 }
 
+// tEHQZ: after P2.7 rises the chip drives the byte it read for 48 periods
+// of its crystal. The port driving the lines then fights it, and a latch
+// closing on them keeps the chip's byte: 3C has bit 7 clear, so the high
+// latch would hold 12 V on EA/VPP. A moment later both are clean.
+TEST(Faults, TheChipDrivesP0For48PeriodsAfterP27Rises) {
+    for (const double mhz : {3.0, 24.0}) {
+        SCOPED_TRACE(mhz);
+        Rig rig(PortKind::Bidirectional, ChipKind::Part12V, ChipTimingModel{mhz});
+        rig.adapter.chip().code[0x045] = 0x3C;
+        const Clock::Duration float48 = rig.adapter.timing().setupTime();
+        const auto readThenRaiseP27 = [&] {
+            rig.readByte(0x045, 1, 4, 20);
+            rig.adapter.writeControl(control::kInput);
+        };
+        const std::uint8_t highLatchOpen = control::kInput & ~control_bits::kHighLatchHolds;
+        for (const bool early : {true, false}) {
+            const Clock::Duration after = early ? float48 - std::chrono::microseconds(1) : float48;
+            rig.adapter.clearFaults();
+            readThenRaiseP27();
+            rig.clock.advance(after);
+            rig.adapter.writeControl(control::kRest);
+            EXPECT_EQ(anyFault(rig.adapter, "while the chip drives 3C"), early)
+                << faultText(rig.adapter);
+
+            rig.adapter.clearFaults();
+            readThenRaiseP27();
+            rig.adapter.writeControl(highLatchOpen);
+            rig.clock.advance(after);
+            rig.adapter.writeControl(control::kInput);
+            EXPECT_EQ(faultText(rig.adapter),
+                      early ? "high latch closed on the lines while the chip drives 3C\n" : "");
+            EXPECT_EQ(rig.adapter.highLatch(), early ? 0x3C : 0xFF);
+            rig.clock.advance(float48);
+            rig.bus.SetControlOut(control::kRest);
+        }
+    }
+}
+
 TEST(Faults, ReadBeforeTheDataIsValidAndPulsesInReadModes) {
     Rig rig(PortKind::Bidirectional, ChipKind::Part12V);
     rig.bus.LatchIdle(1);
