@@ -250,9 +250,15 @@ void PrintTo(const Access& access, std::ostream* out) {
 
 class HardwarePathOperations : public HardwarePath, public ::testing::WithParamInterface<Access> {};
 
+// On the slowest crystal the chip allows every setup, hold, access and data
+// float time the model judges is at its longest (48 periods are 16 us), so
+// no faster one can find a fault that this one does not.
+constexpr const char* kSlowestCrystal = "3";
+
 TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
     const Access& a = GetParam();
     machine = a.machine;
+    machine["LPT51_EMU_OSC"] = kSlowestCrystal;
     const std::string image = path("image.hex");
 
     ASSERT_EQ(run({"--port", a.port, "signature"}), 0) << err();
@@ -285,10 +291,12 @@ TEST_P(HardwarePathOperations, EachOperationReachesTheChipAndLeavesNoFault) {
 }
 
 // The datasheet timing through the real library: every byte polled for the
-// end of its write cycle, the reads at the chip's access time.
+// end of its write cycle, the reads at the chip's access time, and each read
+// ending with the lines left to the chip as long as it may drive them.
 TEST_P(HardwarePathOperations, DatasheetTimingWritesReadsAndVerifiesWithoutFault) {
     const Access& a = GetParam();
     machine = a.machine;
+    machine["LPT51_EMU_OSC"] = kSlowestCrystal;
     const std::string image = path("image.hex");
     const std::vector<std::string> timing{"--port", a.port, "--timing", "datasheet"};
     const auto with = [&](std::vector<std::string> args) {
@@ -304,13 +312,8 @@ TEST_P(HardwarePathOperations, DatasheetTimingWritesReadsAndVerifiesWithoutFault
     ASSERT_EQ(with({"--device", a.device, "cwv", image}), 0) << err();
     EXPECT_THAT(out(), HasSubstr("Erased, written and verified."));
     EXPECT_EQ(chip(a.chip).code, ImageCode());
-
-    // The slowest crystal the chip allows needs the datasheet's longest
-    // setup and hold times, which the 12 MHz one above would forgive.
-    machine["LPT51_EMU_OSC"] = "3";
     ASSERT_EQ(with({"--device", a.device, "erase"}), 0) << err();
-    ASSERT_EQ(with({"--device", a.device, "write", image}), 0) << err();
-    EXPECT_EQ(chip(a.chip).code, ImageCode());
+    EXPECT_EQ(with({"blank"}), 0) << out() << err();
 }
 
 INSTANTIATE_TEST_SUITE_P(
