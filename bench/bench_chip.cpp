@@ -413,7 +413,8 @@ int main(int argc, char** argv) {
     };
     ReportSideBySide(runs);
     const bool judged = Judge(runs);
-    const bool cli = runs[0].ok && judged && FilledRow(delayUnit);
+    const bool filled = FilledRow(delayUnit);
+    const bool cli = runs[0].ok && judged && filled;
     const bool window = WindowRun(delayUnit, image);
 
     rusage ru{};

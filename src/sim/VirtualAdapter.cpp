@@ -161,9 +161,9 @@ void VirtualAdapter::writeControl(std::uint8_t value) {
     Latches& l = *latches_;
     // Open latches follow the lines as they are now: the chip may have let
     // go of them since the last write.
-    settle();
-    const std::uint8_t closing =
-        static_cast<std::uint8_t>(~l.control & value & (kLowLatchHolds | kHighLatchHolds));
+    const std::uint8_t holds = kLowLatchHolds | kHighLatchHolds;
+    if ((l.control & holds) != holds) settle();
+    const std::uint8_t closing = static_cast<std::uint8_t>(~l.control & value & holds);
     if (closing != 0) {
         if (const std::optional<std::uint8_t> chip = chipOutput()) {
             log_.add("latch closed on the chip's output",
