@@ -6,7 +6,9 @@
 // polling write, the model's write cycle plus the datasheet waits. Then
 // the window's write (its handler, painting between records) against the
 // command line's (the chip layer's write with the command line's progress
-// display), each on a chip erased just before.
+// display), each on a chip erased just before. Between the two, a
+// clear-write-verify of examples/blink.hex filled to 4 KiB with 0xFF in both
+// timings, against a target for each: bytes of 0xFF get no pulse.
 // Usage: bench_chip [DELAY_UNIT]  (default: 10 x the measured CPU MHz)
 
 #include <sys/resource.h>
