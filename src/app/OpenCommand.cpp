@@ -84,7 +84,11 @@ void Form1::openFile(const std::string& path) {
 }
 
 void Form1::refreshRecentFiles() {
-    OpenRecent->clear();
+    // Later, not at once: the entry that was picked may be the one asking.
+    for (QAction* entry : OpenRecent->actions()) {
+        OpenRecent->removeAction(entry);
+        entry->deleteLater();
+    }
     const std::vector<std::string> files = DropGoneRecentFiles(context_.appDir);
     for (std::size_t i = 0; i < files.size(); ++i) {
         QString name = QString::fromStdString(files[i]);
