@@ -276,6 +276,7 @@ class ModalAnswers {
         timer_.start(10);
     }
     std::vector<std::string> boxes;
+    std::vector<std::string> filters;  // each file dialog's, joined by ";;"
 
   private:
     // A dialog pressed while exec() is still showing it would be hidden
@@ -306,6 +307,7 @@ class ModalAnswers {
             boxes.push_back(box->text().toStdString());
             QTimer::singleShot(0, box, [box] { box->defaultButton()->click(); });
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            filters.push_back(dialog->nameFilters().join(QStringLiteral(";;")).toStdString());
             // Typed into the name field as a user would: selectFile() leaves
             // a field that has the focus alone.
             QTimer::singleShot(0, dialog, [dialog, file = file_] {
@@ -324,7 +326,7 @@ class ModalAnswers {
     QTimer timer_;
 };
 
-TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
+TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestionAndOpenListsBothHexNames) {
     start(ProbeModelPort::Kind::PullUps);  // for its backend
     const std::string target = appDir + "copy.hex";
     std::ofstream(target) << "mine\n";
@@ -346,6 +348,16 @@ TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
     image::Lines saved;
     ASSERT_FALSE(image::LoadLines(target, saved));
     EXPECT_EQ(saved, kFourRecords);
+
+    // sdcc names its Intel HEX .ihx: the first filter lists it.
+    const std::string ihx = appDir + "blink.ihx";
+    ASSERT_FALSE(image::SaveLines(ihx, kFourRecords));
+    ModalAnswers open(QString::fromStdString(ihx), 300);
+    real.SpeedButton1Click();
+    EXPECT_EQ(open.filters, std::vector<std::string>{"Intel HEX subory (*.hex *.ihx);;Raw image "
+                                                     "(*.bin);;All files (*)"});
+    EXPECT_EQ(real.caption().toStdString(), ihx);
+    EXPECT_EQ(ViewLines(*real.RichEdit1), kFourRecords);
 }
 
 TEST_F(DesktopTest, AFileNamedAtStartOpensAsOpenDoes) {
