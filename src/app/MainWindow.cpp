@@ -307,7 +307,8 @@ void Form1::buildMenus() {
         deviceGroup->addAction(a);
     }
 
-    Info2 = menuBar()->addAction(QStringLiteral("&Info    "));
+    // Alt+N: the underline of a capital I is too short to be seen.
+    Info2 = menuBar()->addAction(QStringLiteral("I&nfo    "));
     Info2->setObjectName(QStringLiteral("Info2"));
 
     // The desktop's usual keys; a disabled item ignores its key as it ignores a click.
