@@ -341,10 +341,12 @@ TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestionAndOpenListsBothHexName
     boxes.setParent(&real);
     SetViewLines(*real.RichEdit1, kFourRecords);
     real.Disa->setEnabled(true);  // hex text shown
-    ModalAnswers answers(QString::fromStdString(target), 300);
-    real.saveClick();
-
-    EXPECT_EQ(answers.boxes, std::vector<std::string>{"File is already exist!\n   Replace it ? "});
+    {
+        ModalAnswers answers(QString::fromStdString(target), 300);
+        real.saveClick();
+        EXPECT_EQ(answers.boxes,
+                  std::vector<std::string>{"File is already exist!\n   Replace it ? "});
+    }
     image::Lines saved;
     ASSERT_FALSE(image::LoadLines(target, saved));
     EXPECT_EQ(saved, kFourRecords);
