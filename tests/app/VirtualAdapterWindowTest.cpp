@@ -192,7 +192,7 @@ TEST_F(WindowTest, AStretchedPulseIsReportedAfterTheCommandsMessage) {
     EXPECT_EQ(dialogs.messages, (Messages{"Task complete !", report}));
 }
 
-// The scene: window A on chip A and window B on chip B, one user,
+// Window A on chip A and window B on chip B, one user,
 // one settings directory. Each reads its chip; B exits; A writes its own
 // image back to its chip, never B's, and finds its reload file still there.
 TEST_F(WindowTest, TwoWindowsKeepTheirOwnImagesAndExitRemovesOnlyItsOwn) {
