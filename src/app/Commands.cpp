@@ -1,15 +1,13 @@
-#include <filesystem>
-
 #include "app/MainWindow.h"
+#include "image/AppFiles.h"
 
 namespace lpt51::app {
 
-// The temporary files go with an exit command; closing the window any
-// other way leaves them for the next run to overwrite.
+// The temporary files go with an exit command, this window's only; its
+// directory goes when the window does.
 void Form1::exitClick() {
-    std::error_code ignored;
-    std::filesystem::remove(context_.appDir + "temxyzbg.hex", ignored);
-    std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
+    image::DeleteQuietly(tempPath(image::kTempHex));
+    image::DeleteQuietly(tempPath(image::kTempD51));
     close();
 }
 void Form1::Exit1Click() {

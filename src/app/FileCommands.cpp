@@ -4,6 +4,7 @@
 #include "app/ProgramContext.h"
 #include "app/ViewText.h"
 #include "image/AppFiles.h"
+#include "image/ImageFile.h"
 #include "image/RunAndWait.h"
 #include "image/SaveName.h"
 #include "image/TextFile.h"
@@ -12,6 +13,11 @@ namespace lpt51::app {
 
 void Form1::refreshAppDir() {
     if (context_.appDirectory) context_.appDir = context_.appDirectory();
+}
+
+std::string Form1::tempPath(const char* name) const {
+    return image::AppPath(
+        context_.windowDirectory ? context_.windowDirectory->path() : context_.appDir, name);
 }
 
 void Form1::saveClick() {
@@ -45,14 +51,14 @@ void Form1::DisaClick() {
         context_.dialogs->showMessage("Can not find file " + program + " !");
         return;
     }
-    const std::string listingFile = image::AppPath(context_.appDir, image::kTempD51);
+    const std::string listingFile = tempPath(image::kTempD51);
     image::DeleteQuietly(listingFile);
-    const std::string hexFile = image::AppPath(context_.appDir, image::kTempHex);
+    const std::string hexFile = tempPath(image::kTempHex);
     if (std::optional<std::string> error = image::SaveLines(hexFile, ViewLines(*RichEdit1))) {
         context_.dialogs->showMessage(*error);
         return;
     }
-    const image::RunResult run = image::RunAndWait(program, {image::kTempBase}, context_.appDir);
+    const image::RunResult run = image::RunAndWait(program, {image::kTempBase}, tempPath(""));
     if (!run.started) {
         context_.dialogs->showMessage("Cannot start the disassembler " + program + ": " +
                                       run.startError + ".");
@@ -105,9 +111,8 @@ void Form1::Hexa1Click() {
     listingShown_ = false;
     showTitle();
     image::Lines lines;
-    if (image::LoadLines(currentImageFile, lines)) {
-        const std::string fallback = image::AppPath(context_.appDir, image::kTempHex);
-        if (std::optional<std::string> error = image::LoadLines(fallback, lines)) {
+    if (image::LoadImageFile(currentImageFile, lines)) {
+        if (std::optional<std::string> error = image::LoadLines(tempPath(image::kTempHex), lines)) {
             context_.dialogs->showMessage(*error);
             return;
         }

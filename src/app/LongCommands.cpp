@@ -1,6 +1,6 @@
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
-#include <filesystem>
 
 #include "app/MainWindow.h"
 #include "app/ViewText.h"
@@ -9,6 +9,8 @@
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"
 #include "chip/ReadOut.h"
+#include "image/AppFiles.h"
+#include "image/ImageFile.h"
 #include "image/TextFile.h"
 
 namespace lpt51::app {
@@ -19,7 +21,7 @@ void Form1::reloadView(const image::Lines& before) {
         return;
     }
     image::Lines lines;
-    if (std::optional<std::string> error = image::LoadLines(currentImageFile, lines)) {
+    if (std::optional<std::string> error = image::LoadImageFile(currentImageFile, lines)) {
         // Keep the text the command started from rather than a half-deleted view.
         SetViewLines(*RichEdit1, before);
         prompts_.showMessage(*error);
@@ -36,9 +38,14 @@ session::OperationResult Form1::runOperation(
         [this, &lines](session::Step step, bool starting, bool finished) {
             aroundStep(step, starting, finished, lines);
         });
+    // A command's button is disabled while it runs, and Qt moves the focus
+    // on to the next one (Lock Chip after Read Chip): a key pressed then
+    // would run that one. The focus goes back once the button is enabled again.
+    const QPointer<QWidget> focused = focusWidget();
     activeView_ = &view;
     session::OperationResult result = operation(view);
     activeView_ = nullptr;
+    if (focused && focused->isEnabled()) focused->setFocus();
     return result;
 }
 
@@ -74,6 +81,8 @@ void Form1::aroundStep(session::Step step, bool starting, bool finished,
                 readOutStarting();
             else if (!finished)
                 readOutStopped();
+            else
+                read->setEnabled(true);
             return;
         default:
             return;
@@ -177,9 +186,8 @@ void Form1::readOutFinished(const chip::CodeBytes& bytes) {
     Disa->setEnabled(true);
     dis51->setEnabled(true);
     refreshAppDir();
-    std::error_code ignored;  // a missing listing is no error
-    std::filesystem::remove(context_.appDir + "temxyzbg.d51", ignored);
-    const std::string tempHex = context_.appDir + "temxyzbg.hex";
+    image::DeleteQuietly(tempPath(image::kTempD51));  // a missing listing is no error
+    const std::string tempHex = tempPath(image::kTempHex);
     if (std::optional<std::string> error = image::SaveLines(tempHex, chip::ReadOutLines(bytes))) {
         prompts_.showMessage(*error);
         return;
@@ -191,9 +199,18 @@ void Form1::CwvClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
     const chip::ScannedImage image = chip::ScanImage(lines);
-    present(runOperation(lines, [&](WindowView& view) {
+    session::OperationResult result = runOperation(lines, [&](WindowView& view) {
         return session::ClearWriteVerify(session_, prompts_, view, device(), image);
-    }));
+    });
+    // The sequence keeps the verify's verdict to itself; a difference the
+    // user stopped at (or went past) would otherwise end it in silence.
+    if (result.outcome == session::Outcome::Failed && result.endedIn == session::Step::Verify &&
+        result.messages.empty()) {
+        result.messages.push_back(
+            "Verify Chip found the chip different from the file.\rThe chip was erased and "
+            "written, but does not hold the file: erase it and write it again.");
+    }
+    present(result);
     endIfSignalled();
 }
 

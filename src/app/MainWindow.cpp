@@ -243,6 +243,11 @@ void Form1::buildCommandButtons(QWidget* client) {
     l1 = boxes[0];
     l2 = boxes[1];
     l3 = boxes[2];
+    // Tab follows the column as it is laid out: the lock bits lie between
+    // Lock Chip and Clear-Write-Verify.
+    QWidget::setTabOrder(lock, l1);
+    QWidget::setTabOrder(l1, l2);
+    QWidget::setTabOrder(l2, l3);
 }
 
 void Form1::buildMenus() {
@@ -260,6 +265,7 @@ void Form1::buildMenus() {
     Open1 = item(file, "Open1", "&Open", true);
     OpenRecent = file->addMenu(QStringLiteral("Open &Recent"));
     OpenRecent->setObjectName(QStringLiteral("OpenRecent"));
+    connect(OpenRecent, &QMenu::aboutToShow, this, &Form1::refreshRecentFiles);
     Save1 = item(file, "Save1", "&Save", false);
     separator(file, "N1");
     Test1 = item(file, "Test1", "&Test Port", true);
@@ -301,7 +307,8 @@ void Form1::buildMenus() {
         deviceGroup->addAction(a);
     }
 
-    Info2 = menuBar()->addAction(QStringLiteral("&Info    "));
+    // Alt+N: the underline of a capital I is too short to be seen.
+    Info2 = menuBar()->addAction(QStringLiteral("I&nfo    "));
     Info2->setObjectName(QStringLiteral("Info2"));
 
     // The desktop's usual keys; a disabled item ignores its key as it ignores a click.

@@ -19,6 +19,7 @@
 #include "backend/Backend.h"
 #include "chip/ProgrammerState.h"
 #include "image/HexField.h"
+#include "image/WindowDirectory.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 
@@ -45,6 +46,9 @@ struct WindowContext {
     std::string appDir;
     // Finds that directory again (read-out does before it saves).
     std::function<std::string()> appDirectory;
+    // This window's own directory for its temporary files; they lie in
+    // appDir when there is none.
+    std::shared_ptr<const image::WindowDirectory> windowDirectory;
     // Where d51 is looked for; appDir when empty.
     std::string programDir;
     // Replaces the clock measurement (or the nominal figure of virtual timing).
@@ -142,13 +146,16 @@ class Form1 final : public QMainWindow {
     QMenu* OpenRecent = nullptr;
 
   protected:
-    // A .hex or .bin file dropped on the window opens as Open would open it.
+    // A .hex, .ihx or .bin file dropped on the window opens as Open would open it.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
   private:
-    // Open Recent lists the files remembered in the program's directory.
+    // Open Recent lists the files remembered in the program's directory that
+    // are still there, when the window starts and as the menu opens.
     void refreshRecentFiles();
+    // An entry picked: the file opened, or said to be gone and dropped.
+    void openRecent(const std::string& path);
     // Runs one of the session's operations with the window's view of it:
     // a progress dialog for each step that walks bytes, and aroundStep()'s
     // work before and after each step. `lines` is the text the command
@@ -184,6 +191,8 @@ class Form1 final : public QMainWindow {
     // Why chip commands refuse (no port, no usable clock); empty when they run.
     std::string refusal() const;
     void refreshAppDir();
+    // A temporary file of this window's, by its fixed name.
+    std::string tempPath(const char* name) const;
     // Says so when a setting's marker file could not be made or removed.
     void keepSetting(const std::optional<std::string>& failure);
     // After write and verify: the current image file, or `before` without one.

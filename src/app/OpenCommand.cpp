@@ -9,20 +9,29 @@
 #include "app/ProgramContext.h"
 #include "app/RecentFiles.h"
 #include "app/ViewText.h"
+#include "image/AppFiles.h"
+#include "image/ImageFile.h"
 #include "image/OpenWalk.h"
 #include "image/TextFile.h"
 
 namespace lpt51::app {
+namespace {
+
+// The system's own filter first, with the other name sdcc gives Intel HEX.
+constexpr const char* kOpenFilter =
+    "Intel HEX subory (*.hex *.ihx);;Raw image (*.bin);;All files (*)";
+
+}  // namespace
 
 void Form1::SpeedButton1Click() {
     const std::optional<std::string> chosen =
-        context_.dialogs->chooseOpenFile("Intel HEX subory (*.hex)", DialogDirectory(context_));
+        context_.dialogs->chooseOpenFile(kOpenFilter, DialogDirectory(context_));
     if (chosen) openFile(*chosen);
 }
 
 void Form1::openFile(const std::string& path) {
     image::Lines lines;
-    if (std::optional<std::string> error = image::LoadLines(path, lines)) {
+    if (std::optional<std::string> error = image::LoadImageFile(path, lines)) {
         prompts_.showMessage(*error);
         return;
     }
@@ -75,15 +84,29 @@ void Form1::openFile(const std::string& path) {
 }
 
 void Form1::refreshRecentFiles() {
-    OpenRecent->clear();
-    const std::vector<std::string> files = RecentFiles(context_.appDir);
+    // Later, not at once: the entry that was picked may be the one asking.
+    for (QAction* entry : OpenRecent->actions()) {
+        OpenRecent->removeAction(entry);
+        entry->deleteLater();
+    }
+    const std::vector<std::string> files = DropGoneRecentFiles(context_.appDir);
     for (std::size_t i = 0; i < files.size(); ++i) {
         QString name = QString::fromStdString(files[i]);
         name.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* entry = OpenRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
-        connect(entry, &QAction::triggered, this, [this, file = files[i]] { openFile(file); });
+        connect(entry, &QAction::triggered, this, [this, file = files[i]] { openRecent(file); });
     }
     OpenRecent->setEnabled(!files.empty());
+}
+
+void Form1::openRecent(const std::string& path) {
+    if (!image::FileExists(path)) {
+        // Gone since the menu was shown: it goes from the list too.
+        refreshRecentFiles();
+        prompts_.showMessage(path + " no longer exists; it was taken off Open Recent.");
+        return;
+    }
+    openFile(path);
 }
 
 namespace {
@@ -96,9 +119,9 @@ std::optional<QString> DroppedFile(const QMimeData* data) {
     return url.toLocalFile();
 }
 
+// As the command line takes them: by the name's ending.
 bool OpensAsImage(const QString& file) {
-    return file.endsWith(QStringLiteral(".hex"), Qt::CaseInsensitive) ||
-           file.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive);
+    return image::RawImageByName(file.toStdString()).has_value();
 }
 
 }  // namespace
@@ -117,7 +140,7 @@ void Form1::dropEvent(QDropEvent* event) {
     if (!file || !OpensAsImage(*file)) {
         QTimer::singleShot(0, this, [this] {
             prompts_.showMessage(
-                "Only one Intel HEX file (.hex or .bin) at a time can be "
+                "Only one Intel HEX file (.hex or .ihx) or raw image (.bin) at a time can be "
                 "dropped here to be opened.");
         });
         return;

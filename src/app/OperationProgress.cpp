@@ -1,6 +1,8 @@
 #include "app/OperationProgress.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
+#include <algorithm>
 #include <chrono>
 
 #include "app/ViewText.h"
@@ -50,6 +52,11 @@ OperationProgress::OperationProgress(QWidget* window, QPlainTextEdit& view, cons
       dialog_(window) {
     dialog_.setObjectName(QStringLiteral("progress"));
     dialog_.setWindowTitle(operation);
+    // As narrow as its label, the dialog would have its title cut short by
+    // the window manager ("step 3...y Chip").
+    constexpr int kTitleBarButtons = 160;
+    dialog_.setMinimumWidth(std::max(
+        300, QFontMetrics(dialog_.font()).horizontalAdvance(operation) + kTitleBarButtons));
     dialog_.setCancelButtonText(QStringLiteral("&Cancel"));
     dialog_.setWindowModality(Qt::WindowModal);
     dialog_.setAutoClose(false);

@@ -15,6 +15,7 @@ WindowContext ProgramWindowContext(const BackendOptions& options, Dialogs& dialo
     context.programDir = programDir;
     context.appDir = image::ResolveAppDirs(programDir).files;
     context.appDirectory = [programDir] { return image::ResolveAppDirs(programDir).files; };
+    context.windowDirectory = image::WindowDirectory::create(context.appDir);
     return context;
 }
 

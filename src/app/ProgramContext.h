@@ -9,8 +9,9 @@ namespace lpt51::app {
 // The context the program builds its window on, for the executable in
 // `programDir`: the port opened from `options` by the window's session during
 // start-up, d51 looked for in `programDir` (or the prefix's libexec
-// directory), settings and temporary files there when it is writable, else
-// in the user's state directory.
+// directory), settings there when it is writable, else in the user's state
+// directory; the temporary files in a directory of this window's own (old
+// windows' leftovers are removed as it is made).
 WindowContext ProgramWindowContext(const BackendOptions& options, Dialogs& dialogs,
                                    const std::string& programDir);
 

@@ -4,8 +4,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <algorithm>
 
 namespace lpt51::app {
 
@@ -27,11 +31,26 @@ void OfferCopy(QMessageBox& box) {
     box.addAction(copy);
 }
 
+// A box is as narrow as its text, and a window manager elides a title that
+// does not fit beside its buttons: "lpt51" over "Chip is clear" read "l...1".
+// The box is made wide enough for the title and the title bar's buttons.
+void FitTitle(QMessageBox& box) {
+    constexpr int kTitleBarButtons = 160;  // an icon and three buttons, with room to spare
+    constexpr int kNarrowest = 280;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    const int title = QFontMetrics(QApplication::font()).horizontalAdvance(box.windowTitle());
+    grid->addItem(new QSpacerItem(std::max(kNarrowest, title + kTitleBarButtons), 0,
+                                  QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 void QtDialogs::showMessage(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
                     QMessageBox::Ok, parent_);
+    FitTitle(box);
     OfferCopy(box);
     box.exec();
 }
@@ -49,6 +68,7 @@ Answer QtDialogs::ask(QuestionKind kind, const std::string& text) {
     QMessageBox box(icon, title, DisplayText(text), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
+    FitTitle(box);
     OfferCopy(box);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

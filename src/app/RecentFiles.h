@@ -11,6 +11,8 @@ inline constexpr const char* kRecentFiles = "recent.txt";
 inline constexpr std::size_t kRecentFilesKept = 5;
 
 std::vector<std::string> RecentFiles(const std::string& appDir);
+// RecentFiles without the files that are gone, which the list forgets.
+std::vector<std::string> DropGoneRecentFiles(const std::string& appDir);
 // Puts `path` first, drops it further down and anything past the fifth.
 // Failures are silent: the list is a convenience, not the user's data.
 void RememberRecentFile(const std::string& appDir, const std::string& path);

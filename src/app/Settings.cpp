@@ -93,7 +93,11 @@ void Form1::Info2Click() {
         if (facts.realTimeRefusal) paragraphs.push_back(*facts.realTimeRefusal);
     }
     paragraphs.push_back("lpt51 version " + facts.version + ".");
-    paragraphs.push_back("Settings and temporary files are kept in " + facts.filesDirectory + ".");
+    paragraphs.push_back(
+        context_.windowDirectory
+            ? "Settings are kept in " + facts.filesDirectory +
+                  "; this window's temporary files in " + context_.windowDirectory->path() + "."
+            : "Settings and temporary files are kept in " + facts.filesDirectory + ".");
     paragraphs.push_back(
         "This programmer drives a passive adapter on the parallel port and programs "
         "AT89C51 chips at 12 V or 5 V.");

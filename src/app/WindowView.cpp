@@ -11,6 +11,13 @@ bool WalksBytes(session::Step step) {
 
 }  // namespace
 
+QString StepTitle(session::Step step, int index, int count) {
+    const QString name = QString::fromLatin1(session::StepName(step));
+    // Each step's dialog starts at 0 % again: the count says how far the whole has come.
+    if (count < 2) return name;
+    return QStringLiteral("step %1 of %2: %3").arg(index).arg(count).arg(name);
+}
+
 WindowView::WindowView(QWidget* window, QPlainTextEdit& view, const Clock& clock,
                        std::function<int()> signalled, AroundStep aroundStep)
     : window_(window),
@@ -19,11 +26,10 @@ WindowView::WindowView(QWidget* window, QPlainTextEdit& view, const Clock& clock
       signalled_(std::move(signalled)),
       aroundStep_(std::move(aroundStep)) {}
 
-void WindowView::stepStarted(session::Step step, int, int) {
+void WindowView::stepStarted(session::Step step, int index, int count) {
     if (aroundStep_) aroundStep_(step, true, true);
     if (WalksBytes(step)) {
-        progress_.emplace(window_, view_, clock_, QString::fromLatin1(session::StepName(step)),
-                          signalled_);
+        progress_.emplace(window_, view_, clock_, StepTitle(step, index, count), signalled_);
     }
 }
 

@@ -10,6 +10,10 @@
 
 namespace lpt51::app {
 
+// What a step's progress dialog is called: "Write Chip", or within a
+// sequence "step 2 of 3: Write Chip".
+QString StepTitle(session::Step step, int index, int count);
+
 // A running operation in the window: each step that walks bytes under a
 // progress dialog named after it, with the window's own work around it
 // (captions, enabled states, the view) done by `aroundStep`, called with

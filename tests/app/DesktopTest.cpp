@@ -18,6 +18,7 @@
 #include "app/FileArgument.h"
 #include "app/OperationProgress.h"
 #include "app/QtDialogs.h"
+#include "app/RecentFiles.h"
 #include "app/TerminationSignals.h"
 #include "app/ViewText.h"
 #include "image/TextFile.h"
@@ -59,6 +60,42 @@ void CancelProgressSoon(Form1& w) {
         }
     });
 }
+
+// A file dropped as a drag from a file manager arrives: entered, then dropped.
+void Drop(Form1& w, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &event);
+    QCoreApplication::processEvents();  // opened once the drop is over
+}
+
+// Presses Cancel on the progress dialog titled `title` as soon as it is up,
+// before its first byte; keeps the title of every progress dialog it saw.
+class CancelOnStep {
+  public:
+    CancelOnStep(Form1& w, QString title) : window_(w), title_(std::move(title)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(0);
+    }
+    std::vector<std::string> titles;
+
+  private:
+    void poll() {
+        auto* progress = window_.findChild<QProgressDialog*>();
+        if (progress == nullptr || !progress->isVisible()) return;
+        const std::string title = progress->windowTitle().toStdString();
+        if (titles.empty() || titles.back() != title) titles.push_back(title);
+        if (progress->windowTitle() == title_ && !progress->wasCanceled()) progress->cancel();
+    }
+
+    Form1& window_;
+    QString title_;
+    QTimer timer_;
+};
 
 class DesktopTest : public WindowTest {
   protected:
@@ -102,12 +139,33 @@ TEST_F(DesktopTest, CancelStopsAWriteBetweenBytesAndEndsClearWriteVerifyThere) {
     // Within Clear-Write-Verify the stopped write ends the sequence: no
     // verify of a half-written chip and no "Task complete !".
     dialogs.messages.clear();
-    CancelProgressSoon(w);
-    w.Cwv->click();
+    {
+        CancelOnStep cancel(w, QStringLiteral("step 2 of 3: Write Chip"));
+        w.Cwv->click();
+        EXPECT_EQ(cancel.titles, std::vector<std::string>{"step 2 of 3: Write Chip"});
+    }
     EXPECT_EQ(dialogs.messages,
               Messages{"Write Chip stopped before the first byte.\rThe port is at rest; the chip "
                        "was erased, and nothing of the file was programmed."});
     EXPECT_EQ(w.state.CwvActive, 0);
+    EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
+    expectPortAtRest();
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+
+    // Stopped in its verify step, it says the chip was erased and written.
+    dialogs.messages.clear();
+    {
+        CancelOnStep cancel(w, QStringLiteral("step 3 of 3: Verify Chip"));
+        w.Cwv->click();
+        EXPECT_EQ(cancel.titles, (std::vector<std::string>{"step 2 of 3: Write Chip",
+                                                           "step 3 of 3: Verify Chip"}));
+    }
+    EXPECT_EQ(dialogs.messages,
+              Messages{"Verify Chip stopped before the first byte.\rThe port is at rest; the chip "
+                       "was erased and holds the file as written; it was not verified."});
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[0x3F], 0xA5);
+    EXPECT_EQ(w.state.CwvActive, 0);
+    EXPECT_TRUE(w.verify->isEnabled());
     EXPECT_EQ(w.verify->text().toStdString(), "Verify Chip");
     expectPortAtRest();
     EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
@@ -218,6 +276,7 @@ class ModalAnswers {
         timer_.start(10);
     }
     std::vector<std::string> boxes;
+    std::vector<std::string> filters;  // each file dialog's, joined by ";;"
 
   private:
     // A dialog pressed while exec() is still showing it would be hidden
@@ -248,6 +307,7 @@ class ModalAnswers {
             boxes.push_back(box->text().toStdString());
             QTimer::singleShot(0, box, [box] { box->defaultButton()->click(); });
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            filters.push_back(dialog->nameFilters().join(QStringLiteral(";;")).toStdString());
             // Typed into the name field as a user would: selectFile() leaves
             // a field that has the focus alone.
             QTimer::singleShot(0, dialog, [dialog, file = file_] {
@@ -266,7 +326,7 @@ class ModalAnswers {
     QTimer timer_;
 };
 
-TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
+TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestionAndOpenListsBothHexNames) {
     start(ProbeModelPort::Kind::PullUps);  // for its backend
     const std::string target = appDir + "copy.hex";
     std::ofstream(target) << "mine\n";
@@ -281,13 +341,25 @@ TEST_F(DesktopTest, SaveOverAnExistingFileAsksOneQuestion) {
     boxes.setParent(&real);
     SetViewLines(*real.RichEdit1, kFourRecords);
     real.Disa->setEnabled(true);  // hex text shown
-    ModalAnswers answers(QString::fromStdString(target), 300);
-    real.saveClick();
-
-    EXPECT_EQ(answers.boxes, std::vector<std::string>{"File is already exist!\n   Replace it ? "});
+    {
+        ModalAnswers answers(QString::fromStdString(target), 300);
+        real.saveClick();
+        EXPECT_EQ(answers.boxes,
+                  std::vector<std::string>{"File is already exist!\n   Replace it ? "});
+    }
     image::Lines saved;
     ASSERT_FALSE(image::LoadLines(target, saved));
     EXPECT_EQ(saved, kFourRecords);
+
+    // sdcc names its Intel HEX .ihx: the first filter lists it.
+    const std::string ihx = appDir + "blink.ihx";
+    ASSERT_FALSE(image::SaveLines(ihx, kFourRecords));
+    ModalAnswers open(QString::fromStdString(ihx), 300);
+    real.SpeedButton1Click();
+    EXPECT_EQ(open.filters, std::vector<std::string>{"Intel HEX subory (*.hex *.ihx);;Raw image "
+                                                     "(*.bin);;All files (*)"});
+    EXPECT_EQ(real.caption().toStdString(), ihx);
+    EXPECT_EQ(ViewLines(*real.RichEdit1), kFourRecords);
 }
 
 TEST_F(DesktopTest, AFileNamedAtStartOpensAsOpenDoes) {
@@ -323,22 +395,10 @@ TEST_F(DesktopTest, AFileNamedAtStartOpensAsOpenDoes) {
 TEST_F(DesktopTest, ADroppedHexFileOpensAndOpenRecentKeepsItAcrossARestart) {
     const std::string file = appDir + "image.hex";
     ASSERT_FALSE(image::SaveLines(file, kFourRecords));
-    auto drop = [](Form1& w, const std::string& path) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-        // As a drag from a file manager arrives: entered, then dropped.
-        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        QApplication::sendEvent(&w, &enter);
-        ASSERT_TRUE(enter.isAccepted());
-        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &event);
-        QCoreApplication::processEvents();  // opened once the drop is over
-    };
     {
         Form1& w = start(ProbeModelPort::Kind::PullUps);
         EXPECT_FALSE(w.OpenRecent->isEnabled());
-        drop(w, file);
+        Drop(w, file);
         EXPECT_EQ(w.caption().toStdString(), file);
         EXPECT_EQ(w.Label4->text().toStdString(), "64");
         EXPECT_TRUE(w.write->isEnabled());
@@ -346,13 +406,13 @@ TEST_F(DesktopTest, ADroppedHexFileOpensAndOpenRecentKeepsItAcrossARestart) {
 
         // Anything else is refused, and the view stays.
         touch("notes.txt");
-        drop(w, appDir + "notes.txt");
+        Drop(w, appDir + "notes.txt");
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].rfind("Only one Intel HEX file", 0), 0u);
         EXPECT_EQ(w.caption().toStdString(), file);
         // A .bin goes through Open's checks: not being a HEX text, it is an
         // incorrect file, and a missing one is said.
-        drop(w, appDir + "gone.bin");
+        Drop(w, appDir + "gone.bin");
         ASSERT_EQ(dialogs.messages.size(), 2u);
         EXPECT_NE(dialogs.messages[1].find("gone.bin"), std::string::npos);
     }
@@ -374,6 +434,71 @@ TEST_F(DesktopTest, ADroppedHexFileOpensAndOpenRecentKeepsItAcrossARestart) {
     again.OpenRecent->actions().at(1)->trigger();
     EXPECT_EQ(again.caption().toStdString(), appDir + "f6.hex");
     EXPECT_EQ(ViewLines(*again.RichEdit1), kFourRecords);
+
+    // A file that is gone leaves the list as the menu opens; one that went
+    // while the menu stood is said to be gone when it is picked.
+    const auto listedNow = [&again] {
+        std::vector<std::string> names;
+        for (QAction* entry : again.OpenRecent->actions())
+            names.push_back(entry->text().toStdString());
+        return names;
+    };
+    std::filesystem::remove(appDir + "f5.hex");
+    emit again.OpenRecent->aboutToShow();
+    EXPECT_EQ(listedNow(),
+              (std::vector<std::string>{"&1 " + appDir + "f6.hex", "&2 " + appDir + "f4.hex",
+                                        "&3 " + appDir + "f3.hex", "&4 " + appDir + "f2.hex"}));
+    std::filesystem::remove(appDir + "f3.hex");
+    dialogs.messages.clear();
+    again.OpenRecent->actions().at(2)->trigger();
+    EXPECT_EQ(dialogs.messages,
+              Messages{appDir + "f3.hex no longer exists; it was taken off Open Recent."});
+    EXPECT_EQ(again.caption().toStdString(), appDir + "f6.hex");
+    EXPECT_EQ(RecentFiles(appDir),
+              (std::vector<std::string>{appDir + "f6.hex", appDir + "f4.hex", appDir + "f2.hex"}));
+}
+
+// What the command line takes, the window opens: a raw image as the records
+// a read-out would give it, by Open, by a drop and named at start, then
+// written and verified from those records; an .ihx is Intel HEX.
+TEST_F(DesktopTest, ARawImageOpensAsItsRecordsEveryWayAndIsWrittenAndVerified) {
+    Form1& w = openedOnVirtualChip();
+    const std::string bin = appDir + "prog.bin";
+    const std::string bytes = std::string("\x02\x00\x03", 3) + std::string(17, '\xA5');
+    std::ofstream(bin, std::ios::binary) << bytes;
+    const image::Lines records{":10000000020003A5A5A5A5A5A5A5A5A5A5A5A5A58A", ":04001000A5A5A5A558",
+                               ":00000001FF"};
+    const std::string ihx = appDir + "prog.ihx";
+    ASSERT_FALSE(image::SaveLines(ihx, kFourRecords));
+
+    dialogs.files = {bin};
+    w.SpeedButton1->click();
+    EXPECT_EQ(ViewLines(*w.RichEdit1), records);
+    EXPECT_EQ(w.Label4->text().toStdString(), "20");
+    Drop(w, ihx);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), kFourRecords);
+    Drop(w, bin);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), records);
+    std::vector<std::string> args{bin};
+    w.openFile(*TakeFileArgument(args));
+    EXPECT_EQ(w.caption().toStdString(), bin);
+    EXPECT_EQ(ViewLines(*w.RichEdit1), records);
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+
+    // Each reloads its view from the .bin when it ends.
+    w.write->click();
+    w.verify->click();
+    EXPECT_EQ(dialogs.messages, (Messages{"File was burn !", "File Check successful!"}));
+    EXPECT_EQ(ViewLines(*w.RichEdit1), records);
+    EXPECT_EQ(realBackend->virtualAdapter()->chip().code[19], 0xA5);
+
+    // More than the chip holds: said, and the view stays.
+    dialogs.messages.clear();
+    std::ofstream(appDir + "big.bin", std::ios::binary) << std::string(4097, '\0');
+    w.openFile(appDir + "big.bin");
+    EXPECT_EQ(dialogs.messages,
+              Messages{appDir + "big.bin: 4097 bytes, more than the chip's 4096."});
+    EXPECT_EQ(ViewLines(*w.RichEdit1), records);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(WindowTest, ControlsStandWhereAndAsTheWindowDefinesThem) {
     std::vector<std::string> titles;
     for (QAction* a : w.menuBar()->actions()) titles.push_back(a->text().toStdString());
     EXPECT_EQ(titles, (std::vector<std::string>{"&File   ", "&View    ", "&Action   ",
-                                                "&Device     ", "&Info    "}));
+                                                "&Device     ", "I&nfo    "}));
     // Every title and every item can be reached from the keyboard, and no two
     // on one menu share a key (the second would never be reached).
     auto expectDistinctKeys = [](const QList<QAction*>& actions, const QString& where) {

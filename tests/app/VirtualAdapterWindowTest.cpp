@@ -1,10 +1,14 @@
 #include <sys/stat.h>
 
+#include <QPushButton>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "../StallingClock.h"
 #include "../VirtualAdapterBackend.h"
 #include "WindowFixture.h"
+#include "app/ProgramContext.h"
 #include "app/ViewText.h"
 #include "image/TextFile.h"
 #include "sim/VirtualAdapter.h"
@@ -187,6 +191,105 @@ TEST_F(WindowTest, AStretchedPulseIsReportedAfterTheCommandsMessage) {
     adapter.testClock().stall({3});
     w.Cwv->click();
     EXPECT_EQ(dialogs.messages, (Messages{"Task complete !", report}));
+}
+
+// Window A on chip A and window B on chip B, one user,
+// one settings directory. Each reads its chip; B exits; A writes its own
+// image back to its chip, never B's, and finds its reload file still there.
+TEST_F(WindowTest, TwoWindowsKeepTheirOwnImagesAndExitRemovesOnlyItsOwn) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::optional<std::string> savedRuntime =
+        runtime != nullptr ? std::optional<std::string>(runtime) : std::nullopt;
+    unsetenv("XDG_RUNTIME_DIR");  // the settings' directory takes the windows' directories
+    const auto chipHolding = [this](const std::string& name, std::uint8_t first) {
+        BackendOptions options;
+        options.port = "sim:" + appDir + name;
+        options.virtualTiming = true;
+        const std::unique_ptr<Backend> chip = Backend::open(options);
+        EXPECT_EQ(chip->beginOperation(sim::ChipUse::Changes), std::nullopt);
+        chip->virtualAdapter()->chip().code[0] = first;
+        EXPECT_EQ(chip->endOperation(), std::nullopt);
+        return options;
+    };
+    ScriptedDialogs dialogsA, dialogsB;
+    Form1 a(ProgramWindowContext(chipHolding("a.state", 0xAA), dialogsA, appDir));
+    a.FormCreate();
+    Form1 b(ProgramWindowContext(chipHolding("b.state", 0xBB), dialogsB, appDir));
+    b.FormCreate();
+    if (savedRuntime) setenv("XDG_RUNTIME_DIR", savedRuntime->c_str(), 1);
+    for (Form1* w : {&a, &b}) {
+        w->AT89C5112V1->trigger();
+        w->read->click();
+    }
+    const std::string fileA = a.currentImageFile, fileB = b.currentImageFile;
+    EXPECT_EQ(fileA.rfind(appDir + "windows/window-", 0), 0u) << fileA;
+    EXPECT_NE(fileA, fileB);
+    const image::Lines imageA = ViewLines(*a.RichEdit1);
+    ASSERT_EQ(imageA[0].substr(0, 11), ":10000000AA");
+
+    b.exitClick();
+    EXPECT_FALSE(std::filesystem::exists(fileB));
+    EXPECT_TRUE(std::filesystem::exists(fileA));
+
+    a.clear->click();
+    a.writeClick();  // Write Chip keeps the state it had before the read-out: off here
+    EXPECT_EQ(dialogsA.messages, (Messages{"Chip is clear", "File was burn !"}));
+    EXPECT_EQ(ViewLines(*a.RichEdit1), imageA);
+    a.read->click();
+    EXPECT_EQ(ViewLines(*a.RichEdit1), imageA);
+    EXPECT_TRUE(dialogsB.messages.empty()) << dialogsB.messages.front();
+}
+
+// A command's button is disabled while it runs, and Qt hands the focus on;
+// one key more would run the next command (Lock Chip after Read Chip).
+TEST_F(WindowTest, FocusReturnsToEachLongCommandsButtonAndTabFollowsTheColumn) {
+    Form1& w = startOn(virtualAdapter(sim::PortKind::Bidirectional));
+    w.show();
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kImage));
+    dialogs.files = {file};
+    w.SpeedButton1->click();
+    w.AT89C5112V1->trigger();
+    for (QPushButton* button : {w.clear, w.write, w.verify, w.read, w.Cwv, w.lock}) {
+        button->setFocus();
+        button->click();
+        EXPECT_EQ(w.focusWidget(), button) << button->objectName().toStdString();
+    }
+
+    std::vector<QWidget*> order;
+    for (QWidget* next = w.lock->nextInFocusChain(); order.size() < 5;
+         next = next->nextInFocusChain()) {
+        if ((next->focusPolicy() & Qt::TabFocus) != 0) order.push_back(next);
+    }
+    EXPECT_EQ(order, (std::vector<QWidget*>{w.l1, w.l2, w.l3, w.Cwv, w.exit}));
+}
+
+// A worn cell: Clear-Write-Verify stops at the verify's question, or goes
+// past it to the end; either way it does not end in silence, as if nothing
+// were wrong, nor with "Task complete !".
+TEST_F(WindowTest, ClearWriteVerifyOfAWornChipSaysTheChipDiffersWhereverItEnds) {
+    sim::ChipState worn = sim::ChipState::erased(sim::ChipKind::Part12V);
+    worn.weakCells = {3};
+    worn.stuckMask = 0x01;
+    Form1& w = startOn(
+        std::make_unique<lpt51::testing::VirtualAdapterBackend<VirtualClock>>(std::move(worn)));
+    const std::string file = appDir + "image.hex";
+    ASSERT_FALSE(image::SaveLines(file, kImage));
+    dialogs.files = {file};
+    w.SpeedButton1->click();
+    w.AT89C5112V1->trigger();
+    const std::string question =
+        "Not correct on adress (Hex): 0003\rOn chip =7F  In file= 7E\r Continue ? ";
+    const std::string differs =
+        "Verify Chip found the chip different from the file.\rThe chip was erased and "
+        "written, but does not hold the file: erase it and write it again.";
+    for (Answer answer : {Answer::No, Answer::Yes}) {
+        dialogs.messages.clear();
+        dialogs.answers = {answer};
+        w.Cwv->click();
+        EXPECT_EQ(dialogs.messages, (Messages{question, differs}));
+        EXPECT_EQ(w.state.CwvActive, 0);
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "image/AppFiles.h"
 #include "image/RunAndWait.h"
 #include "image/SaveName.h"
+#include "image/WindowDirectory.h"
 
 namespace lpt51::image {
 namespace {
@@ -120,6 +121,71 @@ TEST_F(ScratchDir, RunAndWaitReportsWhatDidNotStartOrWasKilled) {
     ASSERT_TRUE(killed.started);
     EXPECT_FALSE(killed.exited);
     EXPECT_EQ(killed.signal, SIGTERM);
+}
+
+// Each window's temporary files in a directory of its own: what windows that
+// no longer run left is removed as the next one starts, never what a running
+// one holds, nor anything a link leads to.
+TEST_F(ScratchDir, AWindowDirectoryIsPrivateAndLeftoversOfEndedWindowsGo) {
+    const std::string base = dir_ + "windows/";
+    fs::create_directories(base + "window-1-ended");
+    std::ofstream(base + "window-1-ended/lock") << "1\n";
+    std::ofstream(base + "window-1-ended/temxyzbg.hex") << ":00000001FF\n";
+    fs::create_directories(base + "window-2-neverlocked");
+    fs::create_directories(base + "window-3-running");
+    file::FileLock running;
+    ASSERT_FALSE(file::FileLock::acquire(base + "window-3-running/lock", running));
+    std::ofstream(base + "window-3-running/temxyzbg.hex") << "mine\n";
+    fs::create_directories(dir_ + "elsewhere");
+    std::ofstream(dir_ + "elsewhere/temxyzbg.hex") << "not a window's\n";
+    fs::create_directory_symlink(dir_ + "elsewhere", base + "window-4-link");
+    std::ofstream(base + "notes.txt") << "kept\n";
+
+    std::string made;
+    {
+        const std::unique_ptr<WindowDirectory> window = WindowDirectory::createIn(base);
+        ASSERT_NE(window, nullptr);
+        made = window->path();
+        EXPECT_EQ(made.rfind(base + "window-" + std::to_string(::getpid()) + "-", 0), 0u) << made;
+        EXPECT_EQ(made.back(), '/');
+        EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all);
+        EXPECT_FALSE(fs::exists(base + "window-1-ended"));
+        EXPECT_FALSE(fs::exists(base + "window-2-neverlocked"));
+        EXPECT_TRUE(fs::exists(base + "window-3-running/temxyzbg.hex"));
+        EXPECT_TRUE(fs::exists(dir_ + "elsewhere/temxyzbg.hex"));
+        EXPECT_TRUE(fs::exists(base + "notes.txt"));
+
+        // A second window keeps the first one's directory.
+        std::ofstream(made + "temxyzbg.hex") << "first\n";
+        const std::unique_ptr<WindowDirectory> second = WindowDirectory::createIn(base);
+        ASSERT_NE(second, nullptr);
+        EXPECT_NE(second->path(), made);
+        EXPECT_TRUE(fs::exists(made + "temxyzbg.hex"));
+    }
+    // Gone with its window; the running one's stays until its lock is let go.
+    EXPECT_FALSE(fs::exists(made));
+    running.release();
+    const std::unique_ptr<WindowDirectory> after = WindowDirectory::createIn(base);
+    ASSERT_NE(after, nullptr);
+    EXPECT_FALSE(fs::exists(base + "window-3-running"));
+}
+
+TEST_F(ScratchDir, WindowDirectoriesGoToTheRuntimeDirectoryOnlyWhenItIsPrivate) {
+    const SavedVariable runtime("XDG_RUNTIME_DIR");
+    const std::string files = dir_ + "state/";
+    fs::create_directories(files);
+    fs::create_directories(dir_ + "run");
+    fs::permissions(dir_ + "run", fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", (dir_ + "run").c_str(), 1);
+    EXPECT_EQ(WindowDirectory::create(files)->path().rfind(dir_ + "run/lpt51/window-", 0), 0u);
+
+    // Others may write there (or it is not set): the settings' directory takes them.
+    fs::permissions(dir_ + "run", fs::perms::all);
+    EXPECT_EQ(RuntimeWindowsDirectory(), "");
+    EXPECT_EQ(WindowDirectory::create(files)->path().rfind(files + "windows/window-", 0), 0u);
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(WindowDirectory::create(files)->path().rfind(files + "windows/window-", 0), 0u);
+    EXPECT_EQ(fs::status(files + "windows").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 }  // namespace

@@ -187,17 +187,21 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr("cpu: AT89C51-12V\n"));
     EXPECT_THAT(r.out, HasSubstr("Def12: &Set no default processor\n"));
-    EXPECT_THAT(r.out, HasSubstr("Settings and temporary files are kept in " + state + "."));
+    EXPECT_THAT(r.out, HasSubstr("Settings are kept in " + state +
+                                 "; this window's temporary files in " + home + "/lpt51/window-"));
 
-    // The disassembly view: d51 from libexec, working on files in the state directory.
+    // The disassembly view: d51 from libexec, working on files in the window's
+    // own directory in the runtime directory, which goes with the window.
     const std::string hex = home + "/prog.hex";
     std::ofstream(hex) << ":03000000020030CB\n:0200300080FE50\n:00000001FF\n";
     r = runAs({probe, prefix, "disassemble", hex});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr("LJMP  L0030"));
     EXPECT_THAT(r.out, Not(HasSubstr("Can not find file")));
-    EXPECT_TRUE(fs::exists(state + "temxyzbg.hex"));
-    EXPECT_TRUE(fs::exists(state + "temxyzbg.d51"));
+    EXPECT_FALSE(fs::exists(state + "temxyzbg.hex"));
+    for (const auto& entry : fs::directory_iterator(home + "/lpt51"))
+        EXPECT_EQ(entry.path().filename().string().rfind("window-", 0), std::string::npos)
+            << entry.path();
 
     // Nothing was left beside the programs.
     for (const char* dir : {"/bin", "/libexec/lpt51"}) {
