@@ -199,18 +199,9 @@ void Form1::CwvClick() {
     if (!portReady()) return;
     const image::Lines lines = ViewLines(*RichEdit1);
     const chip::ScannedImage image = chip::ScanImage(lines);
-    session::OperationResult result = runOperation(lines, [&](WindowView& view) {
+    present(runOperation(lines, [&](WindowView& view) {
         return session::ClearWriteVerify(session_, prompts_, view, device(), image);
-    });
-    // The sequence keeps the verify's verdict to itself; a difference the
-    // user stopped at (or went past) would otherwise end it in silence.
-    if (result.outcome == session::Outcome::Failed && result.endedIn == session::Step::Verify &&
-        result.messages.empty()) {
-        result.messages.push_back(
-            "Verify Chip found the chip different from the file.\rThe chip was erased and "
-            "written, but does not hold the file: erase it and write it again.");
-    }
-    present(result);
+    }));
     endIfSignalled();
 }
 

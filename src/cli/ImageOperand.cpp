@@ -2,12 +2,11 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "chip/At89c51.h"
 #include "chip/HexText.h"
+#include "image/ImageFile.h"
 #include "image/RecordWriter.h"
 #include "image/TextFile.h"
 
@@ -17,23 +16,10 @@ bool IsStandardStream(const std::string& operand) {
     return operand == "-";
 }
 
-namespace {
-
-std::string Extension(const std::string& operand) {
-    const auto dot = operand.find_last_of("./");
-    if (dot == std::string::npos || operand[dot] != '.') return {};
-    std::string tail = operand.substr(dot);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail;
-}
-
-}  // namespace
-
 bool IsBinaryImage(const std::string& operand, ImageFormat format) {
-    const std::string extension = IsStandardStream(operand) ? std::string() : Extension(operand);
-    if (extension == ".bin") return true;
-    if (extension == ".hex" || extension == ".ihx") return false;
+    if (!IsStandardStream(operand)) {
+        if (const std::optional<bool> raw = image::RawImageByName(operand)) return *raw;
+    }
     return format == ImageFormat::Bin;
 }
 
@@ -52,13 +38,8 @@ std::optional<std::string> LoadImageOperand(const std::string& operand, ImageFor
     }
     if (!IsBinaryImage(operand, format))
         return image::TextToLines(OperandName(operand), bytes, lines);
-    if (bytes.size() > chip::kCodeSize) {
-        return OperandName(operand) + ": " + std::to_string(bytes.size()) +
-               " bytes, more than the chip's " + std::to_string(chip::kCodeSize) + ". " +
-               nothingDone;
-    }
-    lines = image::RenderBytes(std::span<const std::uint8_t>(
-        reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    if (auto e = image::RawImageLines(OperandName(operand), bytes, lines))
+        return *e + " " + nothingDone;
     return std::nullopt;
 }
 

@@ -147,6 +147,8 @@ Outcome VerifyStep(chip::ChipContext& ctx, OperationView& view, OperationResult&
     if (v.stopped) return EndedEarly(result, Step::Verify, v.compared, image.dataBytes, true);
     if (!same) {
         result.endedIn = Step::Verify;
+        if (!v.refusal && result.holds.kind == ChipHolds::Kind::Written)
+            result.holds.kind = ChipHolds::Kind::Differs;
         return Outcome::Failed;
     }
     if (result.holds.kind == ChipHolds::Kind::Written) result.holds.kind = ChipHolds::Kind::AsFile;
@@ -226,6 +228,10 @@ std::string ChipHolds::text() const {
             return "the chip " + erased + "holds the file as written; it was not verified.";
         case Kind::AsFile:
             return "the chip " + erased + "holds the file (read back).";
+        case Kind::Differs:
+            return std::string("the chip ") +
+                   (erasedFirst ? "was erased and written" : "was written") +
+                   ", but does not hold the file: erase it and write it again.";
         case Kind::Partly:
             if (asFile == 0) {
                 return "the chip " + erased +
@@ -402,6 +408,13 @@ OperationResult ClearWriteVerify(Session& session, Prompts& prompts, OperationVi
                 [&] { return step(VerifyStep(ctx, view, result, image, 3, count)); }};
             if (!chip::RunClearWriteVerify(ctx, device, image, steps) && outcome == Outcome::Done)
                 outcome = Outcome::Failed;
+            // The sequence keeps the verify's verdict to itself: a difference
+            // the user stopped at, or went past, would otherwise end in silence.
+            if (result.holds.kind == ChipHolds::Kind::Differs && result.messages.empty()) {
+                result.messages.push_back(std::string(chip::kVerifyCaption) +
+                                          " found the chip different from the file.\rThe " +
+                                          result.holds.text().substr(4));
+            }
             return outcome;
         },
         Priority::RealTime, &view);

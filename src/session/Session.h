@@ -77,6 +77,7 @@ struct ChipHolds {
         Erased,     // the erase pulse ran
         Written,    // every byte of the image was programmed; nothing read back
         AsFile,     // every byte of the image was read back as the file
+        Differs,    // every byte was programmed, and the verify found the chip different
         Partly,     // programming ended early; see asFile
         Unknown,    // programming ended early where nothing can be read back
     };
