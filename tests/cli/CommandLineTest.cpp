@@ -179,6 +179,24 @@ TEST_F(CommandLineTest, AnEmptySocketOrAnotherChipIsNeverBlank) {
     EXPECT_THAT(r.err, Not(HasSubstr("burn successful")));
 }
 
+TEST_F(CommandLineTest, ASimChipOtherThanTheStateFileKeepsIsRefused) {
+    ASSERT_EQ(run({"--device", "12v", "erase"}).code, kExitDone);
+    const std::string kept = test::ReadAll(state());
+    std::ostringstream out, err;
+    const int code = RunCommandLine(
+        {"--port", "sim:" + state(), "--sim-chip", "foreign", "--sim-timing", "virtual", "blank"},
+        out, err);
+    EXPECT_EQ(code, kExitPort);
+    EXPECT_THAT(err.str(), HasSubstr("--sim-chip foreign asks for a foreign chip, but the virtual "
+                                     "chip state file " +
+                                     state() + " keeps an AT89C51 12 V part (--sim-chip 12v)."));
+    EXPECT_EQ(test::ReadAll(state()), kept);
+    // Without --sim-chip the file's chip is taken as it is.
+    EXPECT_EQ(
+        RunCommandLine({"--port", "sim:" + state(), "--sim-timing", "virtual", "blank"}, out, err),
+        kExitDone);
+}
+
 TEST_F(CommandLineTest, PortThatCannotBeOpenedExitsThree) {
     std::ostringstream out, err;
     const int code = RunCommandLine({"--port", "/dev/lpt51-no-such-port", "info"}, out, err);
