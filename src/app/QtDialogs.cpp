@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lpt51::app {
 
@@ -34,6 +35,18 @@ void QtDialogs::showMessage(const std::string& text) {
                     QMessageBox::Ok, parent_);
     OfferCopy(box);
     box.exec();
+}
+
+bool QtDialogs::offerChoice(const std::string& text, const std::string& choice) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
+                    QMessageBox::Ok, parent_);
+    QPushButton* taken =
+        box.addButton(QString::fromStdString(choice), QMessageBox::ButtonRole::AcceptRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    OfferCopy(box);
+    box.exec();
+    return box.clickedButton() == taken;
 }
 
 Answer QtDialogs::ask(QuestionKind kind, const std::string& text) {

@@ -236,6 +236,7 @@ std::unique_ptr<Backend> OpenUntraced(const BackendOptions& options) {
         return std::make_unique<RefusedBackend>("--port: " + *problem);
     }
     if (name.kind == PortName::Kind::Virtual) {
+        PrepareStateDirectory(name);
         return std::make_unique<SimBackend>(options, name.stateFile);
     }
     return std::make_unique<HardwareBackend>(name, options);

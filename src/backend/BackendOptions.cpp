@@ -63,7 +63,8 @@ std::optional<std::string> number(const std::string& value, T lowest, T highest,
 // Each backend option once: the parsers, --help, and the tests that hold the
 // manual page and the shell completion to the options all read this table.
 constexpr BackendOptionInfo kBackendOptions[] = {
-    {"--port", "PORT", "0x378, parport0, /dev/parport0, sim or sim:STATEFILE"},
+    {"--port", "PORT",
+     "0x378, parport0, /dev/parport0, sim, sim:STATEFILE or sim: (in the state directory)"},
     {"--sim-chip", "KIND", "virtual chip: 12v, 5v, empty or foreign"},
     {"--sim-port", "KIND", "virtual port: bidi, spp or nopullups"},
     {"--sim-timing", "KIND", "virtual or real"},
