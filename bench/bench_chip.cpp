@@ -55,6 +55,10 @@ class SilentDialogs final : public app::Dialogs {
         std::fprintf(stderr, "unexpected question: %s\n", text.c_str());
         return Answer::Yes;
     }
+    bool offerChoice(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+        return false;
+    }
     std::string inputBox(const std::string&, const std::string&, const std::string& d) override {
         return d;
     }

@@ -104,8 +104,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The shared libraries the programs link (Qt 6, libieee1284, the C++ runtime)
-# become the Depends field.
+# become the Depends field, with what no link shows: Qt's SVG image plugin,
+# which draws the window's icon.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "sdcc")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 # The example goes with the documentation: a known-good image to try a new

@@ -3,13 +3,13 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev libieee1284-3-dev
+  qt6-base-dev libqt6svg6 libieee1284-3-dev
   libcli11-dev groff-base
   libgtest-dev libgmock-dev libbenchmark-dev
   sdcc as31 srecord python3-intelhex
   xvfb xauth xdotool xclip openbox
   sigrok-cli bash-completion
-  dpkg-dev lintian appstream
+  dpkg-dev lintian appstream desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,6 +11,10 @@ namespace lpt51::app {
 // questions, plus the input box and the two file choices of the handlers.
 class Dialogs : public Prompts {
   public:
+    // A message with one more button beside OK, captioned `choice`; true
+    // when the user presses it. OK stays the default.
+    virtual bool offerChoice(const std::string& text, const std::string& choice) = 0;
+
     // The input box: the edit line's text on OK, `defaultText` on Cancel.
     virtual std::string inputBox(const std::string& caption, const std::string& prompt,
                                  const std::string& defaultText) = 0;

@@ -299,6 +299,14 @@ void Form1::buildMenus() {
     Def12 = item(device, "Def12", "&Set AT89C51-12V as def.", true);
     Datasheet1 = item(device, "Datasheet1", "Datasheet &timing", true);
     Datasheet1->setCheckable(true);
+    separator(device, "N3");
+    ParallelPort1 = item(device, "ParallelPort1", "&Parallel port", true);
+    VirtualAdapter1 = item(device, "VirtualAdapter1", "&Virtual adapter", true);
+    auto* portGroup = new QActionGroup(this);
+    for (QAction* a : {ParallelPort1, VirtualAdapter1}) {
+        a->setCheckable(true);
+        portGroup->addAction(a);
+    }
     // Both may be unchecked (no device selected), so the group is optional.
     auto* deviceGroup = new QActionGroup(this);
     deviceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -353,6 +361,8 @@ void Form1::connectCommands() {
     on(AT89C515V1, &Form1::AT89C515V1Click);
     on(Def12, &Form1::Def12Click);
     on(Datasheet1, &Form1::Datasheet1Click);
+    on(ParallelPort1, &Form1::ParallelPort1Click);
+    on(VirtualAdapter1, &Form1::VirtualAdapter1Click);
     on(Info2, &Form1::Info2Click);
 }
 

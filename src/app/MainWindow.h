@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/EndingPrompts.h"
@@ -26,6 +28,9 @@
 namespace lpt51::app {
 
 class WindowView;
+
+// The button the no-port message offers beside OK.
+inline constexpr const char* kUseVirtualAdapter = "Use the virtual adapter";
 
 // What the window is built on; tests replace each part.
 struct WindowContext {
@@ -59,6 +64,9 @@ struct WindowContext {
     // --timing on the command line: this run's timing, whatever the Device
     // menu's marker says (the marker stays as it is).
     std::optional<chip::TimingKind> timing;
+    // --device on the command line: selected during start-up as the Device
+    // menu selects it, after the default-device setting.
+    std::optional<std::string> device;
 };
 
 // The main window. Its handlers carry the commands; state that several of them
@@ -122,6 +130,9 @@ class Form1 final : public QMainWindow {
     void AT89C515V1Click();
     void Def12Click();
     void Datasheet1Click();
+    // The Device menu's choice of port (app/PortChoice.cpp).
+    void ParallelPort1Click();
+    void VirtualAdapter1Click();
     void Info2Click();
 
     // Shared state: the session's.
@@ -142,6 +153,7 @@ class Form1 final : public QMainWindow {
     QAction *Hexa1, *dis51;
     QAction *ClearChip1, *Wr, *Ve, *Re, *LockChip1;
     QAction *AT89C5112V1, *AT89C515V1, *Def12, *Datasheet1;
+    QAction *ParallelPort1, *VirtualAdapter1;
     QAction* Info2;
     QMenu* OpenRecent = nullptr;
 
@@ -183,9 +195,28 @@ class Form1 final : public QMainWindow {
     void buildMenus();
     void connectCommands();
     void bidiOff();
+    // The controls of bidirectional mode, back after bidiOff(); the device
+    // selection stays as it is.
+    void bidiOn();
+    // The mode the port just opened allows: off on an output-only port (the
+    // switch then goes too) and where the user switched it off.
+    void applyProbe();
+    // What start-up and a change of port say: why chip commands refuse (the
+    // first time with the virtual adapter offered, when a parallel port was
+    // asked for), or that the pull-ups are missing.
+    void reportPort(bool starting);
+    // Lets go of the port in use and opens the one `options` names.
+    void useBackend(const BackendOptions& options);
+    // The two ports the Device menu switches between: the one start-up was
+    // given, and the other of the two kinds with the same options.
+    BackendOptions virtualAdapterOptions() const;
+    BackendOptions parallelPortOptions() const;
+    bool onVirtualAdapter();
     // Without a usable port: the chip commands look unavailable, but still
     // say why when pressed.
     void showChipCommandsUnavailable();
+    // Their own look again, once a port is usable.
+    void showChipCommandsAvailable();
     // False, after saying why, when there is no usable port.
     bool portReady();
     // Why chip commands refuse (no port, no usable clock); empty when they run.
@@ -208,6 +239,8 @@ class Form1 final : public QMainWindow {
     bool listingShown_ = false;
     void showTitle();
     QMenu* actionMenu_ = nullptr;  // "Action   ": nothing but chip commands
+    // The chip commands' palettes from before they were greyed.
+    std::vector<std::pair<QWidget*, QPalette>> readyLook_;
     // The operation running, if any: between two of its bytes a signal
     // stops it instead of ending the program at once.
     WindowView* activeView_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <algorithm>
 
@@ -53,6 +54,19 @@ void QtDialogs::showMessage(const std::string& text) {
     FitTitle(box);
     OfferCopy(box);
     box.exec();
+}
+
+bool QtDialogs::offerChoice(const std::string& text, const std::string& choice) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text),
+                    QMessageBox::Ok, parent_);
+    QPushButton* taken =
+        box.addButton(QString::fromStdString(choice), QMessageBox::ButtonRole::AcceptRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    FitTitle(box);
+    OfferCopy(box);
+    box.exec();
+    return box.clickedButton() == taken;
 }
 
 Answer QtDialogs::ask(QuestionKind kind, const std::string& text) {

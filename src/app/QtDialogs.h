@@ -14,6 +14,7 @@ class QtDialogs final : public Dialogs {
 
     void showMessage(const std::string& text) override;
     Answer ask(QuestionKind kind, const std::string& text) override;
+    bool offerChoice(const std::string& text, const std::string& choice) override;
     std::string inputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override;
     std::optional<std::string> chooseOpenFile(const std::string& filter,

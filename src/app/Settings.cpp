@@ -58,14 +58,8 @@ void Form1::Disabled1Click() {
         if (MarkerExists(context_.appDir, kBidiOffMarker)) {
             keepSetting(DeleteMarker(context_.appDir, kBidiOffMarker));
         }
-        Disabled1->setText(QStringLiteral("&Disabled Bidi."));
-        state.BidiMode = 1;
-        Test1->setEnabled(true);
-        Cwv->setText(QString::fromLatin1(chip::kCwvCaptionBidi));
+        bidiOn();
         cpu->setText(QString::fromLatin1(chip::kNoSelect));
-        // Verify stays off until the next successful write.
-        read->setEnabled(true);
-        Re->setEnabled(true);
     }
 }
 

@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     lpt51::app::WindowContext context =
         lpt51::app::ProgramWindowContext(arguments.backend, dialogs, programDir);
     context.timing = arguments.timing;
+    context.device = arguments.device;
 
     lpt51::app::Form1 window(std::move(context));
     dialogs.setParent(&window);

@@ -23,6 +23,19 @@ const char* chipText(sim::ChipKind kind) {
     return "?";
 }
 
+std::string chipWithArticle(sim::ChipKind kind) {
+    const std::string text = chipText(kind);
+    return (text[0] == 'A' || text[0] == 'e' ? "an " : "a ") + text;
+}
+
+// A state file keeps its chip for good; --sim-chip only says what a new one holds.
+std::string KeptChipDiffers(const std::string& file, sim::ChipKind kept, sim::ChipKind asked) {
+    return "--sim-chip " + std::string(SimChipWord(asked)) + " asks for " + chipWithArticle(asked) +
+           ", but the virtual chip state file " + file + " keeps " + chipWithArticle(kept) +
+           " (--sim-chip " + std::string(SimChipWord(kept)) +
+           "). Leave out --sim-chip to use the chip it keeps, or name another state file.";
+}
+
 const char* portText(sim::PortKind kind) {
     switch (kind) {
         case sim::PortKind::Bidirectional:
@@ -100,6 +113,11 @@ class SimBackend final : public BackendBase {
             if (!loaded.chip) {
                 // Never touched again: the user's file is not ours to overwrite.
                 problem_ = loaded.error;
+                return;
+            }
+            if (options.simChipNamed && loaded.fileExisted &&
+                loaded.chip->kind != options.simChip) {
+                problem_ = KeptChipDiffers(stateFile_, loaded.chip->kind, options.simChip);
                 return;
             }
             chip = std::move(*loaded.chip);
@@ -218,6 +236,7 @@ std::unique_ptr<Backend> OpenUntraced(const BackendOptions& options) {
         return std::make_unique<RefusedBackend>("--port: " + *problem);
     }
     if (name.kind == PortName::Kind::Virtual) {
+        PrepareStateDirectory(name);
         return std::make_unique<SimBackend>(options, name.stateFile);
     }
     return std::make_unique<HardwareBackend>(name, options);

@@ -21,7 +21,10 @@ struct BackendOptions {
     // False until --port is given: then a machine whose only parallel port
     // is not at 0x378 gets that port instead.
     bool portNamed = false;
-    sim::ChipKind simChip = sim::ChipKind::Part12V;        // --sim-chip 12v|5v|empty|foreign
+    sim::ChipKind simChip = sim::ChipKind::Part12V;  // --sim-chip 12v|5v|empty|foreign
+    // True once --sim-chip is given: a state file that keeps another chip is
+    // then refused, not taken in its place.
+    bool simChipNamed = false;
     sim::PortKind simPort = sim::PortKind::Bidirectional;  // --sim-port bidi|spp|nopullups
     bool virtualTiming = false;                            // --sim-timing virtual|real
     double simOscMHz = 12.0;          // --sim-osc MHZ: the virtual adapter's crystal, 3 to 24
@@ -46,6 +49,9 @@ std::span<const BackendOptionInfo> BackendOptionList();
 // with the option's name when the value is refused (`out` is then untouched).
 std::optional<std::string> ApplyBackendOption(const std::string& option, const std::string& value,
                                               BackendOptions& out);
+
+// The --sim-chip word for `kind`: "12v", "5v", "empty" or "foreign".
+std::string_view SimChipWord(sim::ChipKind kind);
 
 // Whether the bus runs on virtual time: only the virtual adapter ever does. The
 // hardware is always timed by the measured clock, whatever --sim-timing says.

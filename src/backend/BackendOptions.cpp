@@ -63,7 +63,8 @@ std::optional<std::string> number(const std::string& value, T lowest, T highest,
 // Each backend option once: the parsers, --help, and the tests that hold the
 // manual page and the shell completion to the options all read this table.
 constexpr BackendOptionInfo kBackendOptions[] = {
-    {"--port", "PORT", "0x378, parport0, /dev/parport0, sim or sim:STATEFILE"},
+    {"--port", "PORT",
+     "0x378, parport0, /dev/parport0, sim, sim:STATEFILE or sim: (in the state directory)"},
     {"--sim-chip", "KIND", "virtual chip: 12v, 5v, empty or foreign"},
     {"--sim-port", "KIND", "virtual port: bidi, spp or nopullups"},
     {"--sim-timing", "KIND", "virtual or real"},
@@ -96,7 +97,11 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
             return option + ": " + *problem;
         return std::nullopt;
     }
-    if (option == "--sim-chip") return choose(kChips, value, out.simChip, option, "chip");
+    if (option == "--sim-chip") {
+        auto problem = choose(kChips, value, out.simChip, option, "chip");
+        if (!problem) out.simChipNamed = true;
+        return problem;
+    }
     if (option == "--sim-port") return choose(kPorts, value, out.simPort, option, "port kind");
     if (option == "--sim-osc") {
         return number(value, 3.0, 24.0, out.simOscMHz, option, "a crystal of 3 to 24 MHz");
@@ -106,6 +111,12 @@ std::optional<std::string> ApplyBackendOption(const std::string& option, const s
                       "a write cycle of 1 to 2000 us (the datasheet's longest is 2 ms)");
     }
     return choose(kTimings, value, out.virtualTiming, option, "timing");
+}
+
+std::string_view SimChipWord(sim::ChipKind kind) {
+    for (const auto& c : kChips)
+        if (c.value == kind) return c.word;
+    return "?";
 }
 
 bool TimedVirtually(const BackendOptions& options) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "file/StateDirectory.h"
+
 namespace lpt51 {
 
 namespace {
@@ -29,8 +31,16 @@ std::optional<std::string> parsePortName(const std::string& text, PortName& out)
     }
     if (text.rfind("sim:", 0) == 0) {
         const std::string file = text.substr(4);
-        if (file.empty()) return "'sim:' needs a state file name after the colon, or use sim";
-        out = PortName{PortName::Kind::Virtual, 0, {}, file};
+        if (!file.empty()) {
+            out = PortName{PortName::Kind::Virtual, 0, {}, file};
+            return std::nullopt;
+        }
+        const std::string dir = file::StateDirectory();
+        if (dir.empty()) {
+            return "'sim:' keeps the chip in the state directory, and there is none (no "
+                   "XDG_STATE_HOME and no home directory): name a file, sim:FILE";
+        }
+        out = PortName{PortName::Kind::Virtual, 0, {}, dir + kVirtualChipFile, true};
         return std::nullopt;
     }
     if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -56,6 +66,10 @@ std::optional<std::string> parsePortName(const std::string& text, PortName& out)
     }
     out = PortName{PortName::Kind::Device, 0, text, {}};
     return std::nullopt;
+}
+
+void PrepareStateDirectory(const PortName& name) {
+    if (name.inStateDirectory) file::MakePrivateDirectories(file::StateDirectory());
 }
 
 }  // namespace lpt51

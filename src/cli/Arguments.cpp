@@ -23,7 +23,7 @@ constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0    done\n"
     "  1    operation failed or refused (a difference, the device check, a bad file, a chip "
-    "that is not blank, a fault the virtual adapter noticed)\n"
+    "that is not blank, an empty socket, a fault the virtual adapter noticed)\n"
     "  2    usage error\n"
     "  3    port cannot be used (not opened, or it cannot read the chip), or the virtual "
     "chip (its state file, or another program has it)\n"

@@ -29,6 +29,7 @@ struct WindowArguments {
     std::string screenshot;                  // save the window as this PNG and quit
     std::vector<std::string> words;          // what no option took: the window's own
     std::optional<chip::TimingKind> timing;  // --timing, when given
+    std::optional<std::string> device;       // --device, when given: a device caption
 };
 
 // The program's entry for all of its words: runs the command they name (or

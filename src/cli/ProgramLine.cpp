@@ -1,6 +1,7 @@
 #include <iostream>
 #include <optional>
 
+#include "chip/Devices.h"
 #include "cli/Arguments.h"
 #include "cli/CommandLine.h"
 #include "cli/CommandRun.h"
@@ -45,6 +46,7 @@ std::optional<int> RunProgramLine(const std::vector<std::string>& args, WindowAr
     if (!code) {
         window.backend = o.backend;
         if (o.timingGiven) window.timing = o.timing;
+        if (o.device != chip::kNoSelect) window.device = o.device;
         window.screenshot = o.screenshot;
         window.words = o.operands;
     }

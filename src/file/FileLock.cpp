@@ -63,39 +63,81 @@ std::string CommandName(long pid) {
     return name;
 }
 
+// The lock file open as `fd` is still the one `path` names: not removed, nor
+// removed and made anew, by a holder that let go before this one locked it.
+bool StillNamed(System& sys, int fd, const std::string& path) {
+    struct stat open {
+    }, named{};
+    return sys.fstat(fd, &open) == 0 && sys.stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 }  // namespace
+
+FileLock::FileLock(FileLock&& other) noexcept
+    : fd_(std::move(other.fd_)), path_(std::move(other.path_)) {
+    other.path_.clear();
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        release();
+        fd_ = std::move(other.fd_);
+        path_ = std::move(other.path_);
+        other.path_.clear();
+    }
+    return *this;
+}
+
+void FileLock::release() {
+    // Removed while still locked: whoever opened it meanwhile finds, once
+    // it has the lock, that the name leads elsewhere, and tries again.
+    if (fd_.valid()) CurrentSystem().unlink(path_.c_str());
+    fd_.close();
+    path_.clear();
+}
 
 std::optional<FileLock::Refusal> FileLock::acquire(const std::string& lockPath, FileLock& out) {
     out.release();
     System& sys = CurrentSystem();
-    Descriptor fd(sys.open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
-    // A lock file this user cannot write still locks, read-only; it cannot
-    // take the id.
-    const bool writable = fd.valid();
-    if (!writable && (errno == EACCES || errno == EROFS)) {
-        fd = Descriptor(sys.open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW, 0));
-    }
-    if (!fd.valid()) return Refusal{false, 0, {}, errno};
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) return Refusal{false, 0, {}, errno};
-        // The holder writes its id just after it locks: give it a moment.
-        long pid = ReadPid(fd.get());
-        for (int attempt = 0; pid == 0 && attempt < 20; ++attempt) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            pid = ReadPid(fd.get());
+    // Each round that finds its file gone was overtaken by a holder letting
+    // go; a few are enough for any number of them taking turns.
+    constexpr int kRounds = 16;
+    for (int round = 0;; ++round) {
+        Descriptor fd(sys.open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+        // A lock file this user cannot write still locks, read-only; it cannot
+        // take the id.
+        const bool writable = fd.valid();
+        if (!writable && (errno == EACCES || errno == EROFS)) {
+            fd = Descriptor(sys.open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW, 0));
         }
-        // Any other program may lock the file too (flock(1), an editor);
-        // the id in it is then an earlier holder's, or none.
-        const std::vector<long> holders = LockHolders(fd.get());
-        if (!holders.empty() && std::find(holders.begin(), holders.end(), pid) == holders.end())
-            return Refusal{true, holders.front(), CommandName(holders.front()), 0};
-        return Refusal{true, pid, {}, 0};
+        if (!fd.valid()) return Refusal{false, 0, {}, errno};
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) return Refusal{false, 0, {}, errno};
+            // The holder writes its id just after it locks: give it a moment.
+            long pid = ReadPid(fd.get());
+            for (int attempt = 0; pid == 0 && attempt < 20; ++attempt) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                pid = ReadPid(fd.get());
+            }
+            // Any other program may lock the file too (flock(1), an editor);
+            // the id in it is then an earlier holder's, or none.
+            const std::vector<long> holders = LockHolders(fd.get());
+            if (!holders.empty() && std::find(holders.begin(), holders.end(), pid) == holders.end())
+                return Refusal{true, holders.front(), CommandName(holders.front()), 0};
+            return Refusal{true, pid, {}, 0};
+        }
+        if (!StillNamed(sys, fd.get(), lockPath)) {
+            if (round + 1 < kRounds) continue;
+            return Refusal{true, 0, {}, 0};
+        }
+        // The id is only for the message; a lock file that cannot take it still locks.
+        const std::string pid = std::to_string(static_cast<long>(::getpid())) + "\n";
+        if (writable && sys.ftruncate(fd.get(), 0) == 0) WriteAll(fd.get(), pid);
+        out.fd_ = std::move(fd);
+        out.path_ = lockPath;
+        return std::nullopt;
     }
-    // The id is only for the message; a lock file that cannot take it still locks.
-    const std::string pid = std::to_string(static_cast<long>(::getpid())) + "\n";
-    if (writable && sys.ftruncate(fd.get(), 0) == 0) WriteAll(fd.get(), pid);
-    out.fd_ = std::move(fd);
-    return std::nullopt;
 }
 
 }  // namespace lpt51::file

@@ -12,6 +12,11 @@ namespace lpt51::file {
 // replacements of the file it guards, which a lock on that file's own inode
 // would not: the rename leaves it on the old inode. The holder's process id
 // is written into it, so that the one refused can name it.
+//
+// The holder removes the lock file as it lets go, so none is left beside the
+// file it guarded. One that has just locked a file removed under it holds
+// nothing: it checks that its file is still the one the name leads to, and
+// opens the name again when it is not.
 class FileLock {
   public:
     struct Refusal {
@@ -25,18 +30,23 @@ class FileLock {
     };
 
     FileLock() = default;
-    FileLock(FileLock&&) noexcept = default;
-    FileLock& operator=(FileLock&&) noexcept = default;
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() { release(); }
 
     // Takes the lock on `lockPath` without waiting, creating the file if it
     // is missing; `out` holds it only on success.
     static std::optional<Refusal> acquire(const std::string& lockPath, FileLock& out);
 
     bool held() const { return fd_.valid(); }
-    void release() { fd_.close(); }
+    // Removes the lock file, still locked, then unlocks.
+    void release();
 
   private:
     Descriptor fd_;
+    std::string path_;
 };
 
 }  // namespace lpt51::file

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "file/StateDirectory.h"
+
 namespace lpt51::image {
 
 // Fixed file names; each lies in the directory of AppDirs::files.
@@ -29,9 +31,7 @@ struct AppDirs {
 // operations report why they fail.
 AppDirs ResolveAppDirs(const std::string& programDir);
 
-// $XDG_STATE_HOME/lpt51/, or ~/.local/state/lpt51/ when that variable is unset
-// or not absolute; empty when there is no home directory either.
-std::string StateDirectory();
+using file::StateDirectory;
 
 // The disassembler beside the executable, else where a package installs it
 // (the libexec directory of the executable's prefix); the first when neither

@@ -175,14 +175,20 @@ bool KnownSignature(const std::vector<std::uint8_t>& bytes) {
             bytes[2] == c.signature(chip::Variant::Volts5));
 }
 
+// Nothing drives the data lines: the pull-ups read FF, a port without them 00.
+bool NoChipAnswers(const std::vector<std::uint8_t>& bytes) {
+    const auto all = [&bytes](std::uint8_t v) {
+        return std::all_of(bytes.begin(), bytes.end(), [v](std::uint8_t b) { return b == v; });
+    };
+    return !bytes.empty() && (all(0xFF) || all(0x00));
+}
+
 Outcome JudgeSignature(OperationResult& result) {
     const std::vector<std::uint8_t>& bytes = result.signature;
     if (KnownSignature(bytes)) return Outcome::Done;
     std::string shown;
     for (const std::uint8_t b : bytes) shown += (shown.empty() ? "" : " ") + chip::Hex2(b);
-    const bool allFF = std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0xFF; });
-    const bool all00 = std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0x00; });
-    if (!bytes.empty() && (allFF || all00)) {
+    if (NoChipAnswers(bytes)) {
         result.messages.push_back("no chip answers (bytes " + shown +
                                   "): the socket is empty, the chip has no power, or the adapter "
                                   "is not connected.");
@@ -190,6 +196,39 @@ Outcome JudgeSignature(OperationResult& result) {
         result.messages.push_back("the chip in the socket is of another kind (signature " + shown +
                                   "), not an AT89C51.");
     }
+    return Outcome::Failed;
+}
+
+// Keeps every byte read from the data lines. In an erase or a lock those are
+// the signature's alone: the device check is all that reads.
+class DataReads final : public ObservedPort {
+  public:
+    DataReads(Port& inner, std::vector<std::uint8_t>& bytes) : ObservedPort(inner), bytes_(bytes) {}
+
+  private:
+    void seen(const PortAccess& a) override {
+        if (a.kind == PortAccess::Kind::ReadData) bytes_.push_back(a.value);
+    }
+    std::vector<std::uint8_t>& bytes_;
+};
+
+// Runs `step` on the same bus, its data reads kept in `bytes`.
+template <typename Run>
+auto KeepingReads(chip::ChipContext& ctx, std::vector<std::uint8_t>& bytes, Run&& step) {
+    DataReads tap(ctx.bus.port(), bytes);
+    Bus bus(tap, ctx.bus.clock(), ctx.bus.delayUnit());
+    chip::ChipContext tapped{bus, ctx.prompts, ctx.state, ctx.pulseLog, ctx.stopRequested};
+    return step(tapped);
+}
+
+// An erase or lock whose device check found nothing in the socket, which
+// two Yes answers let go on: its closing message (`done`, when it was said
+// last) would speak of a chip that is not there.
+Outcome NoChipInSocket(OperationResult& result, const std::string& done, const char* wentOn) {
+    const bool said = !result.said.empty() && result.said.back() == done;
+    if (said) result.said.pop_back();
+    JudgeSignature(result);
+    if (said) result.messages.back() += wentOn;
     return Outcome::Failed;
 }
 
@@ -283,12 +322,7 @@ OperationResult ReadSignature(Session& session, Prompts& prompts, OperationView&
         [&](chip::ChipContext& ctx, OperationResult& result) {
             // The bytes are taken from the port traffic itself: the signature
             // read is the system's own sequence, and it keeps only the type.
-            RecordingPort tap(ctx.bus.port());
-            Bus bus(tap, ctx.bus.clock(), ctx.bus.delayUnit());
-            chip::ChipContext tapped{bus, ctx.prompts, ctx.state, ctx.pulseLog, ctx.stopRequested};
-            result.chipType = chip::SignatureCommand(tapped);
-            for (const PortAccess& a : tap.log())
-                if (a.kind == PortAccess::Kind::ReadData) result.signature.push_back(a.value);
+            result.chipType = KeepingReads(ctx, result.signature, chip::SignatureCommand);
             return JudgeSignature(result);
         },
         Priority::RealTime, &view);
@@ -299,7 +333,16 @@ OperationResult Erase(Session& session, Prompts& prompts, OperationView& view,
     return session.run(
         prompts, sim::ChipUse::Changes,
         [&](chip::ChipContext& ctx, OperationResult& result) {
-            if (!chip::ClearChip(ctx, device)) return Outcome::Failed;
+            const bool pulsed = KeepingReads(ctx, result.signature, [&](chip::ChipContext& c) {
+                return chip::ClearChip(c, device);
+            });
+            if (NoChipAnswers(result.signature)) {
+                return NoChipInSocket(
+                    result, chip::kChipIsClear,
+                    " The erase pulse was sent all the same; nothing shows that a "
+                    "chip was erased.");
+            }
+            if (!pulsed) return Outcome::Failed;
             result.holds.kind = ChipHolds::Kind::Erased;
             return Outcome::Done;
         },
@@ -360,6 +403,21 @@ OperationResult BlankCheck(Session& session, Prompts& prompts, OperationView& vi
     return session.run(
         prompts, sim::ChipUse::Reads,
         [&](chip::ChipContext& ctx, OperationResult& result) {
+            // An empty socket reads FF everywhere, as an erased chip does: the
+            // signature tells them apart. Read with the device check's
+            // questions, and refused with its text when they mark the chip
+            // "none"; no device needs to be selected for a read.
+            const bool present = KeepingReads(ctx, result.signature, [](chip::ChipContext& c) {
+                chip::ReadSignature(c);
+                if (c.state.ChipType != chip::kChipNone) return true;
+                c.prompts.showMessage(chip::kNoProcessor);
+                return false;
+            });
+            result.chipType = ctx.state.ChipType;
+            if (!present || NoChipAnswers(result.signature)) {
+                JudgeSignature(result);
+                return Outcome::Failed;
+            }
             const Outcome read = ReadOutStep(ctx, view, result);
             if (read != Outcome::Done) return read;
             const auto& bytes = result.readOut.bytes;
@@ -373,10 +431,18 @@ OperationResult Lock(Session& session, Prompts& prompts, OperationView& view,
                      const std::string& device, chip::LockSelection bits) {
     return session.run(
         prompts, sim::ChipUse::Changes,
-        [&](chip::ChipContext& ctx, OperationResult&) {
+        [&](chip::ChipContext& ctx, OperationResult& result) {
+            const chip::LockResult lock =
+                KeepingReads(ctx, result.signature,
+                             [&](chip::ChipContext& c) { return chip::LockChip(c, device, bits); });
+            if (NoChipAnswers(result.signature)) {
+                return NoChipInSocket(result, chip::LockMessage(bits),
+                                      " The lock pulses were sent all the same; nothing shows that "
+                                      "a chip was locked.");
+            }
             // A bit whose pulses all ran long may not be set: that fails the
             // lock, whatever the device check said.
-            return Judged(chip::LockChip(ctx, device, bits).locked());
+            return Judged(lock.locked());
         },
         Priority::RealTime, &view);
 }

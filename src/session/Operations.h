@@ -63,7 +63,9 @@ struct WriteOptions {
 [[nodiscard]] OperationResult Verify(Session& session, Prompts& prompts, OperationView& view,
                                      const chip::ScannedImage& image);
 [[nodiscard]] OperationResult ReadOut(Session& session, Prompts& prompts, OperationView& view);
-// A read-out judged by its bytes: Done when every byte reads FF.
+// The signature first, as the device check reads it: an empty socket or a
+// chip of another kind fails the check. Then a read-out judged by its bytes:
+// Done when every byte reads FF.
 [[nodiscard]] OperationResult BlankCheck(Session& session, Prompts& prompts, OperationView& view);
 [[nodiscard]] OperationResult Lock(Session& session, Prompts& prompts, OperationView& view,
                                    const std::string& device, chip::LockSelection bits);

@@ -58,6 +58,19 @@ void Session::open() {
     refusal_ = PortRefusal::None;
 }
 
+void Session::reopen(const BackendOptions& backend) {
+    // Released first: the new one may be the same chip's state file.
+    bus_.reset();
+    backend_ = nullptr;
+    owned_.reset();
+    refusal_ = PortRefusal::NotOpened;
+    probe_ = 0xFF;
+    state_.BidiMode = 1;
+    setup_.openBackend = nullptr;
+    setup_.backend = backend;
+    open();
+}
+
 void Session::report(const std::string& text) const {
     if (setup_.stage) setup_.stage(text);
 }

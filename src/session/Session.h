@@ -173,6 +173,12 @@ class Session {
     // port is put at rest, and the half-second must not lie in between. A
     // clock below 1 MHz is refused before anything is opened.
     void open();
+    // Lets go of the port in use, then opens the one `backend` names as
+    // open() does: the window switches between the virtual adapter and the
+    // port with it. A backend the setup gave is never reopened.
+    void reopen(const BackendOptions& backend);
+    // The options the port in use was opened from.
+    const BackendOptions& backendOptions() const { return setup_.backend; }
 
     bool ready() const { return refusal_ == PortRefusal::None && bus_ != nullptr; }
     PortRefusal refusal() const { return refusal_; }

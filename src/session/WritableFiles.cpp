@@ -45,6 +45,7 @@ std::optional<UnwritableReason> UnwritableFile(const BackendOptions& options, bo
     if (!parsePortName(options.port, name) && name.kind == PortName::Kind::Virtual &&
         !name.stateFile.empty()) {
         // Refused as the chip's store would refuse it once the port is open.
+        PrepareStateDirectory(name);
         if (const auto refusal = sim::StateFileRefusal(
                 name.stateFile, changesChip ? sim::ChipUse::Changes : sim::ChipUse::Reads))
             return UnwritableReason{refusal->message, true};

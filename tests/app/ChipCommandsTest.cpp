@@ -2,6 +2,7 @@
 
 #include "WindowFixture.h"
 #include "app/ViewText.h"
+#include "chip/Devices.h"
 #include "image/TextFile.h"
 
 namespace lpt51::app::testing {
@@ -126,6 +127,31 @@ TEST_F(WindowTest, LockChipWithNoBitChosenSaysSo) {
     w.AT89C5112V1->trigger();
     w.lock->click();
     EXPECT_EQ(dialogs.messages, Messages{"No Lock Bit Select"});
+}
+
+// Lines that nothing drives read FF, as an empty socket does. The
+// questions keep Yes as their default; what follows names the empty socket.
+TEST_F(WindowTest, ClearOnAnEmptySocketNamesItInsteadOfSayingClear) {
+    Form1& w = start(Kind::PullUps);
+    w.AT89C5112V1->trigger();
+    const std::string noChip =
+        "no chip answers (bytes FF FF FF): the socket is empty, the chip has no power, or the "
+        "adapter is not connected.";
+    dialogs.answers = {Answer::Yes, Answer::Yes};
+    w.clear->click();
+    EXPECT_EQ(dialogs.messages,
+              (Messages{chip::kNotAtmel, chip::kNot89C51,
+                        noChip + " The erase pulse was sent all the same; nothing shows that a "
+                                 "chip was erased."}));
+
+    // Stopped by the device question: the socket is named all the same.
+    dialogs.messages.clear();
+    dialogs.answers = {Answer::No, Answer::No};
+    w.clear->click();
+    EXPECT_EQ(dialogs.messages,
+              (Messages{chip::kNotAtmel, "Have you realy AT89C51-12V processor ?",
+                        "no chip answers (bytes FF): the socket is empty, the chip has no power, "
+                        "or the adapter is not connected."}));
 }
 
 TEST_F(WindowTest, SignatureCommandShowsWhatTheChipSaid) {

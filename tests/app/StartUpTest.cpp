@@ -20,6 +20,7 @@ struct StartUpCase {
     Kind kind;
     bool bidiOffMarker;
     bool defaultMarker;
+    const char* device = nullptr;  // --device
 };
 
 class StartUpTable : public WindowTest, public ::testing::WithParamInterface<StartUpCase> {};
@@ -28,6 +29,7 @@ TEST_P(StartUpTable, ModeSwitchesCaptionsAndMessageFollowProbeAndMarkers) {
     const StartUpCase c = GetParam();
     if (c.bidiOffMarker) touch("Zelmoxx.dat");
     if (c.defaultMarker) touch("89c51_12.dat");
+    if (c.device != nullptr) device = c.device;
     Form1& w = start(c.kind);
 
     const bool outputOnly = c.kind == Kind::OutputOnly;
@@ -45,9 +47,14 @@ TEST_P(StartUpTable, ModeSwitchesCaptionsAndMessageFollowProbeAndMarkers) {
     EXPECT_FALSE(w.Ve->isEnabled());
     EXPECT_EQ(w.Cwv->text().toStdString(), bidi ? "Clear-Write-Verify " : "Clear-Write");
 
-    EXPECT_EQ(w.cpu->text().toStdString(), c.defaultMarker ? "AT89C51-12V" : "   No Select");
-    EXPECT_EQ(w.state.ChipType, c.defaultMarker ? "AT89C51-12V" : "");
-    EXPECT_EQ(w.AT89C5112V1->isChecked(), c.defaultMarker);
+    // --device selects as the Device menu does, over the default device.
+    const std::string selected = c.device != nullptr ? c.device
+                                 : c.defaultMarker   ? "AT89C51-12V"
+                                                     : "   No Select";
+    EXPECT_EQ(w.cpu->text().toStdString(), selected);
+    EXPECT_EQ(w.state.ChipType, c.device != nullptr || c.defaultMarker ? selected : "");
+    EXPECT_EQ(w.AT89C5112V1->isChecked(), selected == "AT89C51-12V");
+    EXPECT_EQ(w.AT89C515V1->isChecked(), selected == "AT89C51-5V");
     EXPECT_EQ(w.Def12->text().toStdString(),
               c.defaultMarker ? "&Set no default processor" : "&Set AT89C51-12V as def.");
 
@@ -65,15 +72,15 @@ TEST_P(StartUpTable, ModeSwitchesCaptionsAndMessageFollowProbeAndMarkers) {
     EXPECT_EQ(exists("89c51_12.dat"), c.defaultMarker);
 }
 
-INSTANTIATE_TEST_SUITE_P(ProbeByMarkers, StartUpTable,
-                         ::testing::Values(StartUpCase{Kind::OutputOnly, false, false},
-                                           StartUpCase{Kind::OutputOnly, true, true},
-                                           StartUpCase{Kind::PullUps, false, false},
-                                           StartUpCase{Kind::PullUps, true, false},
-                                           StartUpCase{Kind::PullUps, true, true},
-                                           StartUpCase{Kind::PullUps, false, true},
-                                           StartUpCase{Kind::NoPullUps, true, false},
-                                           StartUpCase{Kind::NoPullUps, false, true}));
+INSTANTIATE_TEST_SUITE_P(
+    ProbeByMarkers, StartUpTable,
+    ::testing::Values(
+        StartUpCase{Kind::OutputOnly, false, false}, StartUpCase{Kind::OutputOnly, true, true},
+        StartUpCase{Kind::PullUps, false, false}, StartUpCase{Kind::PullUps, true, false},
+        StartUpCase{Kind::PullUps, true, true}, StartUpCase{Kind::PullUps, false, true},
+        StartUpCase{Kind::NoPullUps, true, false}, StartUpCase{Kind::NoPullUps, false, true},
+        StartUpCase{Kind::PullUps, false, true, "AT89C51-5V"},
+        StartUpCase{Kind::OutputOnly, true, false, "AT89C51-12V"}));
 
 TEST_F(WindowTest, TheClockIsMeasuredBeforeThePortIsOpened) {
     // Opening claims the port, and a claim holds PROG low until the port is

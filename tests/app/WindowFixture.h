@@ -81,6 +81,16 @@ class ScriptedDialogs final : public Dialogs {
         answers.pop_front();
         return a;
     }
+    // The message is kept as any other; the choice is taken when the
+    // script says so.
+    bool offerChoice(const std::string& text, const std::string& choice) override {
+        messages.push_back(text);
+        offeredChoices.push_back(choice);
+        if (takeChoices.empty()) return false;
+        const bool take = takeChoices.front();
+        takeChoices.pop_front();
+        return take;
+    }
     std::string inputBox(const std::string& caption, const std::string& prompt,
                          const std::string& defaultText) override {
         inputCaptions.push_back(caption + "|" + prompt);
@@ -105,6 +115,8 @@ class ScriptedDialogs final : public Dialogs {
     std::deque<Answer> answers;
     std::deque<std::string> inputs;
     std::deque<std::string> files;
+    std::vector<std::string> offeredChoices;
+    std::deque<bool> takeChoices;
     Port* port = nullptr;
     int controlDuringInput = -1;
 };
@@ -154,6 +166,8 @@ class WindowTest : public ::testing::Test {
             return mhz;
         };
         context.locale = locale;
+        context.backendOptions = backendOptions;
+        context.device = device;
         window = std::make_unique<Form1>(std::move(context));
         window->FormCreate();
         return *window;
@@ -178,6 +192,10 @@ class WindowTest : public ::testing::Test {
     }
 
     std::string appDir;
+    // What the command line gave the window: the port a change of port in
+    // the Device menu starts from, and --device.
+    BackendOptions backendOptions;
+    std::optional<std::string> device;
     std::unique_ptr<Backend> realBackend;
     QLocale locale{QLocale::English};
     ScriptedDialogs dialogs;

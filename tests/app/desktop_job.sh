@@ -66,4 +66,14 @@ xdotool windowfocus --sync "$box" key Return
 window_named '^lpt51 \[no port: sim:bad\.state\]$' >/dev/null ||
   fail "no window titled with the port that was tried"
 end_app
-echo "desktop job: signals at start-up, placement at scale 2, titles"
+
+# Without a parallel port the message offers the virtual adapter, the button
+# beside OK; taken by keyboard, the window goes on there.
+XDG_STATE_HOME="$work/state" ./lpt51 --port /dev/lpt51-no-such-port >app.log 2>&1 &
+app_pid=$!
+box=$(window_named '^lpt51$') || fail "no port message came up"
+xdotool windowfocus --sync "$box" key Tab space
+window_named '^lpt51 \[virtual adapter\]$' >/dev/null ||
+  fail "taking the virtual adapter did not title the window so"
+end_app
+echo "desktop job: signals at start-up, placement at scale 2, titles, the virtual adapter offered"

@@ -150,6 +150,53 @@ TEST_F(CommandLineTest, BlankCheckAndRawBinaryImages) {
     EXPECT_EQ(test::ReadAll(dir.path("out.BIN")), bytes);
 }
 
+// An empty socket reads FF everywhere, as an erased chip does; only the
+// signature tells them apart, and it must, whatever the questions were answered.
+TEST_F(CommandLineTest, AnEmptySocketOrAnotherChipIsNeverBlank) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"blank"}, {"--yes", "blank"}}) {
+        const Outcome r = run(args, "empty");
+        EXPECT_EQ(r.code, kExitFailed) << args.front();
+        EXPECT_EQ(r.out, "") << args.front();
+        EXPECT_THAT(r.err, HasSubstr("no chip answers (bytes FF")) << args.front();
+    }
+    // Refused as the device check refuses a chip it marks "none".
+    Outcome r = run({"blank"}, "foreign");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, HasSubstr("Probably you have not the 89C51 mikroprocessor !!! Continue ?\n"
+                                 "  -> No (give --yes to answer Yes)\n"
+                                 "You have not  processor in socket !!!\n"));
+    EXPECT_THAT(r.err, HasSubstr("another kind (signature 1E 52)"));
+
+    // An erase or lock on nothing no longer ends in its own success text.
+    r = run({"--yes", "--device", "12v", "erase"}, "empty");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, Not(HasSubstr(chip::kChipIsClear)));
+    EXPECT_THAT(r.err, HasSubstr("no chip answers (bytes FF FF FF)"));
+    r = run({"--yes", "--device", "12v", "lock", "1"}, "empty");
+    EXPECT_EQ(r.code, kExitFailed);
+    EXPECT_THAT(r.err, Not(HasSubstr("burn successful")));
+}
+
+TEST_F(CommandLineTest, ASimChipOtherThanTheStateFileKeepsIsRefused) {
+    ASSERT_EQ(run({"--device", "12v", "erase"}).code, kExitDone);
+    const std::string kept = test::ReadAll(state());
+    std::ostringstream out, err;
+    const int code = RunCommandLine(
+        {"--port", "sim:" + state(), "--sim-chip", "foreign", "--sim-timing", "virtual", "blank"},
+        out, err);
+    EXPECT_EQ(code, kExitPort);
+    EXPECT_THAT(err.str(), HasSubstr("--sim-chip foreign asks for a foreign chip, but the virtual "
+                                     "chip state file " +
+                                     state() + " keeps an AT89C51 12 V part (--sim-chip 12v)."));
+    EXPECT_EQ(test::ReadAll(state()), kept);
+    // Without --sim-chip the file's chip is taken as it is.
+    EXPECT_EQ(
+        RunCommandLine({"--port", "sim:" + state(), "--sim-timing", "virtual", "blank"}, out, err),
+        kExitDone);
+}
+
 TEST_F(CommandLineTest, PortThatCannotBeOpenedExitsThree) {
     std::ostringstream out, err;
     const int code = RunCommandLine({"--port", "/dev/lpt51-no-such-port", "info"}, out, err);

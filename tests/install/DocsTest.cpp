@@ -146,7 +146,8 @@ TEST(AdapterPage, HoldsTheWiringTableTheProgramPrints) {
 TEST(Metainfo, ValidatesAndNamesThisRelease) {
     const std::string metainfo = Source("packaging/org.example.lpt51.metainfo.xml");
     if (Shell("command -v appstreamcli").second != 0) GTEST_SKIP() << "appstream is not installed";
-    const auto [text, code] = Shell("appstreamcli validate --no-net --pedantic '" + metainfo + "'");
+    const auto [text, code] =
+        Shell("appstreamcli validate --no-net --strict --pedantic '" + metainfo + "'");
     EXPECT_EQ(code, 0) << text;
     std::smatch release;
     const std::string xml = ReadAll(metainfo);

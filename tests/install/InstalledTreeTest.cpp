@@ -157,8 +157,14 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
           "share/lintian/overrides/lpt51"}) {
         EXPECT_TRUE(fs::exists(prefix + "/" + file)) << file;
     }
-    EXPECT_THAT(ReadAll(prefix + "/share/applications/lpt51.desktop"),
-                HasSubstr("Exec=" + prefix + "/bin/lpt51 %f\n"));
+    const std::string desktop = prefix + "/share/applications/lpt51.desktop";
+    EXPECT_THAT(ReadAll(desktop), HasSubstr("Exec=" + prefix + "/bin/lpt51 %f\n"));
+    // The icon by its name in the theme, and a second way in: the window on
+    // the virtual adapter, its chip in the state directory.
+    EXPECT_THAT(ReadAll(desktop), HasSubstr("\nIcon=lpt51\n"));
+    EXPECT_THAT(ReadAll(desktop), HasSubstr("\n[Desktop Action try-without-hardware]\nName=Try "
+                                            "without hardware\nExec=" +
+                                            prefix + "/bin/lpt51 --port sim:\n"));
 
     const std::string program = prefix + "/bin/lpt51";
     const std::string state = home + "/.local/state/lpt51/";
@@ -177,6 +183,15 @@ TEST_F(InstalledTree, RunsFromAPrefixItCannotWriteWithItsFilesInTheStateDirector
     struct stat st {};
     ASSERT_EQ(stat(state.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    r = runAs({program, "--port", "sim:", "--sim-timing", "virtual", "--device", "12v", "erase"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(state + "virtual-chip.state"));
+    EXPECT_FALSE(fs::exists(state + "virtual-chip.state.lock"));
+    if (fs::exists("/usr/bin/desktop-file-validate")) {
+        r = runAs({"/usr/bin/desktop-file-validate", desktop});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.out + r.err, "");
+    }
 
     // The default-device switch, then a new process: the setting is still there.
     r = runAs({probe, prefix, "def12"});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "backend/Backend.h"
 #include "backend/PortName.h"
 #include "port/Ieee1284Port.h"
@@ -130,7 +132,7 @@ TEST(ApplyBackendOption, BadValuesAreRefusedAndLeaveTheOptionsAsTheyWere) {
                       "' is not a write cycle of 1 to 2000 us (the datasheet's longest is 2 ms)");
     }
     // A bad port gives the port name's own reason.
-    for (const char* bad : {"", "0x", "0xZZ", "0x10000", "0x0", "sim:", "par port"}) {
+    for (const char* bad : {"", "0x", "0xZZ", "0x10000", "0x0", "par port"}) {
         const std::string error = refusal("--port", bad);
         EXPECT_EQ(error.rfind("--port: ", 0), 0u) << error;
     }
@@ -165,6 +167,22 @@ TEST(PortName, ReadsAddressesDevicesAndTheVirtualAdapter) {
     EXPECT_EQ(name.stateFile, "");
     ASSERT_EQ(parsePortName("sim:/tmp/a b.state", name), std::nullopt);
     EXPECT_EQ(name.stateFile, "/tmp/a b.state");
+    EXPECT_FALSE(name.inStateDirectory);
+
+    // "sim:" alone: the chip in the user's state directory, the same one
+    // wherever the program is started from.
+    const char* before = std::getenv("XDG_STATE_HOME");
+    const std::string saved = before != nullptr ? before : "";
+    ::setenv("XDG_STATE_HOME", "/home/someone/state", 1);
+    ASSERT_EQ(parsePortName("sim:", name), std::nullopt);
+    EXPECT_EQ(name.kind, PortName::Kind::Virtual);
+    EXPECT_EQ(name.stateFile, "/home/someone/state/lpt51/virtual-chip.state");
+    EXPECT_TRUE(name.inStateDirectory);
+    if (before != nullptr) {
+        ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_STATE_HOME");
+    }
 }
 
 TEST(Ieee1284Port, NoSuchPortIsAClearRefusalAndTouchesNothing) {

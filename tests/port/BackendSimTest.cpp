@@ -231,6 +231,43 @@ TEST_F(StateOperations, OneProcessAtATimeAndEachStartsFromTheFileAsItIsNow) {
     EXPECT_EQ(window->endOperation(), std::nullopt);
 }
 
+// The lock file lives as long as an operation holds it: nothing is left
+// beside the state file, nor beside one a read never made.
+TEST_F(StateOperations, TheLockFileGoesWithItsHolder) {
+    const std::string lock = file + ".lock";
+    auto backend = openSim("sim:" + file);
+    ASSERT_EQ(backend->beginOperation(Use::Reads), std::nullopt);
+    EXPECT_TRUE(fs::exists(lock));
+    EXPECT_EQ(backend->endOperation(), std::nullopt);
+    EXPECT_EQ(scratch.entries(), 0u);
+    program(*backend, 0x21);
+    EXPECT_EQ(scratch.entries(), 1u) << "the state file only";
+
+    // A holder lets go, removing the file, just as another has locked it:
+    // that one holds nothing until it has locked the file the name leads to.
+    struct Overtaken final : file::PosixSystem {
+        bool removed = false;
+        int stat(const char* name, struct stat* info) override {
+            if (!removed && std::string(name).ends_with(".lock")) {
+                removed = true;
+                ::unlink(name);
+            }
+            return PosixSystem::stat(name, info);
+        }
+    } overtaken;
+    file::SetSystem(&overtaken);
+    const auto refused = backend->beginOperation(Use::Reads);
+    file::SetSystem(nullptr);
+    ASSERT_EQ(refused, std::nullopt);
+    EXPECT_TRUE(overtaken.removed);
+    EXPECT_TRUE(fs::exists(lock));
+    auto other = openSim("sim:" + file);
+    const auto inUse = other->beginOperation(Use::Reads);
+    ASSERT_TRUE(inUse);
+    EXPECT_EQ(inUse->kind, Kind::InUse);
+    EXPECT_EQ(backend->endOperation(), std::nullopt);
+}
+
 TEST_F(StateOperations, AFileThatCannotBeWrittenIsReadOnlyAndAFullDiskRefusesBeforeTheWork) {
     auto backend = openSim("sim:" + file);
     program(*backend, 0x5A);
@@ -257,7 +294,7 @@ TEST_F(StateOperations, AFileThatCannotBeWrittenIsReadOnlyAndAFullDiskRefusesBef
     EXPECT_NE(refused->message.find("No space left on device"), std::string::npos)
         << refused->message;
     EXPECT_EQ(contents(file), saved);
-    EXPECT_EQ(scratch.entries(), 2u) << "the state and its lock file only";
+    EXPECT_EQ(scratch.entries(), 1u) << "the state file only";
     // Nothing is held after a refusal.
     program(*backend, 0x6B);
 }
