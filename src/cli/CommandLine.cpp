@@ -109,6 +109,7 @@ const char* CwvSummary(const session::OperationResult& result, bool readable) {
             return "The chip was erased and only partly programmed.";
         case Kind::Written:
         case Kind::AsFile:
+        case Kind::Differs:
             break;
     }
     return "Written, but the chip differs from the file.";
