@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full-chip erase, write, read-out, verify and clear-write-verify on the
 // virtual adapter with real timing, in the standard timing and in the
 // datasheet timing (at the slowest and the fastest crystal), side by side,

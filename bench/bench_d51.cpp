@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to disassemble a full 4 KiB image in-process, and to load its HEX text.
 
 #include <chrono>

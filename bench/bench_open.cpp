@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open's load and validation walk on HEX files of growing size: time per MiB
 // of text and peak resident memory. Each size runs in its own child process so
 // that the peak belongs to that size alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a port trace costs: a full-chip write on the virtual adapter with real
 // timing, without a trace, with a text trace and with a Value Change Dump,
 // in alternating rounds so that drift in the machine's load falls on all three;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # lpt51_add_test(NAME SOURCES... LIBS... [PROPERTIES...]): one GoogleTest
 # executable, its tests registered with CTest one by one, each with the CTest
 # PROPERTIES given. The shared main (tests/TestMain.cpp)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cpack -G DEB in the build directory makes an installable Debian package of
 # everything the install rules install, under /usr.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Blinks an LED on P1.0 of an AT89C51: half a second on, half a second off
  * with a 12 MHz crystal.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's words: NUL-separated arguments, as the whole command line
 // reads them, the port options among them. The parsers are built once: one
 // takes longer to build than a thousand lines take to read.

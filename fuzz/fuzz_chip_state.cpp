@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual chip's state file reader.
 #include <cstddef>
 #include <cstdint>

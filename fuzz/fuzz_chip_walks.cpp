@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The write and verify walks on arbitrary text, against the virtual adapter:
 // whatever the text, no crash, and no byte lands outside the chip.
 #include <cstddef>

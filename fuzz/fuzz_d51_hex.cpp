@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // d51's HEX loader and the listing it makes of whatever loads.
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Differential: lpt51's reading of Intel HEX (the Open walk, then the write's
 // scan) against a small reader written here from the format's definition
 // alone. Whatever text both accept, they must put the same bytes at the same

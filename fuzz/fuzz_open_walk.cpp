@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Open command's validation walk and the write's scan on arbitrary file
 // text, with the rules both must keep whatever the text:
 // - the messages and the command line's words hold no byte beyond ASCII;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack on its staging tree after the install step has stripped the
 # programs: removes the .comment section (the compiler's version strings) from
 # every ELF file, as Debian's own package builds do.

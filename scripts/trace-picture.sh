@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Remakes docs/trace-gtkwave.png: the first two bytes of a write on the virtual
 # adapter, as GTKWave shows the Value Change Dump of it with docs/trace.gtkw.
 # Needs gtkwave, xvfb and imagemagick (not needed to build or test).

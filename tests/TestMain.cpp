@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of every test program. It sets the environment the tests expect
 // when the caller has not (a test binary run by hand, outside CTest): the
 // offscreen Qt platform and where the built programs and the sources are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter check's chip stage: what a chip programmed and read back
 // through the adapter says about its address and data lines.
 #include <array>

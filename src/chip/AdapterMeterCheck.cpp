@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter check's guided stage: every socket pin the adapter drives,
 // measured by the user while lpt51 sets it apart from its neighbours.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter check's automatic stage: the port and its data lines alone.
 #include <array>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The AT89C51 as data: what the datasheet says about its code memory, its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chip/Erase.h"
 
 #include "chip/At89c51.h"

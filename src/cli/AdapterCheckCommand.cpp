@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `lpt51 adapter-check`: the adapter check of the session, its guided stage
 // asked on the terminal.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `lpt51 adapter-wiring`: the adapter's wiring table as docs/adapter.md
 // holds it, printed from the table the program itself drives the port by.
 #include "chip/AdapterWiring.h"

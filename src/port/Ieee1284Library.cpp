@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "port/Ieee1284Library.h"
 
 #include <ieee1284.h>

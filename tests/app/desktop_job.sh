@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window as it lives on a desktop, under a real X server with a window
 # manager on a 1280x900 screen: a termination signal at each start-up
 # message ends the program as the shell expects, the window lies inside the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A small job driven by the keyboard alone through a real X server: the
 # Device menu by its accelerator, the device by its key, a file named on the
 # command line, Write and Verify from the Action menu, Ctrl+Q. Each box's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the jobs that run the program under a real X server. Sets up
 # $work (removed at exit), starts Xvfb with the screen $1 (WIDTHxHEIGHT) and
 # exports DISPLAY; exits 77 only when no X server can be started. The job

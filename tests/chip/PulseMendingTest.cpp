@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stretched programming pulses, made on the virtual clock: a clock that holds
 // up chosen pulses as a stopped process would, and a chip that takes nothing
 // from a pulse past its limit, so every way of mending one runs here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port trace of chip operations on the virtual adapter, read back from
 // the file as a user would read it.
 #include <gtest/gtest.h>

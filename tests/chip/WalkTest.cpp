@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChipFixture.h"
 #include "chip/Devices.h"
 #include "chip/ImageScan.h"

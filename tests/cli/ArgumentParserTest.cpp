@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One parser kept for many lines must read each as a parser built for it
 // alone would: nothing of a line may carry over into the next.
 #include <gtest/gtest.h>

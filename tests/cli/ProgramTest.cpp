@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program, run as a user runs it: one process per command, the
 // virtual chip carried from run to run in its state file.
 #include <fcntl.h>

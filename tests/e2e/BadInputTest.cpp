@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad input and faults, each given to the built program as a user would: every
 // one must end with a message naming the problem, the right exit code, no
 // crash, and nothing the user owns changed.

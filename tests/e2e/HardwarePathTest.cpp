@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hardware path end to end, as nothing else tests it: the built program
 // and the real, installed libieee1284 on an emulated kernel parallel port
 // (tests/emuport: ppdev or /dev/port, with parport_pc's register rules) whose

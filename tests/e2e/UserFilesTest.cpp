@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the built program does with the files around it when its own world is
 // hostile: standard streams closed, a file-size limit, outputs that are
 // devices or FIFOs, a chip the user may only read. Nothing the user owns may

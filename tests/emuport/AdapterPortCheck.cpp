@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter check's automatic stage on whatever port the machine offers at
 // 0x378, through the project's own libieee1284 backend: run under the
 // emulated port, it shows what the stage makes of the kernel's register

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one machine of the process. It is made on the first call that needs
 // it, from the environment, and never destroyed: the process may still close
 // files while the C library exits. At unload it saves the chip and writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The calls between the C shims (Shims.c), which stand in for the C library's
  * functions in the process, and the emulated machine. Each returns what the
  * system call would, with errno set on failure. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clear Chip as the program did it before direction changes were ordered:
 // the real libieee1284, with the direction call first when the lines turn
 // to input. Run under the emulated port, it shows what that order did to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The C library functions libieee1284 reaches the port through, standing in
  * for the real ones in the process (LD_PRELOAD). A call on a path or file of
  * the emulated machine goes to it; every other call goes on to the next

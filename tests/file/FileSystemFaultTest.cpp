@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults no real disk gives on demand: each system call of a replacement or
 // a read failing, or coming back short, in turn.
 #include <gtest/gtest.h>

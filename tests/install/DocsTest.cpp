@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual page and the shell completion against the program they describe.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

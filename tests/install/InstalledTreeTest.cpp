@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program installed as a package installs it, under a prefix its user
 // cannot write: the window starts, its setting and its temporary files live in
 // the user's state directory, and d51 runs from the libexec directory.

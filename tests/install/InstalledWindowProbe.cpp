@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // installed_window_probe PREFIX start|def12|disassemble FILE
 //
 // Builds the window on the virtual adapter exactly as the program installed

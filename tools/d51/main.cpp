@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // d51 NAME: disassembles NAME.hex from the working directory into NAME.d51.
 
 #include <sys/stat.h>
