@@ -4,33 +4,24 @@
 
 namespace lpt51::app {
 
-namespace {
-
-bool NamesVirtualAdapter(const BackendOptions& options) {
-    PortName name;
-    return !parsePortName(options.port, name) && name.kind == PortName::Kind::Virtual;
-}
-
-}  // namespace
-
 bool Form1::onVirtualAdapter() {
     // A backend a test gave shows what it is only by its adapter.
     Backend* backend = session_.backend();
     if (backend != nullptr && backend->virtualAdapter() != nullptr) return true;
-    return NamesVirtualAdapter(session_.backendOptions());
+    return NamesVirtualAdapter(session_.backendOptions().port);
 }
 
 BackendOptions Form1::virtualAdapterOptions() const {
     BackendOptions options = context_.backendOptions;
     // Its chip kept in the state directory, whatever the working directory:
     // the same chip each time it is chosen, in this window or the next.
-    if (!NamesVirtualAdapter(options)) options.port = "sim:";
+    if (!NamesVirtualAdapter(options.port)) options.port = "sim:";
     return options;
 }
 
 BackendOptions Form1::parallelPortOptions() const {
     BackendOptions options = context_.backendOptions;
-    if (NamesVirtualAdapter(options)) {
+    if (NamesVirtualAdapter(options.port)) {
         const BackendOptions defaults;
         options.port = defaults.port;
         options.portNamed = false;

@@ -121,9 +121,7 @@ std::string_view SimChipWord(sim::ChipKind kind) {
 }
 
 bool TimedVirtually(const BackendOptions& options) {
-    PortName name;
-    return options.virtualTiming && !parsePortName(options.port, name) &&
-           name.kind == PortName::Kind::Virtual;
+    return options.virtualTiming && NamesVirtualAdapter(options.port);
 }
 
 }  // namespace lpt51

@@ -69,6 +69,11 @@ std::optional<std::string> parsePortName(const std::string& text, PortName& out)
     return std::nullopt;
 }
 
+bool NamesVirtualAdapter(const std::string& port) {
+    PortName name;
+    return !parsePortName(port, name) && name.kind == PortName::Kind::Virtual;
+}
+
 void PrepareStateDirectory(const PortName& name) {
     if (name.inStateDirectory) file::MakePrivateDirectories(file::StateDirectory());
 }

@@ -25,6 +25,9 @@ inline constexpr const char* kVirtualChipFile = "virtual-chip.state";
 // Returns the reason when the text names nothing usable.
 std::optional<std::string> parsePortName(const std::string& text, PortName& out);
 
+// Whether `port` names the virtual adapter ("sim", "sim:FILE" or "sim:").
+bool NamesVirtualAdapter(const std::string& port);
+
 // Makes the state directory of a "sim:" chip when it is missing (a
 // directory that cannot be made is then refused as any missing one is).
 void PrepareStateDirectory(const PortName& name);
